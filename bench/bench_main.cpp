@@ -1,0 +1,514 @@
+// Conversion benchmark. For each generated GIF it times ConvertFile and sets
+// it against a floor measured in the same run: one decode of every frame
+// (DecodeImage, read the way the converter reads) plus a level-9 deflate of
+// exactly the bitmap data the converter compresses (colour table + padded
+// rows of every frame). The parts of ConvertFile are measured separately, so
+// the converter carries no timing code. Heap use is counted by the allocator
+// replacement in heap_counter.cpp. Each file is also converted in a new
+// process of its own, for its CPU time and peak resident size there.
+//
+//   tervano_bench [--quick] [--dir FOLDER]
+//     --quick   one repetition per file (smoke run)
+//     --dir     write the GIF and SWF files there and keep them
+#include <sys/stat.h>
+#include <time.h>
+#include <unistd.h>
+#include <zlib.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/conversion_job.h"
+#include "gif/gif_converter.h"
+#include "heap_counter.h"
+#include "scenes.h"
+#include "support/gif_builder.h"
+#include "swf/geometry.h"
+
+#ifndef TERVANO_BENCH_BUILD_TYPE
+#define TERVANO_BENCH_BUILD_TYPE "unknown"
+#endif
+
+namespace {
+
+double CpuNow() {
+  timespec t{};
+  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+  return static_cast<double>(t.tv_sec) + t.tv_nsec * 1e-9;
+}
+
+// CPU seconds of the work: on a shared machine they stay steady where
+// elapsed time does not.
+double Seconds(const std::function<void()>& work) {
+  double start = CpuNow();
+  work();
+  return CpuNow() - start;
+}
+
+// One frame's bitmap data as the converter compresses it.
+struct FrameData {
+  std::vector<uint8_t> bytes;  // colour table, then padded rows
+};
+
+// Everything the decode-only pass learns about a file.
+struct DecodeResult {
+  int frames = 0;
+  size_t screenBytes = 0;  // stride x height
+  size_t largestFrame = 0; // padded pixel bytes of the largest frame
+};
+
+// The bitmap data BuildFrameBitmap makes with every option off: the image
+// rectangle clipped to the screen, the colour table widened to cover the
+// transparent index and given alpha when there is one.
+void CollectFrame(const GifConverter& g, int tableBits, const uint8_t* colours, int transparent,
+                  FrameData& out) {
+  const LzwState& z = g.lzw;
+  int x0 = std::max(z.imageLeft, 0), y0 = std::max(z.imageTop, 0);
+  int x1 = std::min(z.imageLeft + z.imageWidth, g.screenWidth);
+  int y1 = std::min(z.imageTop + z.imageHeight, g.screenHeight);
+  // Without any colour table the converter shows indices as greys.
+  uint8_t greys[256 * 3];
+  if (tableBits == 0) {
+    for (int i = 0; i < 256 * 3; ++i) greys[i] = static_cast<uint8_t>(i / 3);
+    colours = greys;
+    tableBits = 8;
+  }
+  const int known = 1 << tableBits;
+  int numColours = known;
+  if (transparent >= 0) numColours = std::max(numColours, transparent + 1);
+  numColours = std::min(std::max(numColours, 2), 256);
+  int entry = transparent >= 0 ? 4 : 3;
+  out.bytes.clear();
+  for (int i = 0; i < numColours; ++i) {
+    bool clear = i == transparent;
+    for (int c = 0; c < 3; ++c) out.bytes.push_back(clear || i >= known ? 0 : colours[i * 3 + c]);
+    if (entry == 4) out.bytes.push_back(clear ? 0 : 255);
+  }
+  if (x1 <= x0 || y1 <= y0) {  // nothing on the screen: one invisible pixel
+    out.bytes.assign(2 * 4, 0);
+    out.bytes.insert(out.bytes.end(), 4, 0);
+    return;
+  }
+  int width = x1 - x0, height = y1 - y0;
+  size_t stride = static_cast<size_t>(width) + RowPadding(width);
+  size_t tableBytes = out.bytes.size();
+  out.bytes.resize(tableBytes + stride * static_cast<size_t>(height), 0);
+  for (int y = 0; y < height; ++y)
+    std::memcpy(&out.bytes[tableBytes + static_cast<size_t>(y) * stride],
+                g.screen.get() + static_cast<size_t>(y0 + y) * g.screenStride + x0, static_cast<size_t>(width));
+}
+
+// Reads the file block by block the way the converter's reader does and runs
+// DecodeImage for every image; nothing else. With `frames`, also collects
+// each frame's bitmap data (that run is not timed).
+bool DecodeOnly(GifConverter& g, const char* path, DecodeResult& result, std::vector<FrameData>* frames) {
+  GifInput& in = g.input;
+  result = DecodeResult();
+  if (!OpenInput(in, path)) return false;
+  uint8_t signature[6];
+  for (uint8_t& b : signature) b = static_cast<uint8_t>(ReadByte(in));
+  if (std::memcmp(signature, "GIF", 3) != 0) {
+    CloseInput(in);
+    return false;
+  }
+  g.screenWidth = ReadWordLE(in);
+  g.screenHeight = ReadWordLE(in);
+  int packed = ReadByte(in);
+  ReadByte(in);  // background index
+  ReadByte(in);  // aspect
+  uint8_t global[256 * 3] = {0}, local[256 * 3];
+  int globalBits = (packed & 0x80) ? (packed & 7) + 1 : 0;
+  for (int i = 0; i < (3 << globalBits) && globalBits; ++i) global[i] = static_cast<uint8_t>(ReadByte(in));
+
+  g.screenStride = g.screenWidth + RowPadding(g.screenWidth);
+  result.screenBytes = static_cast<size_t>(g.screenStride) * g.screenHeight;
+  g.screen.reset(new uint8_t[result.screenBytes ? result.screenBytes : 1]());
+  g.cancel = 0;
+
+  int transparent = -1;
+  for (;;) {
+    int b = ReadByte(in);
+    if (in.atEnd) break;
+    if (b == 0x21) {
+      int label = ReadByte(in);
+      if (label == 0xF9) {
+        ReadByte(in);  // block size
+        int flags = ReadByte(in);
+        ReadWordLE(in);  // delay
+        int index = ReadByte(in);
+        if (flags & 1) transparent = index;
+      }
+      for (int n = ReadByte(in); n > 0; n = ReadByte(in)) SkipBytes(in, static_cast<size_t>(n));
+    } else if (b == 0x2C) {
+      LzwState& z = g.lzw;
+      z.imageLeft = ReadWordLE(in);
+      z.imageTop = ReadWordLE(in);
+      z.imageWidth = ReadWordLE(in);
+      z.imageHeight = ReadWordLE(in);
+      int flags = ReadByte(in);
+      z.rowStep = (flags & 0x40) ? 8 : 1;
+      const uint8_t* colours = global;
+      int bits = globalBits;
+      if (flags & 0x80) {
+        bits = (flags & 7) + 1;
+        for (int i = 0; i < (3 << bits); ++i) local[i] = static_cast<uint8_t>(ReadByte(in));
+        colours = local;
+      }
+      DecodeImage(g, transparent >= 0 ? transparent : 0);
+      ++result.frames;
+      int width = std::min(z.imageWidth, g.screenWidth), height = std::min(z.imageHeight, g.screenHeight);
+      result.largestFrame = std::max(result.largestFrame, static_cast<size_t>(width + RowPadding(width)) * height);
+      if (frames) {
+        frames->emplace_back();
+        CollectFrame(g, bits, colours, transparent, frames->back());
+      }
+      transparent = -1;
+    }
+  }
+  CloseInput(in);
+  g.screen.reset();
+  return true;
+}
+
+// Level-9 deflate of every frame, one stream each, with zlib's defaults as
+// the bitmap writer uses them. Output buffers are made before timing.
+bool DeflateAll(const std::vector<FrameData>& frames, std::vector<std::vector<uint8_t>>& out,
+                std::vector<size_t>& sizes) {
+  sizes.assign(frames.size(), 0);
+  for (size_t i = 0; i < frames.size(); ++i) {
+    z_stream z{};
+    if (deflateInit(&z, 9) != Z_OK) return false;
+    z.next_in = const_cast<Bytef*>(frames[i].bytes.data());
+    z.avail_in = static_cast<uInt>(frames[i].bytes.size());
+    z.next_out = out[i].data();
+    z.avail_out = static_cast<uInt>(out[i].size());
+    int rc = Z_OK;
+    while (rc == Z_OK) rc = deflate(&z, Z_FINISH);
+    sizes[i] = out[i].size() - z.avail_out;
+    deflateEnd(&z);
+    if (rc != Z_STREAM_END) return false;
+  }
+  return true;
+}
+
+// Heap held by one level-9 deflate stream (zlib's window, hash chains and
+// pending buffer); part of the constant of the heap budget.
+int64_t DeflateStateBytes() {
+  int64_t before = heap::Live();
+  heap::ResetPeak();
+  uint8_t in[64] = {0}, out[256];
+  z_stream z{};
+  if (deflateInit(&z, 9) != Z_OK) return 0;
+  z.next_in = in;
+  z.avail_in = sizeof in;
+  z.next_out = out;
+  z.avail_out = sizeof out;
+  deflate(&z, Z_FINISH);
+  deflateEnd(&z);
+  return heap::Peak() - before;
+}
+
+bool ReadFile(const std::string& path, std::vector<uint8_t>& bytes) { return gifbuild::ReadFileBytes(path, bytes); }
+
+// Walks the movie's tags and checks every bitmap tag against the floor's
+// data: the inflated data must equal it, and the compressed size should
+// equal the floor's (same input, same zlib settings).
+struct MovieCheck {
+  int bitmaps = 0;
+  int sameData = 0;
+  int sameSize = 0;
+  size_t movieBytes = 0;
+};
+
+MovieCheck CheckMovie(const std::string& swfPath, const std::vector<FrameData>& frames,
+                      const std::vector<size_t>& floorSizes) {
+  MovieCheck check;
+  std::vector<uint8_t> swf;
+  if (!ReadFile(swfPath, swf) || swf.size() < 9 || std::memcmp(swf.data(), "FWS", 3) != 0) return check;
+  check.movieBytes = swf.size();
+  size_t rectBits = 5 + 4 * static_cast<size_t>(swf[8] >> 3);
+  size_t pos = 8 + (rectBits + 7) / 8 + 4;
+  std::vector<uint8_t> inflated;
+  while (pos + 2 <= swf.size()) {
+    unsigned head = swf[pos] | (swf[pos + 1] << 8);
+    pos += 2;
+    unsigned code = head >> 6;
+    size_t length = head & 63;
+    if (length == 63) {
+      if (pos + 4 > swf.size()) break;
+      length = swf[pos] | (swf[pos + 1] << 8) | (swf[pos + 2] << 16) | (static_cast<size_t>(swf[pos + 3]) << 24);
+      pos += 4;
+    }
+    if (length > swf.size() - pos) break;
+    if ((code == 20 || code == 36) && length >= 8) {
+      size_t k = static_cast<size_t>(check.bitmaps++);
+      if (k < frames.size()) {
+        const std::vector<uint8_t>& want = frames[k].bytes;
+        inflated.assign(want.size() + 1, 0);
+        uLongf got = static_cast<uLongf>(inflated.size());
+        int rc = uncompress(inflated.data(), &got, swf.data() + pos + 8, static_cast<uLong>(length - 8));
+        if (rc == Z_OK && got == want.size() && std::memcmp(inflated.data(), want.data(), got) == 0) ++check.sameData;
+        if (length - 8 == floorSizes[k]) ++check.sameSize;
+      }
+    }
+    pos += length;
+    if (code == 0) break;
+  }
+  return check;
+}
+
+// Peak resident size (VmHWM) of this process, in KiB.
+long PeakResidentKiB() {
+  FILE* f = std::fopen("/proc/self/status", "r");
+  if (!f) return -1;
+  char line[256];
+  long kib = -1;
+  while (std::fgets(line, sizeof line, f))
+    if (std::sscanf(line, "VmHWM: %ld", &kib) == 1) break;
+  std::fclose(f);
+  return kib;
+}
+
+std::string g_self;  // this program, for the child runs
+
+// What a conversion costs in a process of its own, as a quiet conversion
+// runs: no memory of this process is counted, and the allocator starts from
+// a fresh heap.
+struct ChildRun {
+  long peakKiB = -1;  // VmHWM at the end
+  double cpu = -1;    // CPU seconds of ConvertFile
+};
+
+ChildRun RunChild(const std::string& args) {
+  ChildRun run;
+  std::string command = "'" + g_self + "' " + args;
+  FILE* p = popen(command.c_str(), "r");
+  if (!p) return run;
+  if (std::fscanf(p, "%ld %lf", &run.peakKiB, &run.cpu) != 2) run = ChildRun();
+  if (pclose(p) != 0) run = ChildRun();
+  return run;
+}
+
+int ChildMain(int argc, char** argv) {
+  TheGifConverter();
+  double cpu = 0;
+  if (argc == 4) {
+    ConversionOptions options;
+    int result = 0;
+    cpu = Seconds([&] { result = ConvertFile(argv[2], argv[3], options, nullptr); });
+    if (result != 1) return 1;
+  }
+  std::printf("%ld %.6f\n", PeakResidentKiB(), cpu);
+  return 0;
+}
+
+constexpr int kChildRuns = 3;
+constexpr double kTimeTarget = 1.3;
+
+struct Case {
+  const char* name;
+  const char* what;
+  std::function<bool(const std::string&)> write;
+  int reps;
+};
+
+struct Row {
+  std::string name;
+  size_t gifBytes = 0;
+  int frames = 0;
+  int reps = 0;
+  double decode = 1e30, zlib = 1e30, pass1 = 1e30, total = 1e30;
+  double fresh = 1e30;  // ConvertFile in a new process
+  int64_t heapPeak = 0;
+  size_t budget = 0;
+  long rssKiB = -1;
+  MovieCheck check;
+  bool converted = true;
+};
+
+std::string Quoted(const std::string& s) { return "'" + s + "'"; }
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc >= 2 && std::strcmp(argv[1], "--child") == 0) return ChildMain(argc, argv);
+
+  bool quick = false;
+  std::string dir;
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--quick") == 0) {
+      quick = true;
+    } else if (std::strcmp(argv[i], "--dir") == 0 && i + 1 < argc) {
+      dir = argv[++i];
+    } else {
+      std::fprintf(stderr, "usage: %s [--quick] [--dir FOLDER]\n", argv[0]);
+      return 2;
+    }
+  }
+  char self[4096];
+  ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
+  if (n <= 0) return 1;
+  self[n] = '\0';
+  g_self = self;
+
+  bool keep = !dir.empty();
+  if (keep) {
+    mkdir(dir.c_str(), 0777);
+  } else {
+    const char* tmp = std::getenv("TMPDIR");
+    std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/tervano-bench-XXXXXX";
+    std::vector<char> buf(pattern.begin(), pattern.end());
+    buf.push_back('\0');
+    if (!mkdtemp(buf.data())) {
+      std::perror("mkdtemp");
+      return 1;
+    }
+    dir = buf.data();
+  }
+  if (dir.find('\'') != std::string::npos || g_self.find('\'') != std::string::npos) {
+    std::fprintf(stderr, "folder names with quotes are not supported\n");
+    return 1;
+  }
+
+  const std::vector<Case> cases = {
+      {"cartoon-320x240x100", "gradient + moving shaded shapes, 256 colours",
+       [](const std::string& p) { return scenes::WriteCartoon(p, 320, 240, 100); }, 3},
+      {"cartoon-800x600x30", "same scene, large frames",
+       [](const std::string& p) { return scenes::WriteCartoon(p, 800, 600, 30); }, 2},
+      {"sprite-64x64x500", "spinning icon, transparent, restore to background",
+       [](const std::string& p) { return scenes::WriteSprite(p, 64, 500); }, 5},
+      {"photo-320x240x30", "dithered photo, scrambled palette, interlaced",
+       [](const std::string& p) { return scenes::WritePhoto(p, 320, 240, 30); }, 5},
+      {"delta-320x240x100", "one full frame, then 80x60 update rectangles",
+       [](const std::string& p) { return scenes::WriteDelta(p, 320, 240, 100); }, 9},
+  };
+
+  TheGifConverter();  // the converter's process-lifetime state is not per conversion
+  const int64_t deflateState = DeflateStateBytes();
+  const int64_t budgetConstant = deflateState + 64 * 1024;
+  const long idleKiB = RunChild("--child").peakKiB;
+
+  std::printf("tervano conversion bench (%s build); writing files to %s\n", TERVANO_BENCH_BUILD_TYPE, dir.c_str());
+  std::fflush(stdout);
+
+  std::unique_ptr<GifConverter> decoder(new GifConverter);
+  std::vector<Row> rows;
+  for (const Case& c : cases) {
+    Row row;
+    row.name = c.name;
+    row.reps = quick ? 1 : c.reps;
+    std::string gif = dir + "/" + c.name + ".gif";
+    std::string swf = dir + "/" + c.name + ".swf";
+    std::fprintf(stderr, "  %-22s writing...", c.name);
+    if (!c.write(gif)) {
+      std::fprintf(stderr, " cannot write %s\n", gif.c_str());
+      return 1;
+    }
+    struct stat st {};
+    if (stat(gif.c_str(), &st) == 0) row.gifBytes = static_cast<size_t>(st.st_size);
+    std::fprintf(stderr, " measuring...");
+
+    // The floor's data, collected once outside any timing.
+    DecodeResult info;
+    std::vector<FrameData> frames;
+    if (!DecodeOnly(*decoder, gif.c_str(), info, &frames)) {
+      std::fprintf(stderr, " cannot read %s\n", gif.c_str());
+      return 1;
+    }
+    row.frames = info.frames;
+    std::vector<std::vector<uint8_t>> deflated(frames.size());
+    for (size_t i = 0; i < frames.size(); ++i)
+      deflated[i].resize(deflateBound(nullptr, static_cast<uLong>(frames[i].bytes.size())) + 64);
+    std::vector<size_t> floorSizes;
+
+    ConversionOptions options;  // every option off, as a first conversion has them
+    for (int r = 0; r < row.reps; ++r) {
+      DecodeResult again;
+      row.decode = std::min(row.decode, Seconds([&] { DecodeOnly(*decoder, gif.c_str(), again, nullptr); }));
+      bool ok = true;
+      row.zlib = std::min(row.zlib, Seconds([&] { ok = DeflateAll(frames, deflated, floorSizes); }));
+      if (!ok) {
+        std::fprintf(stderr, " deflate failed\n");
+        return 1;
+      }
+      row.pass1 = std::min(row.pass1, Seconds([&] { ConvertPass(TheGifConverter(), gif.c_str(), true, nullptr); }));
+      int result = 0;
+      row.total = std::min(row.total, Seconds([&] { result = ConvertFile(gif.c_str(), swf.c_str(), options, nullptr); }));
+      if (result != 1) row.converted = false;
+    }
+
+    // Heap: the highest live heap above what was live when ConvertFile began.
+    int64_t before = heap::Live();
+    heap::ResetPeak();
+    if (ConvertFile(gif.c_str(), swf.c_str(), options, nullptr) != 1) row.converted = false;
+    row.heapPeak = heap::Peak() - before;
+    row.budget = info.screenBytes + 2 * info.largestFrame + static_cast<size_t>(budgetConstant);
+
+    row.check = CheckMovie(swf, frames, floorSizes);
+    for (int r = 0; r < (quick ? 1 : kChildRuns); ++r) {
+      ChildRun run = RunChild("--child " + Quoted(gif) + " " + Quoted(swf + ".child"));
+      if (run.peakKiB < 0) {
+        row.converted = false;
+        break;
+      }
+      row.rssKiB = std::max(row.rssKiB, idleKiB >= 0 ? run.peakKiB - idleKiB : -1);
+      row.fresh = std::min(row.fresh, run.cpu);
+    }
+    if (!keep) {
+      std::remove(gif.c_str());
+      std::remove(swf.c_str());
+    }
+    std::remove((swf + ".child").c_str());
+    std::fprintf(stderr, " done\n");
+    rows.push_back(row);
+  }
+  if (!keep) rmdir(dir.c_str());
+
+  std::printf(
+      "\nfloor = one decode of every frame + level-9 deflate of the same bitmap data, measured in this run.\n"
+      "Times are CPU times, best of N runs, as ratios against the floor. total = ConvertFile in this\n"
+      "process; fresh = ConvertFile in a new process of its own (best of %d), as a quiet conversion runs;\n"
+      "pass1 = the counting pass; decode, zlib = the floor's parts, which pass two repeats on the same\n"
+      "data; other = total - pass1 - decode - zlib.\n"
+      "heap = highest live heap during ConvertFile; budget = screen + 2 x largest frame + %lld KiB\n"
+      "(zlib level-9 state %lld KiB + 64 KiB). rss = peak resident size of the new process, less that of\n"
+      "an idle one (%ld KiB). data = bitmaps whose data equals the floor's / whose compressed size does.\n\n",
+      quick ? 1 : kChildRuns, static_cast<long long>(budgetConstant / 1024),
+      static_cast<long long>(deflateState / 1024), idleKiB);
+  std::printf("%-19s %7s %4s %2s | %8s %8s | %5s %5s | %5s %5s %5s %5s | %8s %8s %6s | %7s | %-7s %s\n", "file",
+              "gif KiB", "frms", "N", "floor ms", "total ms", "total", "fresh", "pass1", "decod", "zlib", "other",
+              "heap KiB", "budget", "heap/b", "rss KiB", "data", "verdict");
+  bool allGood = true;
+  for (const Row& r : rows) {
+    double floor = r.decode + r.zlib;
+    double other = r.total - r.pass1 - r.decode - r.zlib;
+    double heapRatio = static_cast<double>(r.heapPeak) / static_cast<double>(r.budget);
+    double timeRatio = std::max(r.total, r.fresh) / floor;
+    bool dataOk = r.check.bitmaps == r.frames && r.check.sameData == r.frames;
+    bool good = r.converted && dataOk && timeRatio <= kTimeTarget && heapRatio <= 1.0;
+    allGood = allGood && good;
+    char data[32];
+    std::snprintf(data, sizeof data, "%d/%d", r.check.sameData, r.check.sameSize);
+    std::string verdict = !r.converted ? "CONVERT FAILED"
+                          : !dataOk    ? "DATA DIFFERS"
+                                       : std::string(timeRatio <= kTimeTarget ? "time ok" : "TIME OVER") +
+                                             (heapRatio <= 1.0 ? ", heap ok" : ", HEAP OVER");
+    std::printf("%-19s %7zu %4d %2d | %8.1f %8.1f | %5.2f %5.2f | %5.2f %5.2f %5.2f %5.2f | %8lld %8zu %6.2f | %7ld | %-7s %s\n",
+                r.name.c_str(), r.gifBytes / 1024, r.frames, r.reps, floor * 1e3, r.total * 1e3, r.total / floor,
+                r.fresh / floor, r.pass1 / floor, r.decode / floor, r.zlib / floor, other / floor,
+                static_cast<long long>(r.heapPeak / 1024), r.budget / 1024, heapRatio, r.rssKiB, data,
+                verdict.c_str());
+  }
+  std::printf("\n");
+  for (const Case& c : cases) std::printf("%-19s %s\n", c.name, c.what);
+  std::printf("\ntargets: total and fresh <= %.2f x floor; heap <= budget. %s\n", kTimeTarget,
+              allGood ? "All files meet them." : "Some files miss them.");
+  return 0;
+}

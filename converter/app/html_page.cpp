@@ -1,0 +1,147 @@
+#include "html_page.h"
+
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+
+#include "../platform/message_box.h"
+#include "../platform/window_messages.h"
+#include "conversion_job.h"
+
+namespace {
+
+constexpr size_t kPathLimit = 260;  // paths live in 260-byte buffers
+
+bool IsFolderSeparator(char c) {
+#ifdef _WIN32
+  return c == '\\' || c == ':';
+#else
+  return c == '\\' || c == ':' || c == '/';
+#endif
+}
+
+void AppendLine(std::string& page, const char* format, ...)
+    __attribute__((format(printf, 2, 3)));
+
+void AppendLine(std::string& page, const char* format, ...) {
+  char line[1024];
+  va_list args;
+  va_start(args, format);
+  int n = std::vsnprintf(line, sizeof line, format, args);
+  va_end(args);
+  if (n < 0) n = 0;
+  // a line longer than the buffer (a long movie name) is built on the heap
+  if (static_cast<size_t>(n) >= sizeof line) {
+    std::string big(static_cast<size_t>(n) + 1, '\0');
+    va_start(args, format);
+    std::vsnprintf(&big[0], big.size(), format, args);
+    va_end(args);
+    big.resize(static_cast<size_t>(n));
+    page += big;
+  } else {
+    page.append(line, static_cast<size_t>(n));
+  }
+  page += "\r\n";
+}
+
+std::string ComposePage(const HtmlPageNames& names, int width, int height,
+                        uint32_t colour, int32_t useGifBackground,
+                        int32_t fullMenu) {
+  unsigned rgb = colour & 0xFFFFFFu;
+  const char* title = names.title.c_str();
+  const char* movie = names.movieReference.c_str();
+  std::string page;
+  AppendLine(page, "<HTML>");
+  AppendLine(page, "  <!-- 该 HTML 文件由 Tervano v2.5 生成 -->");
+  AppendLine(page, "  <!-- 访问我们的网站: %s -->", kMakerHomePage);
+  AppendLine(page, "  <HEAD>");
+  AppendLine(page, "    <TITLE>%s</TITLE>", title);
+  AppendLine(page, "  </HEAD>");
+  if (useGifBackground)
+    AppendLine(page, "  <BODY bgcolor=\"#%06X\">", rgb);
+  else
+    AppendLine(page, "  <BODY>");
+  AppendLine(page, "    <OBJECT classid=\"clsid:D27CDB6E-AE6D-11cf-96B8-444553540000\"");
+  AppendLine(page, "      codebase=\"%s\"", kPlayerCabAddress);
+  AppendLine(page,
+             "      width=%i height=%i> <PARAM NAME=movie VALUE=\"%s\">"
+             " <PARAM NAME=wmode VALUE=transparent>",
+             width, height, movie);
+  AppendLine(page, "      <PARAM NAME=quality VALUE=high> <PARAM NAME=bgcolor VALUE=#%06X>%s",
+             rgb, fullMenu ? "" : " <PARAM NAME=menu VALUE=false>");
+  AppendLine(page, "      <EMBED src=\"%s\" quality=high wmode=transparent", movie);
+  AppendLine(page,
+             "        bgcolor=#%06X width=%i height=%i"
+             " type=\"application/x-shockwave-flash\"%s",
+             rgb, width, height, fullMenu ? "" : " menu=false");
+  AppendLine(page, "        pluginspace=\"%s\">", kPlayerDownloadPage);
+  AppendLine(page, "      </EMBED>");
+  AppendLine(page, "    </OBJECT>");
+  AppendLine(page, "  </BODY>");
+  AppendLine(page, "</HTML>");
+  return page;
+}
+
+void ReportCannotWrite(const std::string& pagePath) {
+  std::string text = "错误: 无法写入文件 ";
+  text += pagePath;
+  ShowMessageBox(nullptr, text.c_str(), "正在写入 HTML", MB_OK | MB_ICONEXCLAMATION);
+}
+
+void ShowBatchStatus(const std::string& pagePath) {
+  char* slot = BatchStatusText;
+  if (!slot) return;
+  size_t n = pagePath.size() < kPathLimit - 1 ? pagePath.size() : kPathLimit - 1;
+  std::memcpy(slot, pagePath.data(), n);
+  slot[n] = '\0';
+  ShortenPathForDisplay(slot);
+  PostCommand(BatchProgressWindow, ID_PROGRESS_STEP, 0);
+}
+
+}  // namespace
+
+bool MakeHtmlPageNames(const char* moviePath, HtmlPageNames& names) {
+  names = HtmlPageNames();
+  if (!moviePath) return false;
+  std::string path = moviePath;
+  size_t dot = path.rfind('.');
+  size_t stemEnd = dot == std::string::npos ? path.size() : dot;
+  size_t nameStart = 0;
+  for (size_t i = stemEnd; i > 0; --i) {
+    if (IsFolderSeparator(path[i - 1])) {
+      nameStart = i;
+      break;
+    }
+  }
+  names.pagePath = path.substr(0, stemEnd) + ".htm";
+  names.title = path.substr(nameStart, stemEnd - nameStart);
+  names.movieReference = path.substr(nameStart);
+  if (!names.title.empty() && names.title[0] >= 'a' && names.title[0] <= 'z')
+    names.title[0] = static_cast<char>(names.title[0] - 'a' + 'A');
+  return path.size() < kPathLimit && names.pagePath.size() < kPathLimit;
+}
+
+void WriteHtmlPage(const char* moviePath, int width, int height,
+                   uint32_t backgroundColour, int32_t useGifBackground,
+                   int32_t fullMenu) {
+  if (!moviePath) return;
+  try {
+    HtmlPageNames names;
+    if (!MakeHtmlPageNames(moviePath, names)) {
+      ReportCannotWrite(names.pagePath);
+      return;
+    }
+    ShowBatchStatus(names.pagePath);
+    std::string page = ComposePage(names, width, height, backgroundColour,
+                                   useGifBackground, fullMenu);
+    FILE* file = std::fopen(names.pagePath.c_str(), "wb");
+    if (!file) {
+      ReportCannotWrite(names.pagePath);
+      return;
+    }
+    std::fwrite(page.data(), 1, page.size(), file);
+    std::fclose(file);
+  } catch (...) {
+    // out of memory: no page
+  }
+}

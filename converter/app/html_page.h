@@ -1,0 +1,33 @@
+// The HTML page written beside a movie to embed it in a browser.
+#pragma once
+#include <cstdint>
+#include <string>
+
+// Addresses named in the page.
+constexpr const char* kMakerHomePage = "http://www.tervano.example/";
+constexpr const char* kPlayerCabAddress =
+    "http://download.macromedia.com/pub/shockwave/cabs/flash/swflash.cab#version=5,0,0,0";
+constexpr const char* kPlayerDownloadPage =
+    "http://www.macromedia.com/shockwave/download/index.cgi?P1_Prod_Version=ShockwaveFlash";
+
+struct HtmlPageNames {
+  std::string pagePath;        // movie path without its extension + ".htm"
+  std::string title;           // file name without extension, first a-z upper-cased
+  std::string movieReference;  // file name with extension
+};
+
+// Splits a movie path. The extension starts at the last "."; the file name
+// after the last backslash or colon before it (also "/" off Windows). A path
+// without any "." gives the page path + ".htm", and the whole file name as
+// title and reference. False when the movie path or the page path would be
+// 260 bytes or more.
+bool MakeHtmlPageNames(const char* moviePath, HtmlPageNames& names);
+
+// Writes the page for moviePath (18 lines, CR LF, replacing an existing
+// page). width and height in pixels; backgroundColour 0xRRGGBB. While a
+// batch runs, the page path is shown in the progress window first. When the
+// page cannot be created (or its path is 260 bytes or more) an ownerless
+// message box says so and no page is written.
+void WriteHtmlPage(const char* moviePath, int width, int height,
+                   uint32_t backgroundColour, int32_t useGifBackground,
+                   int32_t fullMenu);

@@ -1,0 +1,66 @@
+// Options kept between runs in the key "Software\Tervano" under
+// HKEY_LOCAL_MACHINE (a file-backed stand-in off Windows, see registry.h).
+#pragma once
+#include <cstdint>
+#include <string>
+
+#include "conversion_job.h"
+
+// Every access opens the key with create semantics and full access.
+constexpr const char* kSettingsKeyPath = "Software\\Tervano";
+
+// ExecString (REG_SZ, read by the shell extension) holds the command that
+// starts the converter: the full path of the program, in double quotes when
+// it contains a space, at most 259 bytes, in the system code page. The
+// extension appends " -quite <file>" or " <file>" to it. The installation
+// writes it; neither the converter nor the extension does.
+constexpr const char* kExecStringValue = "ExecString";
+
+// Reads at most 4 bytes. Missing value, longer data or no key: number = 0,
+// result 0. Otherwise the bytes read (little-endian, whatever the type) and 1.
+int ReadSettingNumber(const char* name, int32_t& number);
+// Stores a 4-byte REG_DWORD; 1 on success.
+int WriteSettingNumber(const char* name, int32_t number);
+// Reads at most 260 bytes (terminating zero included). Missing value,
+// longer data or no key: text empty, result 0.
+int ReadSettingText(const char* name, std::string& text);
+// Stores text as REG_SZ with its terminating zero (1 when stored). A null
+// text deletes the value (1 whether or not it was there). 0 when the key
+// cannot be opened.
+int WriteSettingText(const char* name, const char* text);
+
+// The six publish settings, shared by the publish settings dialog and the
+// batch worker; flags, 0 off.
+struct PublishSettings {
+  int32_t borderCorrection = 0;  // OptionTransparent
+  int32_t writeHtml = 0;         // OptionHTML
+  int32_t fullMenu = 0;          // OptionHideMenu (1 = full menu shown)
+  int32_t useGifBackground = 0;  // OptionBackGround
+  int32_t optimiseCanvas = 0;    // OptionCanvasSize
+  int32_t protect = 0;           // OptionProtect
+};
+extern PublishSettings CurrentPublishSettings;
+
+// Loop and link fields that the main window holds; the initial values are
+// the window's own start values, which loading replaces.
+struct MainWindowOptions {
+  int32_t changeLoop = 0;     // OptionChangeLoop
+  int32_t loopForever = 1;    // OptionLoopForever
+  int32_t loopValue = 1;      // OptionLoopValue (play count)
+  std::string loopValueText;  // loopValue in decimal, for the entry field
+  int32_t useUrl = 0;         // OptionURL
+  std::string urlName;        // OptionURLName
+};
+
+// Reads all eleven option values into CurrentPublishSettings and window.
+// Missing OptionTransparent, OptionHTML and OptionHideMenu load as 1,
+// everything else as 0 (empty text).
+void LoadOptions(MainWindowOptions& window);
+// Writes all eleven option values; failures are ignored. The link text is
+// always written as a text, so an empty one is kept as an empty value.
+void SaveOptions(const MainWindowOptions& window);
+
+// Options of a quiet conversion: every value read from the store, missing
+// ones as 0 (empty text). The link is set when OptionURL is on, with the
+// OptionURLName text, which may be empty.
+ConversionOptions ReadQuietOptions();

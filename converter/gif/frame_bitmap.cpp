@@ -1,0 +1,193 @@
+#include "frame_bitmap.h"
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+
+#include "../swf/geometry.h"
+
+namespace {
+
+bool ColumnBlank(const uint8_t* screen, int32_t stride, int32_t x, int32_t height, int ref) {
+  int want = ref >= 0 ? ref : screen[x];
+  for (int32_t y = 0; y < height; ++y)
+    if (screen[static_cast<size_t>(y) * stride + x] != want) return false;
+  return true;
+}
+
+bool RowBlank(const uint8_t* screen, int32_t stride, int32_t y, int32_t width, int ref) {
+  const uint8_t* row = screen + static_cast<size_t>(y) * stride;
+  int want = ref >= 0 ? ref : row[0];
+  for (int32_t x = 0; x < width; ++x)
+    if (row[x] != want) return false;
+  return true;
+}
+
+bool AllocatePixels(FrameBitmap& out, int32_t width, int32_t height) {
+  size_t stride = static_cast<size_t>(width) + RowPadding(width);
+  size_t bytes = stride * static_cast<size_t>(height);
+  if (bytes > out.pixelCapacity) {
+    out.ReleasePixels();
+    out.pixels.reset(new (std::nothrow) uint8_t[bytes]);
+    if (!out.pixels) return false;
+    out.pixelCapacity = bytes;
+  }
+  std::memset(out.pixels.get(), 0, bytes);
+  out.pixelBytes = bytes;
+  return true;
+}
+
+// A frame with no pixels on the screen still needs a bitmap: one invisible pixel.
+int BuildEmptyFrame(int32_t characterId, FrameBitmap& out) {
+  std::memset(out.colourTable, 0, sizeof out.colourTable);
+  out.numColours = 2;
+  out.colourEntrySize = 4;
+  out.characterId = characterId;
+  out.format = kBitmapFormatColourMapped;
+  out.width = out.height = 1;
+  out.left = out.top = 0;
+  return AllocatePixels(out, 1, 1) ? 1 : 0;
+}
+
+}  // namespace
+
+int FindLeftEdge(const uint8_t* screen, int32_t stride, int32_t width, int32_t height, int ref) {
+  for (int32_t x = 0; x < width; ++x)
+    if (!ColumnBlank(screen, stride, x, height, ref)) return x;
+  return -1;
+}
+
+int FindRightEdge(const uint8_t* screen, int32_t stride, int32_t width, int32_t height, int ref) {
+  for (int32_t x = width - 1; x >= 0; --x)
+    if (!ColumnBlank(screen, stride, x, height, ref)) return x;
+  return -1;
+}
+
+int FindTopEdge(const uint8_t* screen, int32_t stride, int32_t width, int32_t height, int ref) {
+  for (int32_t y = 0; y < height; ++y)
+    if (!RowBlank(screen, stride, y, width, ref)) return y;
+  return -1;
+}
+
+int FindBottomEdge(const uint8_t* screen, int32_t stride, int32_t width, int32_t height, int ref) {
+  for (int32_t y = height - 1; y >= 0; --y)
+    if (!RowBlank(screen, stride, y, width, ref)) return y;
+  return -1;
+}
+
+int BuildFrameBitmap(const FrameSource& src, int referenceIndex, int32_t optionCanvasSize,
+                     int32_t optionTransparent, int32_t characterId, FrameBitmap& out) {
+  out.pixelBytes = 0;
+
+  // The part of the image rectangle that lies on the screen.
+  int64_t x0 = std::max<int64_t>(src.left, 0), y0 = std::max<int64_t>(src.top, 0);
+  int64_t x1 = std::min<int64_t>(static_cast<int64_t>(src.left) + src.width, src.screenWidth);
+  int64_t y1 = std::min<int64_t>(static_cast<int64_t>(src.top) + src.height, src.screenHeight);
+  if (!src.screen || x1 <= x0 || y1 <= y0) return BuildEmptyFrame(characterId, out);
+  int32_t left = static_cast<int32_t>(x0), top = static_cast<int32_t>(y0);
+  int32_t width = static_cast<int32_t>(x1 - x0), height = static_cast<int32_t>(y1 - y0);
+
+  // Colour table. Transparent indices past the table widen it, so that
+  // pixels of those indices still come out transparent.
+  int32_t numColours = std::max(src.numColours, 1);
+  for (int32_t i = 0; i < src.transparentCount; ++i) numColours = std::max(numColours, src.transparent[i] + 1);
+  numColours = std::min(std::max(numColours, 2), 256);
+  bool alpha = src.transparentCount > 0;
+  out.colourEntrySize = alpha ? 4 : 3;
+  for (int32_t i = 0; i < numColours; ++i) {
+    uint8_t* e = out.colourTable + i * out.colourEntrySize;
+    bool known = i < src.numColours && i < 256;
+    e[0] = known ? src.colours[i * 3] : 0;
+    e[1] = known ? src.colours[i * 3 + 1] : 0;
+    e[2] = known ? src.colours[i * 3 + 2] : 0;
+    if (alpha) e[3] = 255;
+  }
+  for (int32_t i = 0; i < src.transparentCount; ++i) {
+    int32_t t = src.transparent[i];
+    if (t < numColours) std::memset(out.colourTable + t * 4, 0, 4);
+  }
+  out.numColours = numColours;
+
+  // Crop a full-screen frame to what differs from its background.
+  if (optionCanvasSize && src.left == 0 && src.top == 0 && src.width == src.screenWidth &&
+      src.height == src.screenHeight) {
+    int l = FindLeftEdge(src.screen, src.screenStride, width, height, referenceIndex);
+    int t = FindTopEdge(src.screen, src.screenStride, width, height, referenceIndex);
+    if (l < 0 || t < 0) {
+      width = height = 1;  // nothing differs: keep the corner pixel
+    } else {
+      int r = FindRightEdge(src.screen, src.screenStride, width, height, referenceIndex);
+      int b = FindBottomEdge(src.screen, src.screenStride, width, height, referenceIndex);
+      left = l;
+      top = t;
+      width = r - l + 1;
+      height = b - t + 1;
+    }
+  }
+
+  // A bitmap side holds at most 65535 pixels; a frame that large goes without.
+  constexpr int32_t kMaxSide = 65535;
+  bool border = optionTransparent && alpha && width <= kMaxSide - 2 && height <= kMaxSide - 2;
+  int32_t outWidth = border ? width + 2 : width;
+  int32_t outHeight = border ? height + 2 : height;
+  if (!AllocatePixels(out, outWidth, outHeight)) return 0;
+  size_t outStride = static_cast<size_t>(outWidth) + RowPadding(outWidth);
+  uint8_t* dst = out.pixels.get();
+  const uint8_t* from = src.screen + static_cast<size_t>(top) * src.screenStride + left;
+  if (border) {
+    uint8_t edge = src.transparent[0];
+    std::memset(dst, edge, static_cast<size_t>(outWidth));
+    for (int32_t y = 0; y < height; ++y) {
+      uint8_t* row = dst + (static_cast<size_t>(y) + 1) * outStride;
+      row[0] = edge;
+      std::memcpy(row + 1, from + static_cast<size_t>(y) * src.screenStride, static_cast<size_t>(width));
+      row[width + 1] = edge;
+    }
+    std::memset(dst + (static_cast<size_t>(outHeight) - 1) * outStride, edge, static_cast<size_t>(outWidth));
+    left -= 1;
+    top -= 1;
+  } else {
+    for (int32_t y = 0; y < height; ++y)
+      std::memcpy(dst + static_cast<size_t>(y) * outStride, from + static_cast<size_t>(y) * src.screenStride,
+                  static_cast<size_t>(width));
+  }
+  out.characterId = characterId;
+  out.format = kBitmapFormatColourMapped;
+  out.width = outWidth;
+  out.height = outHeight;
+  out.left = left;
+  out.top = top;
+  return 1;
+}
+
+void BuildFrameShape(const FrameBitmap& b, ShapeSpec& s) {
+  s.xmin = b.left * 20;
+  s.ymin = b.top * 20;
+  s.xmax = (b.left + b.width) * 20;
+  s.ymax = (b.top + b.height) * 20;
+  s.fillBits = 2;
+  s.lineBits = 0;
+  s.lineStyleCount = 0;
+  s.fillStyle0 = 0;
+  s.lineStyle = 0;
+  s.moveToX = s.xmax;
+  s.moveToY = s.ymax;
+  MatrixSpec scaled;
+  scaled.hasScale = 1;
+  scaled.scaleX = scaled.scaleY = 20 << 16;
+  if (b.left == 0 && b.top == 0) {
+    s.fillStyleCount = 1;
+    s.fillBitmapIds[0] = b.characterId;
+    s.fillMatrices[0] = scaled;
+    s.fillStyle1 = 1;
+  } else {
+    s.fillStyleCount = 2;
+    s.fillBitmapIds[0] = kNoBitmapId;
+    s.fillMatrices[0] = scaled;
+    s.fillBitmapIds[1] = b.characterId;
+    s.fillMatrices[1] = scaled;
+    s.fillMatrices[1].translateX = b.left * 20;
+    s.fillMatrices[1].translateY = b.top * 20;
+    s.fillStyle1 = 2;
+  }
+}

@@ -1,0 +1,56 @@
+#!/usr/bin/env bash
+# Configures and builds Tervano.
+#   scripts/build.sh [--no-tests] [native] [windows] [asan]
+# With no build named, builds all three:
+#   build/native   g++, with tests
+#   build/windows  32-bit Windows (mingw-w64), tests run under Wine
+#   build/asan     g++ with AddressSanitizer and UBSan
+# --no-tests configures without the test programs (for a plain program build).
+set -euo pipefail
+
+root=$(cd "$(dirname "$0")/.." && pwd)
+jobs=${TERVANO_JOBS:-2}
+
+testing=ON
+builds=()
+for arg in "$@"; do
+  case "$arg" in
+    --no-tests) testing=OFF ;;
+    native|windows|asan) builds+=("$arg") ;;
+    -h|--help) sed -n '2,9p' "$0"; exit 0 ;;
+    *) echo "build.sh: unknown argument '$arg' (expected native, windows, asan or --no-tests)" >&2; exit 2 ;;
+  esac
+done
+[ "${#builds[@]}" -gt 0 ] || builds=(native windows asan)
+
+generator=()
+if command -v ninja >/dev/null 2>&1; then generator=(-G Ninja); fi
+
+build_one() {
+  local name=$1 dir="$root/build/$1" args=()
+  case "$name" in
+    native)  args=() ;;
+    windows) args=(-DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake") ;;
+    asan)    args=(-DTERVANO_SANITIZE=ON) ;;
+  esac
+  # A folder configured with another generator cannot be reused.
+  if [ -f "$dir/CMakeCache.txt" ] && [ "${#generator[@]}" -gt 0 ] \
+     && ! grep -q '^CMAKE_GENERATOR:INTERNAL=Ninja$' "$dir/CMakeCache.txt"; then
+    rm -rf "$dir"
+  fi
+  echo "== build/$name: configure"
+  cmake -S "$root" -B "$dir" "${generator[@]}" -DBUILD_TESTING=$testing "${args[@]}" >"$dir.configure.log" 2>&1 \
+    || { cat "$dir.configure.log" >&2; echo "build/$name: configure failed" >&2; return 1; }
+  echo "== build/$name: build"
+  cmake --build "$dir" --parallel "$jobs"
+}
+
+mkdir -p "$root/build"
+status=0
+for b in "${builds[@]}"; do
+  if ! build_one "$b"; then
+    echo "build/$b: FAILED" >&2
+    status=1
+  fi
+done
+exit $status

@@ -1,0 +1,57 @@
+#!/usr/bin/env bash
+# Installs every Debian and npm package the build and the tests need.
+# Safe to run again: it only installs what is missing.
+#   scripts/install-deps.sh          native build and sample conversion
+#   scripts/install-deps.sh --all    also the Windows cross build, Wine and test tools
+set -euo pipefail
+
+want_all=0
+[ "${1:-}" = "--all" ] && want_all=1
+
+SUDO=""
+if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
+export DEBIAN_FRONTEND=noninteractive
+
+missing=()
+need() {  # need PACKAGE...: queue the ones dpkg does not list as installed
+  for p in "$@"; do
+    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+      missing+=("$p")
+    fi
+  done
+}
+
+need build-essential cmake ninja-build zlib1g-dev
+if [ "$want_all" = 1 ]; then
+  need googletest libgtest-dev libgif-dev
+  # Makers of real animated GIFs for the converter tests.
+  need imagemagick ffmpeg
+  need mingw-w64 g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix libz-mingw-w64-dev
+  need locales xvfb xauth
+  if ! dpkg --print-foreign-architectures | grep -qx i386; then
+    $SUDO dpkg --add-architecture i386
+    updated=0
+  fi
+  need wine wine32:i386
+  command -v node >/dev/null 2>&1 || need nodejs npm
+fi
+
+if [ "${#missing[@]}" -gt 0 ]; then
+  echo "install-deps: installing ${missing[*]}"
+  $SUDO apt-get update -qq
+  $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
+if [ "$want_all" = 1 ]; then
+  # Wine's ANSI code page follows the locale: zh_CN.UTF-8 gives code page 936.
+  if ! locale -a 2>/dev/null | grep -qi '^zh_CN\.utf-\?8$'; then
+    $SUDO sed -i 's/^# *\(zh_CN.UTF-8 UTF-8\)/\1/' /etc/locale.gen
+    grep -q '^zh_CN.UTF-8 UTF-8' /etc/locale.gen || echo 'zh_CN.UTF-8 UTF-8' | $SUDO tee -a /etc/locale.gen >/dev/null
+    $SUDO locale-gen >/dev/null
+  fi
+  # Independent SWF parser used by the tests.
+  here=$(cd "$(dirname "$0")/.." && pwd)
+  if [ ! -d "$here/tests/swfcheck/node_modules/swf-parser" ]; then
+    (cd "$here/tests/swfcheck" && npm ci --no-audit --no-fund --loglevel=error)
+  fi
+fi

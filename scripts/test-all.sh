@@ -1,0 +1,97 @@
+#!/usr/bin/env bash
+# Installs what the tests need, builds the native, Windows and sanitizer
+# builds, and runs every test of each. Exits non-zero if anything fails.
+#   scripts/test-all.sh
+# The Windows tests run under Wine; when DISPLAY is unset a private Xvfb is
+# started for them and stopped at the end.
+set -uo pipefail
+
+root=$(cd "$(dirname "$0")/.." && pwd)
+cd "$root"
+jobs=${TERVANO_JOBS:-2}
+t_start=$(date +%s)
+
+xvfb_pid=""
+cleanup() {
+  if [ -d "$root/build/windows/wineprefix" ]; then
+    WINEPREFIX="$root/build/windows/wineprefix" wineserver -k >/dev/null 2>&1 || true
+  fi
+  if [ -n "$xvfb_pid" ]; then
+    kill "$xvfb_pid" 2>/dev/null || true
+    wait "$xvfb_pid" 2>/dev/null || true
+  fi
+}
+trap cleanup EXIT
+trap 'exit 130' INT TERM
+
+# Starts Xvfb on the first free display from :90 and exports DISPLAY.
+start_xvfb() {
+  local n i
+  for n in $(seq 90 140); do
+    if [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ]; then continue; fi
+    Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp </dev/null >"$root/build/xvfb.log" 2>&1 &
+    xvfb_pid=$!
+    for i in $(seq 100); do
+      if [ -e "/tmp/.X11-unix/X$n" ]; then
+        export DISPLAY=":$n"
+        echo "== Xvfb on $DISPLAY (pid $xvfb_pid)"
+        return 0
+      fi
+      kill -0 "$xvfb_pid" 2>/dev/null || break
+      sleep 0.1
+    done
+    kill "$xvfb_pid" 2>/dev/null; wait "$xvfb_pid" 2>/dev/null
+    xvfb_pid=""
+  done
+  echo "test-all: could not start Xvfb" >&2
+  return 1
+}
+
+echo "== installing dependencies"
+if ! bash "$root/scripts/install-deps.sh" --all </dev/null; then
+  echo "test-all: scripts/install-deps.sh --all failed" >&2
+  echo "total: 0 passed, 1 failed"
+  exit 1
+fi
+mkdir -p "$root/build"
+
+total_pass=0
+total_fail=0
+summary=()
+
+for b in native windows asan; do
+  t0=$(date +%s)
+  if ! bash "$root/scripts/build.sh" "$b" </dev/null; then
+    summary+=("build/$b: build failed")
+    total_fail=$((total_fail + 1))
+    continue
+  fi
+  if [ "$b" = windows ] && [ -z "${DISPLAY:-}" ] && [ -z "$xvfb_pid" ]; then
+    start_xvfb || { summary+=("build/$b: no X display"); total_fail=$((total_fail + 1)); continue; }
+  fi
+  echo "== build/$b: ctest"
+  log="$root/build/$b.ctest.log"
+  ctest --test-dir "$root/build/$b" --output-on-failure --no-tests=error \
+        --parallel "$jobs" --timeout 1200 </dev/null 2>&1 | tee "$log"
+  rc=${PIPESTATUS[0]}
+  # "N% tests passed, F tests failed out of T"
+  line=$(grep -E '^[0-9]+% tests passed, [0-9]+ tests? failed out of [0-9]+' "$log" | tail -n1)
+  if [ -n "$line" ]; then
+    failed=$(sed -E 's/.* ([0-9]+) tests? failed out of ([0-9]+).*/\1/' <<<"$line")
+    all=$(sed -E 's/.* failed out of ([0-9]+).*/\1/' <<<"$line")
+    passed=$((all - failed))
+  else
+    passed=0
+    failed=1
+  fi
+  if [ "$rc" -ne 0 ] && [ "$failed" -eq 0 ]; then failed=1; fi
+  total_pass=$((total_pass + passed))
+  total_fail=$((total_fail + failed))
+  summary+=("build/$b: $passed passed, $failed failed in $(( $(date +%s) - t0 )) s")
+done
+
+echo
+echo "== summary ($(( $(date +%s) - t_start )) s)"
+for s in "${summary[@]}"; do echo "$s"; done
+echo "total: $total_pass passed, $total_fail failed"
+[ "$total_fail" -eq 0 ]

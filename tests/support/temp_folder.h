@@ -1,0 +1,22 @@
+// Points the system temp folder of this process at a fresh folder of the
+// test's own, so tests can see every temporary file the converter makes.
+#pragma once
+#include <string>
+
+class ScopedTempFolder {
+ public:
+  explicit ScopedTempFolder(const std::string& name);
+  ~ScopedTempFolder();
+  const std::string& path() const { return path_; }
+  int FileCount() const;
+  // Makes the temp folder a path that cannot be created or written.
+  void PointAtMissingFolder();
+
+ private:
+  std::string path_;
+  std::string saved_;
+  bool hadSaved_ = false;
+};
+
+// A fresh, empty folder under test-movies/ for a test's own files.
+std::string FreshFolder(const std::string& name);

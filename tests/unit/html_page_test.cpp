@@ -1,0 +1,310 @@
+// The HTML page beside a movie: its exact bytes, the names taken from the
+// movie path, the progress report during a batch, and the failure box.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "app/conversion_job.h"
+#include "app/html_page.h"
+#include "platform/message_box.h"
+#include "support/temp_folder.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// Lines 2 and 3 hold Chinese text: GB2312 in the Windows build, UTF-8 in
+// the native one. Written out byte by byte so the compiler's conversion of
+// the literals is checked too.
+#ifdef _WIN32
+const char kLine2[] =
+    "  <!-- \xB8\xC3 HTML \xCE\xC4\xBC\xFE\xD3\xC9 Tervano v2.5 \xC9\xFA\xB3\xC9 -->";
+const char kLine3Head[] = "  <!-- \xB7\xC3\xCE\xCA\xCE\xD2\xC3\xC7\xB5\xC4\xCD\xF8\xD5\xBE: ";
+const char kCaption[] = "\xD5\xFD\xD4\xDA\xD0\xB4\xC8\xEB HTML";
+const char kErrorHead[] = "\xB4\xED\xCE\xF3: \xCE\xDE\xB7\xA8\xD0\xB4\xC8\xEB\xCE\xC4\xBC\xFE ";
+#else
+const char kLine2[] =
+    "  <!-- \xE8\xAF\xA5 HTML \xE6\x96\x87\xE4\xBB\xB6\xE7\x94\xB1 Tervano v2.5 "
+    "\xE7\x94\x9F\xE6\x88\x90 -->";
+const char kLine3Head[] =
+    "  <!-- \xE8\xAE\xBF\xE9\x97\xAE\xE6\x88\x91\xE4\xBB\xAC\xE7\x9A\x84\xE7\xBD\x91"
+    "\xE7\xAB\x99: ";
+const char kCaption[] = "\xE6\xAD\xA3\xE5\x9C\xA8\xE5\x86\x99\xE5\x85\xA5 HTML";
+const char kErrorHead[] =
+    "\xE9\x94\x99\xE8\xAF\xAF: \xE6\x97\xA0\xE6\xB3\x95\xE5\x86\x99\xE5\x85\xA5"
+    "\xE6\x96\x87\xE4\xBB\xB6 ";
+#endif
+
+// The page as its line table gives it.
+std::string ExpectedPage(const std::string& title, const std::string& movie, int width,
+                         int height, const std::string& colour, bool gifBackground,
+                         bool fullMenu) {
+  const std::string w = std::to_string(width), h = std::to_string(height);
+  const std::string lines[] = {
+      "<HTML>",
+      kLine2,
+      std::string(kLine3Head) + "http://www.tervano.example/ -->",
+      "  <HEAD>",
+      "    <TITLE>" + title + "</TITLE>",
+      "  </HEAD>",
+      gifBackground ? "  <BODY bgcolor=\"#" + colour + "\">" : "  <BODY>",
+      "    <OBJECT classid=\"clsid:D27CDB6E-AE6D-11cf-96B8-444553540000\"",
+      "      codebase=\"http://download.macromedia.com/pub/shockwave/cabs/flash/"
+      "swflash.cab#version=5,0,0,0\"",
+      "      width=" + w + " height=" + h + "> <PARAM NAME=movie VALUE=\"" + movie +
+          "\"> <PARAM NAME=wmode VALUE=transparent>",
+      "      <PARAM NAME=quality VALUE=high> <PARAM NAME=bgcolor VALUE=#" + colour + ">" +
+          (fullMenu ? "" : " <PARAM NAME=menu VALUE=false>"),
+      "      <EMBED src=\"" + movie + "\" quality=high wmode=transparent",
+      "        bgcolor=#" + colour + " width=" + w + " height=" + h +
+          " type=\"application/x-shockwave-flash\"" + (fullMenu ? "" : " menu=false"),
+      "        pluginspace=\"http://www.macromedia.com/shockwave/download/index.cgi?"
+      "P1_Prod_Version=ShockwaveFlash\">",
+      "      </EMBED>",
+      "    </OBJECT>",
+      "  </BODY>",
+      "</HTML>",
+  };
+  static_assert(sizeof lines / sizeof lines[0] == 18, "the page has 18 lines");
+  std::string page;
+  for (const std::string& line : lines) page += line + "\r\n";
+  return page;
+}
+
+std::string ReadBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream bytes;
+  bytes << in.rdbuf();
+  return bytes.str();
+}
+
+bool Exists(const std::string& path) {
+  std::error_code ec;
+  return fs::exists(path, ec);
+}
+
+// A fresh folder for the test's pages, removed afterwards.
+class PageFolder {
+ public:
+  explicit PageFolder(const std::string& name) : path_(FreshFolder("html-" + name)) {}
+  ~PageFolder() {
+    std::error_code ec;
+    fs::remove_all(path_, ec);
+  }
+  std::string File(const std::string& name) const { return (fs::path(path_) / name).string(); }
+
+ private:
+  std::string path_;
+};
+
+TEST(HtmlPage, BytesFollowTheLineTable) {
+  PageFolder folder("bytes");
+  const std::string movie = folder.File("my anim.swf");
+  WriteHtmlPage(movie.c_str(), 120, 45, 0x0000FF, 1, 0);
+  EXPECT_EQ(ReadBytes(folder.File("my anim.htm")),
+            ExpectedPage("My anim", "my anim.swf", 120, 45, "0000FF", true, false));
+
+  // white without the GIF background, full menu: no body colour, no menu=false
+  const std::string other = folder.File("zeta.swf");
+  WriteHtmlPage(other.c_str(), 18, 400, 0xFFFFFF, 0, 1);
+  std::string page = ReadBytes(folder.File("zeta.htm"));
+  EXPECT_EQ(page, ExpectedPage("Zeta", "zeta.swf", 18, 400, "FFFFFF", false, true));
+  EXPECT_EQ(page.find("menu=false"), std::string::npos);
+  EXPECT_NE(page.find("\r\n  <BODY>\r\n"), std::string::npos);
+
+  // the colour keeps six digits; only 24 bits count
+  WriteHtmlPage(other.c_str(), 1, 2, 0xFF000102, 1, 1);
+  EXPECT_EQ(ReadBytes(folder.File("zeta.htm")),
+            ExpectedPage("Zeta", "zeta.swf", 1, 2, "000102", true, true));
+}
+
+TEST(HtmlPage, ChineseLinesAreInTheProgramsCodePage) {
+  PageFolder folder("codepage");
+  const std::string movie = folder.File("a.swf");
+  WriteHtmlPage(movie.c_str(), 10, 10, 0, 0, 1);
+  std::string page = ReadBytes(folder.File("a.htm"));
+  size_t second = page.find("\r\n") + 2;
+  size_t third = page.find("\r\n", second) + 2;
+  EXPECT_EQ(page.substr(second, third - 2 - second), kLine2);
+  EXPECT_EQ(page.compare(third, std::strlen(kLine3Head), kLine3Head), 0);
+  // literals of this build carry the same bytes
+  EXPECT_STREQ("正在写入 HTML", kCaption);
+  EXPECT_STREQ("错误: 无法写入文件 ", kErrorHead);
+}
+
+TEST(HtmlPage, NamesComeFromTheMoviePath) {
+  HtmlPageNames n;
+  ASSERT_TRUE(MakeHtmlPageNames("C:\\out\\my anim.swf", n));
+  EXPECT_EQ(n.pagePath, "C:\\out\\my anim.htm");
+  EXPECT_EQ(n.title, "My anim");
+  EXPECT_EQ(n.movieReference, "my anim.swf");
+
+  ASSERT_TRUE(MakeHtmlPageNames("C:\\a.b\\anim.swf", n));  // only the last dot counts
+  EXPECT_EQ(n.pagePath, "C:\\a.b\\anim.htm");
+  EXPECT_EQ(n.title, "Anim");
+  EXPECT_EQ(n.movieReference, "anim.swf");
+
+  ASSERT_TRUE(MakeHtmlPageNames("anim.swf", n));
+  EXPECT_EQ(n.pagePath, "anim.htm");
+  EXPECT_EQ(n.title, "Anim");
+  EXPECT_EQ(n.movieReference, "anim.swf");
+
+  ASSERT_TRUE(MakeHtmlPageNames("D:clip.v2.swf", n));  // a drive colon ends the folder
+  EXPECT_EQ(n.pagePath, "D:clip.v2.htm");
+  EXPECT_EQ(n.title, "Clip.v2");
+  EXPECT_EQ(n.movieReference, "clip.v2.swf");
+
+  ASSERT_TRUE(MakeHtmlPageNames("C:\\out\\1st.swf", n));
+  EXPECT_EQ(n.title, "1st");
+  ASSERT_TRUE(MakeHtmlPageNames("C:\\out\\Zoo.swf", n));
+  EXPECT_EQ(n.title, "Zoo");
+  const char chinese[] = "动画";
+  ASSERT_TRUE(MakeHtmlPageNames((std::string("C:\\out\\") + chinese + ".swf").c_str(), n));
+  EXPECT_EQ(n.title, chinese);
+
+  // no dot at all: the whole path gets ".htm"
+  ASSERT_TRUE(MakeHtmlPageNames("C:\\out\\animgif", n));
+  EXPECT_EQ(n.pagePath, "C:\\out\\animgif.htm");
+  EXPECT_EQ(n.title, "Animgif");
+  EXPECT_EQ(n.movieReference, "animgif");
+
+  // paths of 260 bytes or more make no page
+  std::string longest = "C:\\" + std::string(252, 'p') + ".swf";
+  ASSERT_EQ(longest.size(), 259u);
+  EXPECT_TRUE(MakeHtmlPageNames(longest.c_str(), n));
+  EXPECT_FALSE(MakeHtmlPageNames((longest + "x").c_str(), n));
+  std::string noDot = "C:\\" + std::string(253, 'p');  // page path would be 260 bytes
+  EXPECT_FALSE(MakeHtmlPageNames(noDot.c_str(), n));
+  EXPECT_FALSE(MakeHtmlPageNames(nullptr, n));
+}
+
+TEST(HtmlPage, ReplacesAPageAndHandlesAMovieWithoutDot) {
+  PageFolder folder("replace");
+  const std::string page = folder.File("old.htm");
+  std::ofstream(page, std::ios::binary) << std::string(5000, 'J');
+  WriteHtmlPage(folder.File("old.swf").c_str(), 7, 8, 0x123456, 1, 1);
+  EXPECT_EQ(ReadBytes(page), ExpectedPage("Old", "old.swf", 7, 8, "123456", true, true));
+
+  const std::string movie = folder.File("animgif");
+  WriteHtmlPage(movie.c_str(), 7, 8, 0xFFFFFF, 0, 0);
+  EXPECT_EQ(ReadBytes(movie + ".htm"),
+            ExpectedPage("Animgif", "animgif", 7, 8, "FFFFFF", false, false));
+
+#ifdef _WIN32
+  // a Chinese name goes to the file system in the system code page
+  const std::string chinese = folder.File("动画.swf");
+  WriteHtmlPage(chinese.c_str(), 7, 8, 0xFFFFFF, 0, 1);
+  EXPECT_EQ(ReadBytes(folder.File("动画.htm")),
+            ExpectedPage("动画", "动画.swf", 7, 8, "FFFFFF", false, true));
+#endif
+}
+
+TEST(HtmlPage, UnwritablePageShowsTheErrorBox) {
+  PageFolder folder("unwritable");
+  const fs::path missing = folder.File("missing-folder");
+  const std::string movie = (missing / "x.swf").string();
+  const std::string page = (missing / "x.htm").string();
+  MessageBoxRecorder recorder;
+  WriteHtmlPage(movie.c_str(), 10, 10, 0, 0, 1);
+  std::vector<RecordedMessageBox> boxes = recorder.Boxes();
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_FALSE(boxes[0].hadOwner);
+  EXPECT_EQ(boxes[0].caption, kCaption);
+  EXPECT_EQ(boxes[0].text, kErrorHead + page);
+  EXPECT_EQ(boxes[0].style, static_cast<unsigned>(MB_OK | MB_ICONEXCLAMATION));
+  EXPECT_EQ(boxes[0].style, 0x30u);
+  EXPECT_FALSE(Exists(page));
+
+  // too long a path: the same box, and nothing written
+  const std::string tooLong = folder.File(std::string(270, 'q') + ".swf");
+  WriteHtmlPage(tooLong.c_str(), 10, 10, 0, 0, 1);
+  boxes = recorder.Boxes();
+  ASSERT_EQ(boxes.size(), 2u);
+  EXPECT_EQ(boxes[1].text.compare(0, std::strlen(kErrorHead), kErrorHead), 0);
+}
+
+// Restores the batch globals after a test.
+struct BatchSlot {
+  BatchSlot() {
+    std::memset(text, 0, sizeof text);
+    BatchStatusText = text;
+#ifndef _WIN32
+    window = CreateMessageWindow();
+    BatchProgressWindow = window;
+#endif
+  }
+  ~BatchSlot() {
+    BatchStatusText = nullptr;
+    BatchProgressWindow = nullptr;
+#ifndef _WIN32
+    DestroyMessageWindow(window);
+#endif
+  }
+  // Number of ID_PROGRESS_STEP commands with parameter 0 posted so far.
+  int Steps() {
+    int steps = 0;
+#ifndef _WIN32
+    PostedCommand c;
+    while (TakePostedCommand(window, c))
+      if (c.commandId == ID_PROGRESS_STEP && c.param == 0) ++steps;
+      else ++others;
+#endif
+    return steps;
+  }
+  char text[260];
+  int others = 0;
+#ifndef _WIN32
+  MessageWindow* window = nullptr;
+#endif
+};
+
+std::string Shortened(const std::string& path) {
+  char copy[260] = {0};
+  std::memcpy(copy, path.data(), path.size() < 259 ? path.size() : 259);
+  ShortenPathForDisplay(copy);
+  return copy;
+}
+
+TEST(HtmlPage, BatchShowsThePagePathBeforeWriting) {
+  PageFolder folder("batch");
+  const std::string movie = folder.File("a-rather-long-movie-name-for-the-status.swf");
+  const std::string page = folder.File("a-rather-long-movie-name-for-the-status.htm");
+  ASSERT_GT(page.size(), 40u);
+  {
+    BatchSlot slot;
+    WriteHtmlPage(movie.c_str(), 10, 10, 0, 0, 1);
+    EXPECT_EQ(std::string(slot.text), Shortened(page));
+    EXPECT_LE(std::strlen(slot.text), 40u);
+#ifndef _WIN32
+    EXPECT_EQ(slot.Steps(), 1);
+    EXPECT_EQ(slot.others, 0);
+#endif
+    EXPECT_TRUE(Exists(page));
+
+    // also when the page then fails
+    MessageBoxRecorder recorder;
+    const fs::path none = folder.File("none");
+    WriteHtmlPage((none / "b.swf").string().c_str(), 10, 10, 0, 0, 1);
+    EXPECT_EQ(std::string(slot.text), Shortened((none / "b.htm").string()));
+#ifndef _WIN32
+    EXPECT_EQ(slot.Steps(), 1);
+#endif
+    EXPECT_EQ(recorder.Boxes().size(), 1u);
+  }
+#ifndef _WIN32
+  // without a status slot nothing is posted
+  MessageWindow* window = CreateMessageWindow();
+  BatchProgressWindow = window;
+  WriteHtmlPage(movie.c_str(), 10, 10, 0, 0, 1);
+  PostedCommand c;
+  EXPECT_FALSE(TakePostedCommand(window, c));
+  BatchProgressWindow = nullptr;
+  DestroyMessageWindow(window);
+#endif
+}
+
+}  // namespace

@@ -1,0 +1,326 @@
+// Settings kept in HKLM\Software\Tervano: the four accessors, the layout of
+// the values, and what the main window and the quiet command load.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstring>
+#include <string>
+
+#include "app/settings_store.h"
+#include "platform/registry.h"
+#include "support/settings_sandbox.h"
+
+#ifndef _WIN32
+#include <fstream>
+#endif
+
+namespace {
+
+// No test of this program may see or change a real user's settings.
+class SettingsSandboxEnvironment : public ::testing::Environment {
+ public:
+  void SetUp() override { sandbox_ = new SettingsSandbox; }
+  void TearDown() override {
+    delete sandbox_;
+    sandbox_ = nullptr;
+  }
+
+ private:
+  SettingsSandbox* sandbox_ = nullptr;
+};
+::testing::Environment* const kSandboxEnvironment =
+    ::testing::AddGlobalTestEnvironment(new SettingsSandboxEnvironment);
+
+HKEY OpenSettings() {
+  HKEY key = nullptr;
+  RegCreateKeyExA(HKEY_LOCAL_MACHINE, "Software\\Tervano", 0, nullptr, REG_OPTION_NON_VOLATILE,
+                  KEY_ALL_ACCESS, nullptr, &key, nullptr);
+  return key;
+}
+
+LONG SetRaw(const char* name, DWORD type, const std::string& bytes) {
+  HKEY key = OpenSettings();
+  if (!key) return ERROR_INVALID_HANDLE;
+  LONG r = RegSetValueExA(key, name, 0, type, reinterpret_cast<const BYTE*>(bytes.data()),
+                          static_cast<DWORD>(bytes.size()));
+  RegCloseKey(key);
+  return r;
+}
+
+// Type and size of a stored value as RegQueryValueExA reports them.
+struct Stored {
+  LONG result;
+  DWORD type;
+  DWORD size;
+};
+Stored Inspect(const char* name) {
+  Stored s{ERROR_INVALID_HANDLE, 0, 0};
+  HKEY key = OpenSettings();
+  if (!key) return s;
+  s.result = RegQueryValueExA(key, name, nullptr, &s.type, nullptr, &s.size);
+  RegCloseKey(key);
+  return s;
+}
+
+TEST(SettingsStore, NumbersAndTextsRoundTrip) {
+  SettingsSandbox sandbox;
+  for (int32_t n : {0, 1, -1, 65535, INT32_MAX, INT32_MIN}) {
+    ASSERT_EQ(WriteSettingNumber("OptionLoopValue", n), 1);
+    int32_t back = 12345;
+    EXPECT_EQ(ReadSettingNumber("OptionLoopValue", back), 1);
+    EXPECT_EQ(back, n);
+  }
+  const char chinese[] = "http://例子.example/该?a=\"b\"\\c";
+  ASSERT_EQ(WriteSettingText("OptionURLName", chinese), 1);
+  std::string text = "stale";
+  EXPECT_EQ(ReadSettingText("OptionURLName", text), 1);
+  EXPECT_EQ(text, chinese);
+
+  // the longest text that fits 260 bytes with its zero, and one byte more
+  std::string longest(259, 'L');
+  ASSERT_EQ(WriteSettingText("OptionURLName", longest.c_str()), 1);
+  EXPECT_EQ(ReadSettingText("OptionURLName", text), 1);
+  EXPECT_EQ(text, longest);
+  ASSERT_EQ(WriteSettingText("OptionURLName", (longest + "M").c_str()), 1);
+  text = "stale";
+  EXPECT_EQ(ReadSettingText("OptionURLName", text), 0);
+  EXPECT_EQ(text, "");
+}
+
+TEST(SettingsStore, ValuesAreStoredAsDwordAndZeroTerminatedText) {
+  SettingsSandbox sandbox;
+  ASSERT_EQ(WriteSettingNumber("OptionHTML", 1), 1);
+  Stored number = Inspect("OptionHTML");
+  EXPECT_EQ(number.result, ERROR_SUCCESS);
+  EXPECT_EQ(number.type, static_cast<DWORD>(REG_DWORD));
+  EXPECT_EQ(number.size, 4u);
+
+  const char chinese[] = "访问我们的网站";  // size in this build's narrow encoding
+  ASSERT_EQ(WriteSettingText("OptionURLName", chinese), 1);
+  Stored text = Inspect("OptionURLName");
+  EXPECT_EQ(text.result, ERROR_SUCCESS);
+  EXPECT_EQ(text.type, static_cast<DWORD>(REG_SZ));
+  EXPECT_EQ(text.size, static_cast<DWORD>(sizeof chinese));
+
+  ASSERT_EQ(WriteSettingText("OptionURLName", ""), 1);
+  text = Inspect("OptionURLName");
+  EXPECT_EQ(text.type, static_cast<DWORD>(REG_SZ));
+  EXPECT_EQ(text.size, 1u);
+}
+
+TEST(SettingsStore, MissingAndOversizeValuesReadAsMissing) {
+  SettingsSandbox sandbox;
+  int32_t number = 77;
+  std::string text = "stale";
+  EXPECT_EQ(ReadSettingNumber("OptionProtect", number), 0);
+  EXPECT_EQ(number, 0);
+  EXPECT_EQ(ReadSettingText("OptionURLName", text), 0);
+  EXPECT_EQ(text, "");
+
+  ASSERT_EQ(SetRaw("OptionProtect", REG_BINARY, std::string("\x01\x00\x00\x00\x00", 5)),
+            ERROR_SUCCESS);
+  number = 77;
+  EXPECT_EQ(ReadSettingNumber("OptionProtect", number), 0);
+  EXPECT_EQ(number, 0);
+
+  std::string long_text(299, 'u');
+  ASSERT_EQ(SetRaw("OptionURLName", REG_SZ, std::string(long_text.c_str(), 300)), ERROR_SUCCESS);
+  text = "stale";
+  EXPECT_EQ(ReadSettingText("OptionURLName", text), 0);
+  EXPECT_EQ(text, "");
+
+  // numbers are the bytes read, whatever the type
+  ASSERT_EQ(SetRaw("OptionLoopValue", REG_BINARY, std::string("\x34\x12", 2)), ERROR_SUCCESS);
+  EXPECT_EQ(ReadSettingNumber("OptionLoopValue", number), 1);
+  EXPECT_EQ(number, 0x1234);
+  ASSERT_EQ(SetRaw("OptionLoopValue", REG_SZ, std::string("7\0", 2)), ERROR_SUCCESS);
+  EXPECT_EQ(ReadSettingNumber("OptionLoopValue", number), 1);
+  EXPECT_EQ(number, '7');
+}
+
+TEST(SettingsStore, NoTextDeletesTheValue) {
+  SettingsSandbox sandbox;
+  ASSERT_EQ(WriteSettingText("OptionURLName", "http://a.example/"), 1);
+  EXPECT_EQ(WriteSettingText("OptionURLName", nullptr), 1);
+  EXPECT_EQ(Inspect("OptionURLName").result, ERROR_FILE_NOT_FOUND);
+  EXPECT_EQ(WriteSettingText("OptionURLName", nullptr), 1);  // nothing left to delete
+}
+
+TEST(SettingsStore, FirstLoadGivesTheMainWindowDefaults) {
+  SettingsSandbox sandbox;
+  CurrentPublishSettings = PublishSettings{9, 9, 9, 9, 9, 9};
+  MainWindowOptions window;  // start values 0, 1, 1 are replaced by loading
+  window.urlName = "stale";
+  LoadOptions(window);
+  EXPECT_EQ(CurrentPublishSettings.borderCorrection, 1);
+  EXPECT_EQ(CurrentPublishSettings.writeHtml, 1);
+  EXPECT_EQ(CurrentPublishSettings.fullMenu, 1);
+  EXPECT_EQ(CurrentPublishSettings.useGifBackground, 0);
+  EXPECT_EQ(CurrentPublishSettings.optimiseCanvas, 0);
+  EXPECT_EQ(CurrentPublishSettings.protect, 0);
+  EXPECT_EQ(window.changeLoop, 0);
+  EXPECT_EQ(window.loopForever, 0);
+  EXPECT_EQ(window.loopValue, 0);
+  EXPECT_EQ(window.loopValueText, "0");
+  EXPECT_EQ(window.useUrl, 0);
+  EXPECT_EQ(window.urlName, "");
+  // reading created the key
+  HKEY key = nullptr;
+  ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\Tervano", 0, KEY_READ, &key),
+            ERROR_SUCCESS);
+  RegCloseKey(key);
+}
+
+TEST(SettingsStore, QuietOptionsAreAllOffWithoutStoredValues) {
+  SettingsSandbox sandbox;
+  ConversionOptions o = ReadQuietOptions();
+  EXPECT_EQ(o.changeLoop, 0);
+  EXPECT_EQ(o.loopForever, 0);
+  EXPECT_EQ(o.playCount, 0);
+  EXPECT_EQ(o.borderCorrection, 0);
+  EXPECT_EQ(o.useGifBackground, 0);
+  EXPECT_EQ(o.optimiseCanvas, 0);
+  EXPECT_FALSE(o.hasLinkUrl);
+  EXPECT_EQ(o.linkUrl, "");
+  EXPECT_EQ(o.protect, 0);
+  EXPECT_EQ(o.writeHtml, 0);
+  EXPECT_EQ(o.fullMenu, 0);
+}
+
+// Every field goes to its own value name: distinct numbers catch any mix-up.
+TEST(SettingsStore, SaveWritesEachFieldUnderItsNameAndLoadReadsItBack) {
+  SettingsSandbox sandbox;
+  CurrentPublishSettings = PublishSettings{};
+  CurrentPublishSettings.borderCorrection = 2;
+  CurrentPublishSettings.writeHtml = 3;
+  CurrentPublishSettings.fullMenu = 4;
+  CurrentPublishSettings.useGifBackground = 5;
+  CurrentPublishSettings.optimiseCanvas = 6;
+  CurrentPublishSettings.protect = 7;
+  MainWindowOptions saved;
+  saved.changeLoop = 8;
+  saved.loopForever = 9;
+  saved.loopValue = 65535;
+  saved.useUrl = 10;
+  saved.urlName = "http://click.example/";
+  SaveOptions(saved);
+
+  const struct {
+    const char* name;
+    int32_t value;
+  } expected[] = {{"OptionTransparent", 2}, {"OptionHTML", 3},       {"OptionHideMenu", 4},
+                  {"OptionBackGround", 5},  {"OptionCanvasSize", 6}, {"OptionProtect", 7},
+                  {"OptionChangeLoop", 8},  {"OptionLoopForever", 9}, {"OptionLoopValue", 65535},
+                  {"OptionURL", 10}};
+  for (const auto& e : expected) {
+    int32_t n = -1;
+    EXPECT_EQ(ReadSettingNumber(e.name, n), 1) << e.name;
+    EXPECT_EQ(n, e.value) << e.name;
+  }
+  std::string url;
+  EXPECT_EQ(ReadSettingText("OptionURLName", url), 1);
+  EXPECT_EQ(url, "http://click.example/");
+
+  CurrentPublishSettings = PublishSettings{};
+  MainWindowOptions loaded;
+  LoadOptions(loaded);
+  EXPECT_EQ(CurrentPublishSettings.borderCorrection, 2);
+  EXPECT_EQ(CurrentPublishSettings.writeHtml, 3);
+  EXPECT_EQ(CurrentPublishSettings.fullMenu, 4);
+  EXPECT_EQ(CurrentPublishSettings.useGifBackground, 5);
+  EXPECT_EQ(CurrentPublishSettings.optimiseCanvas, 6);
+  EXPECT_EQ(CurrentPublishSettings.protect, 7);
+  EXPECT_EQ(loaded.changeLoop, 8);
+  EXPECT_EQ(loaded.loopForever, 9);
+  EXPECT_EQ(loaded.loopValue, 65535);
+  EXPECT_EQ(loaded.loopValueText, "65535");
+  EXPECT_EQ(loaded.useUrl, 10);
+  EXPECT_EQ(loaded.urlName, "http://click.example/");
+
+  ConversionOptions q = ReadQuietOptions();
+  EXPECT_EQ(q.borderCorrection, 2);
+  EXPECT_EQ(q.writeHtml, 3);
+  EXPECT_EQ(q.fullMenu, 4);
+  EXPECT_EQ(q.useGifBackground, 5);
+  EXPECT_EQ(q.optimiseCanvas, 6);
+  EXPECT_EQ(q.protect, 7);
+  EXPECT_EQ(q.changeLoop, 8);
+  EXPECT_EQ(q.loopForever, 9);
+  EXPECT_EQ(q.playCount, 65535);
+  EXPECT_TRUE(q.hasLinkUrl);
+  EXPECT_EQ(q.linkUrl, "http://click.example/");
+  CurrentPublishSettings = PublishSettings{};
+}
+
+TEST(SettingsStore, EmptyLinkIsKeptAsEmptyTextAndStillALink) {
+  SettingsSandbox sandbox;
+  MainWindowOptions window;
+  window.useUrl = 1;
+  window.urlName = "";
+  SaveOptions(window);
+  Stored stored = Inspect("OptionURLName");
+  EXPECT_EQ(stored.result, ERROR_SUCCESS);
+  EXPECT_EQ(stored.type, static_cast<DWORD>(REG_SZ));
+  EXPECT_EQ(stored.size, 1u);
+  std::string text = "stale";
+  EXPECT_EQ(ReadSettingText("OptionURLName", text), 1);
+  EXPECT_EQ(text, "");
+
+  ConversionOptions q = ReadQuietOptions();
+  EXPECT_TRUE(q.hasLinkUrl);
+  EXPECT_EQ(q.linkUrl, "");
+
+  // a name without OptionURL gives no link
+  ASSERT_EQ(WriteSettingNumber("OptionURL", 0), 1);
+  ASSERT_EQ(WriteSettingText("OptionURLName", "http://unused.example/"), 1);
+  q = ReadQuietOptions();
+  EXPECT_FALSE(q.hasLinkUrl);
+  EXPECT_EQ(q.linkUrl, "");
+}
+
+#ifndef _WIN32
+
+TEST(SettingsStore, UnusableStoreGivesDefaults) {
+  SettingsSandbox sandbox;
+  std::string notAFolder = sandbox.folder() + "/file";
+  std::ofstream(notAFolder) << "x";
+  SavedVariable dir("TERVANO_CONFIG_DIR");
+  dir.Set(notAFolder.c_str());
+  EXPECT_EQ(WriteSettingNumber("OptionHTML", 0), 0);
+  EXPECT_EQ(WriteSettingText("OptionURLName", "x"), 0);
+  EXPECT_EQ(WriteSettingText("OptionURLName", nullptr), 0);
+  int32_t n = 5;
+  EXPECT_EQ(ReadSettingNumber("OptionHTML", n), 0);
+  EXPECT_EQ(n, 0);
+  MainWindowOptions window;
+  LoadOptions(window);
+  EXPECT_EQ(CurrentPublishSettings.writeHtml, 1);
+  EXPECT_EQ(CurrentPublishSettings.protect, 0);
+  EXPECT_EQ(window.loopValueText, "0");
+  SaveOptions(window);  // fails quietly
+  CurrentPublishSettings = PublishSettings{};
+}
+
+TEST(SettingsStore, DamagedStoreFileKeepsItsReadableValues) {
+  SettingsSandbox sandbox;
+  ASSERT_EQ(WriteSettingNumber("OptionProtect", 1), 1);  // creates the folder and key
+  const char damaged[] =
+      "\x89PNG\r\n\x1a\n\x00\x01 garbage [\n"
+      "\"OptionHTML\"=dword:00000000\n"
+      "\"OptionHideMenu\"=dword:zz\n"
+      "\"OptionURLName\"=\"http://half";
+  std::ofstream(sandbox.folder() + "/hkey_local_machine+software+tervano.reg",
+                std::ios::binary | std::ios::trunc)
+      .write(damaged, sizeof damaged - 1);
+  MainWindowOptions window;
+  LoadOptions(window);
+  EXPECT_EQ(CurrentPublishSettings.writeHtml, 0);  // readable
+  EXPECT_EQ(CurrentPublishSettings.fullMenu, 1);   // unreadable: default
+  EXPECT_EQ(CurrentPublishSettings.protect, 0);    // gone with the damage
+  EXPECT_EQ(window.urlName, "");
+  CurrentPublishSettings = PublishSettings{};
+}
+
+#endif  // !_WIN32
+
+}  // namespace
