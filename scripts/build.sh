@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
 # Configures and builds Tervano.
-#   scripts/build.sh [--no-tests] [native] [windows] [asan]
-# With no build named, builds all three:
+#   scripts/build.sh [--no-tests] [native] [windows] [asan] [win64]
+# With no build named, builds the first three:
 #   build/native   g++, with tests
 #   build/windows  32-bit Windows (mingw-w64), tests run under Wine
 #   build/asan     g++ with AddressSanitizer and UBSan
+#   build/win64    64-bit Windows, for running the Windows tests under 64-bit
+#                  Wine where the kernel executes no 32-bit code
 # --no-tests configures without the test programs (for a plain program build).
 set -euo pipefail
 
@@ -16,9 +18,9 @@ builds=()
 for arg in "$@"; do
   case "$arg" in
     --no-tests) testing=OFF ;;
-    native|windows|asan) builds+=("$arg") ;;
-    -h|--help) sed -n '2,9p' "$0"; exit 0 ;;
-    *) echo "build.sh: unknown argument '$arg' (expected native, windows, asan or --no-tests)" >&2; exit 2 ;;
+    native|windows|asan|win64) builds+=("$arg") ;;
+    -h|--help) sed -n '2,11p' "$0"; exit 0 ;;
+    *) echo "build.sh: unknown argument '$arg' (expected native, windows, asan, win64 or --no-tests)" >&2; exit 2 ;;
   esac
 done
 [ "${#builds[@]}" -gt 0 ] || builds=(native windows asan)
@@ -32,6 +34,7 @@ build_one() {
     native)  args=() ;;
     windows) args=(-DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake") ;;
     asan)    args=(-DTERVANO_SANITIZE=ON) ;;
+    win64)   args=(-DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-x86_64.cmake") ;;
   esac
   # A folder configured with another generator cannot be reused.
   if [ -f "$dir/CMakeCache.txt" ] && [ "${#generator[@]}" -gt 0 ] \

@@ -27,7 +27,12 @@ if [ "$want_all" = 1 ]; then
   # Makers of real animated GIFs for the converter tests.
   need imagemagick ffmpeg
   need mingw-w64 g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix libz-mingw-w64-dev
-  need locales xvfb xauth
+  # 64-bit Windows build and Wine: the Windows tests run there on machines
+  # whose kernel executes no 32-bit code.
+  need g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix wine64
+  need locales xvfb xauth fonts-wqy-microhei
+  # Browser in which the player check runs Ruffle (never a downloaded one).
+  need chromium
   if ! dpkg --print-foreign-architectures | grep -qx i386; then
     $SUDO dpkg --add-architecture i386
     updated=0
@@ -53,5 +58,11 @@ if [ "$want_all" = 1 ]; then
   here=$(cd "$(dirname "$0")/.." && pwd)
   if [ ! -d "$here/tests/swfcheck/node_modules/swf-parser" ]; then
     (cd "$here/tests/swfcheck" && npm ci --no-audit --no-fund --loglevel=error)
+  fi
+  # Ruffle and the browser driver of the player check.
+  if [ ! -d "$here/tests/player/node_modules/@ruffle-rs/ruffle" ] ||
+     [ ! -d "$here/tests/player/node_modules/playwright-core" ]; then
+    (cd "$here/tests/player" &&
+      PLAYWRIGHT_SKIP_BROWSER_DOWNLOAD=1 npm ci --no-audit --no-fund --loglevel=error)
   fi
 fi

@@ -8,15 +8,15 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 
-bash scripts/install-deps.sh </dev/null
-bash scripts/build.sh --no-tests native </dev/null
-
 shopt -s nullglob
 gifs=(samples/*.gif samples/*.GIF)
 if [ "${#gifs[@]}" -eq 0 ]; then
   echo "run-samples: no GIF files in $root/samples/ - nothing to convert." >&2
   exit 1
 fi
+
+bash scripts/install-deps.sh </dev/null
+bash scripts/build.sh --no-tests native </dev/null
 
 out="$root/out/samples"
 mkdir -p "$out"

@@ -51,6 +51,9 @@ export WINEDLLOVERRIDES="mscoree=;mshtml=;winemenubuilder.exe=d${WINEDLLOVERRIDE
 
 ready="$prefix/.tervano-ready"
 if [ ! -e "$ready" ]; then
+  if ! locale -a 2>/dev/null | grep -qi '^zh_CN\.utf-\?8$'; then
+    echo "wine-run: locale zh_CN.UTF-8 is not generated; Wine's code page will not be 936 (run scripts/install-deps.sh --all)" >&2
+  fi
   mkdir -p "$(dirname "$prefix")"
   (
     flock 9

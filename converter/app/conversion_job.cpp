@@ -7,6 +7,8 @@
 #include "../swf/body_file.h"
 #include "../swf/control_tags.h"
 #include "../swf/movie_header.h"
+#include "html_page.h"
+#include "settings_store.h"
 
 char* BatchStatusText = nullptr;
 WindowHandle BatchProgressWindow = nullptr;
@@ -61,7 +63,11 @@ int ConvertFile(const char* sourcePath, const char* destinationPath, const Conve
   uint8_t headerBytes[kHeaderBufferSize] = {0};
   int headerLength = 0;
   ComposeHeader(header, headerBytes, headerLength);
-  return AssembleMovie(destinationPath, headerBytes, headerLength);
+  int result = AssembleMovie(destinationPath, headerBytes, headerLength);
+  if (options.writeHtml)
+    WriteHtmlPage(destinationPath, g.screenWidth, g.screenHeight, g.backgroundColour, options.useGifBackground,
+                  options.fullMenu);
+  return result;
 }
 
 int QuietConvert(const char* commandLine) {
@@ -75,7 +81,7 @@ int QuietConvert(const char* commandLine) {
   std::memcpy(destination, path, n + 1);
   std::memcpy(destination + n - 3, "swf", 3);
 
-  ConversionOptions options;  // every option off until the settings store is read
+  ConversionOptions options = ReadQuietOptions();
   BatchStatusText = nullptr;
   ConvertFile(path, destination, options, nullptr);
   return 1;

@@ -7,6 +7,7 @@
 #include "../platform/message_box.h"
 #include "../platform/window_messages.h"
 #include "conversion_job.h"
+#include "html_page_text.h"
 
 namespace {
 
@@ -52,8 +53,8 @@ std::string ComposePage(const HtmlPageNames& names, int width, int height,
   const char* movie = names.movieReference.c_str();
   std::string page;
   AppendLine(page, "<HTML>");
-  AppendLine(page, "  <!-- 该 HTML 文件由 Tervano v2.5 生成 -->");
-  AppendLine(page, "  <!-- 访问我们的网站: %s -->", kMakerHomePage);
+  AppendLine(page, "%s", kPageGeneratedLine);
+  AppendLine(page, "%s%s -->", kPageVisitPrefix, kMakerHomePage);
   AppendLine(page, "  <HEAD>");
   AppendLine(page, "    <TITLE>%s</TITLE>", title);
   AppendLine(page, "  </HEAD>");

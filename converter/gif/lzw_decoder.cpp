@@ -11,8 +11,8 @@ constexpr int32_t kPassFirstRow[4] = {0, 4, 2, 1};
 constexpr int32_t kPassRowStep[4] = {8, 8, 4, 2};
 
 // Where the next colour index goes. Coordinates are relative to the image
-// rectangle; `row` is the screen row of image row y, or null when that row is
-// not on the screen (or the image is complete).
+// rectangle; `row` is the start of the screen row of image row y, or null
+// when nothing of that row is on the screen (or the image is complete).
 struct Raster {
   uint8_t* screen;
   int32_t stride, screenHeight;
@@ -25,8 +25,8 @@ struct Raster {
 
   void SetRow() {
     int32_t sy = top + y;
-    if (screen && y < height && sy >= 0 && sy < screenHeight)
-      row = screen + static_cast<size_t>(sy) * static_cast<size_t>(stride) + left;
+    if (screen && colFirst < colEnd && y < height && sy >= 0 && sy < screenHeight)
+      row = screen + static_cast<size_t>(sy) * static_cast<size_t>(stride);
     else
       row = nullptr;
   }
@@ -50,7 +50,7 @@ struct Raster {
       if (stored >= total) return;  // past the last row: discarded
       if (row && x >= colFirst && x < colEnd) {
         int v = values[i];
-        row[x] = static_cast<uint8_t>(v < 0 ? 0 : v);
+        row[left + x] = static_cast<uint8_t>(v < 0 ? 0 : v);
       }
       ++stored;
       if (++x == width) NextRow();
@@ -62,7 +62,7 @@ struct Raster {
     while (stored < total) {
       if (row) {
         int32_t a = x > colFirst ? x : colFirst;
-        if (a < colEnd) std::memset(row + a, v, static_cast<size_t>(colEnd - a));
+        if (a < colEnd) std::memset(row + left + a, v, static_cast<size_t>(colEnd - a));
       }
       stored += width - x;
       NextRow();
@@ -222,7 +222,7 @@ void DecodeImage(GifConverter& g, int fillIndex) {
     if (prev < 0) {
       // First code after a reset must be a root.
       if (code >= clearCode) code = 0;
-      if (r.row && r.x >= r.colFirst && r.x < r.colEnd) r.row[r.x] = static_cast<uint8_t>(code);
+      if (r.row && r.x >= r.colFirst && r.x < r.colEnd) r.row[r.left + r.x] = static_cast<uint8_t>(code);
       ++r.stored;
       if (++r.x == r.width) r.NextRow();
       prev = code;
@@ -245,7 +245,7 @@ void DecodeImage(GifConverter& g, int fillIndex) {
     if (r.row && r.x >= r.colFirst && len <= r.colEnd - r.x) {
       // Fits in the visible part of the current row: write straight to the
       // screen, back to front.
-      uint8_t* d = r.row + r.x + len - 1;
+      uint8_t* d = r.row + r.left + r.x + len - 1;
       int32_t c = code;
       for (int32_t i = len; i > 1; --i) {
         *d-- = static_cast<uint8_t>(table[c].suffix);

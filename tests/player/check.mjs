@@ -4,14 +4,17 @@
 //
 //   node check.mjs --tervano /path/to/tervano --out /path/to/folder
 //
-// Makes a few GIFs with ImageMagick (when it is there), adds samples/*.gif
-// and a GIF that Debian ships, converts each with "tervano -quite", serves
-// movie and page on 127.0.0.1 and checks: the stage size, frame rate and
-// frame count Ruffle reads from the header, and sample pixels in the middle
-// of flat colour areas at the middle of every GIF frame's run of movie
-// frames, and after the end (looping or stopped). The page hands Ruffle its
-// animation-frame timestamps, so movie time does not depend on the speed of
-// the machine.
+// The folder is emptied first; GIFs, movies and pictures are left in it.
+//
+// Makes a few GIFs with ImageMagick and ffmpeg (when they are there), adds
+// samples/*.gif and a GIF that Debian ships, converts each with
+// "tervano -quite", serves movie and page on 127.0.0.1 and checks: the stage
+// size, frame rate and frame count Ruffle reads from the header; at the
+// middle of every GIF frame's run of movie frames, and after the end
+// (looping or stopped), sample pixels in the middle of flat colour areas
+// and the share of differing pixels in the whole picture. The page hands
+// Ruffle its animation-frame timestamps, so movie time does not depend on
+// the speed of the machine.
 // Side-by-side pictures (GIF left, movie right) go to <out>/shots.
 //
 // Exit codes: 0 all passed, 1 a mismatch, 77 a piece of the environment is
@@ -20,7 +23,6 @@
 import { execFileSync, spawnSync } from "node:child_process";
 import fs from "node:fs";
 import http from "node:http";
-import os from "node:os";
 import path from "node:path";
 import process from "node:process";
 import { fileURLToPath } from "node:url";
@@ -29,19 +31,25 @@ import { expectedMovie, readGifInfo } from "./gif-info.mjs";
 
 const SKIP = 77;
 const TOLERANCE = 12; // per colour channel
+const MAX_OFF = 0.005; // share of all pixels that may differ by more
 const FRAME_MS = 100; // the movies play at 10 frames per second
+// Ruffle runs a movie's first frame only once a whole frame time has passed,
+// so movie frame k (from 0) shows from (k + 1) * FRAME_MS on its clock.
+const FIRST_FRAME_MS = FRAME_MS;
 const here = path.dirname(fileURLToPath(import.meta.url));
 const sourceRoot = path.resolve(here, "..", "..");
 
 function parseArgs(argv) {
-  const args = { tervano: null, out: null };
-  for (let i = 0; i < argv.length; ++i) {
-    if (argv[i] === "--tervano") args.tervano = argv[++i];
-    else if (argv[i] === "--out") args.out = argv[++i];
-    else throw new Error(`unknown argument ${argv[i]}`);
+  const args = {};
+  let good = argv.length === 4;
+  for (let i = 0; good && i < argv.length; i += 2) {
+    if (argv[i] === "--tervano") args.tervano = argv[i + 1];
+    else if (argv[i] === "--out") args.out = argv[i + 1];
+    else good = false;
   }
-  if (!args.tervano || !args.out) {
-    throw new Error("usage: node check.mjs --tervano PROGRAM --out FOLDER");
+  if (!good || !args.tervano || !args.out) {
+    console.error("usage: node check.mjs --tervano PROGRAM --out FOLDER");
+    process.exit(2);
   }
   return { tervano: path.resolve(args.tervano), out: path.resolve(args.out) };
 }
@@ -51,9 +59,10 @@ function skip(why) {
   process.exit(SKIP);
 }
 
+// Debian's Chromium, or the one CHROMIUM names.
 function findChromium() {
-  const candidates = [process.env.CHROMIUM, "/usr/bin/chromium"].filter(Boolean);
-  return candidates.find((p) => fs.existsSync(p)) || null;
+  const p = process.env.CHROMIUM || "/usr/bin/chromium";
+  return fs.existsSync(p) ? p : null;
 }
 
 // The real ImageMagick convert, not a stand-in of the same name.
@@ -63,6 +72,29 @@ function findConvert() {
     if (r.status === 0 && /ImageMagick/.test(r.stdout)) return p;
   }
   return null;
+}
+
+function findFfmpeg() {
+  const r = spawnSync("ffmpeg", ["-version"], { encoding: "utf8" });
+  return r.status === 0 ? "ffmpeg" : null;
+}
+
+// ffmpeg's GIF encoder writes every frame after the first as the smallest
+// rectangle that changed, with unchanged pixels transparent.
+function makeFfmpegGifs(ffmpeg, folder) {
+  const gifs = [
+    { name: "ffmpeg-testsrc", source: "testsrc=size=96x72:rate=5:duration=2" },
+    { name: "ffmpeg-testsrc2", source: "testsrc2=size=128x96:rate=10:duration=1.5" },
+  ];
+  for (const gif of gifs) {
+    gif.file = path.join(folder, `${gif.name}.gif`);
+    gif.points = [];
+    const r = spawnSync(ffmpeg, ["-v", "error", "-y", "-f", "lavfi", "-i", gif.source, "-vf",
+      "split[a][b];[a]palettegen=stats_mode=diff[p];[b][p]paletteuse=dither=none:diff_mode=rectangle",
+      "-loop", "0", gif.file], { encoding: "utf8" });
+    if (r.status !== 0) throw new Error(`ffmpeg failed for ${gif.name}: ${r.stderr}`);
+  }
+  return gifs;
 }
 
 // GIFs made here, each with what it is meant to show. `points` name places
@@ -77,7 +109,7 @@ function makeGifs(convert, folder) {
   const stripeColours = ["#ff0000", "#ff8000", "#ffff00", "#80ff00", "#00ff00", "#00ff80", "#00ffff",
     "#0080ff", "#0000ff", "#8000ff", "#ff00ff", "#ff0080", "#804000"];
   const stripes = stripeColours.flatMap((c, k) =>
-    ["-page", `+${k * 10}+0`, "-size", "10x40", `xc:${c}`]);
+    ["-page", `130x40+${k * 10}+0`, "-size", "10x40", `xc:${c}`]);
 
   const gifs = [
     {
@@ -129,6 +161,14 @@ function makeGifs(convert, folder) {
       points: [pt(0, 25, 15, teal), pt(1, 45, 35, purple), pt(1, 15, 10, teal)],
     },
     {
+      // Short delays, each checked at its own movie frames: 0, 5, 10 and 19
+      // hundredths last one movie frame, 20 and 25 two, 100 ten.
+      name: "short-delays",
+      args: [...[[0, red], [5, blue], [10, green], [19, yellow], [20, purple], [25, orange], [100, teal]]
+        .flatMap(([d, c]) => ["-delay", String(d), "-size", "40x30", `xc:${c}`]), "-loop", "1"],
+      points: [red, blue, green, yellow, purple, orange, teal].map((c, k) => pt(k, 20, 15, c)),
+    },
+    {
       // Thirteen frames that all stay visible: the movie lowers its
       // rendering quality after the eleventh; colours must not suffer.
       name: "thirteen-stripes",
@@ -173,7 +213,6 @@ function foreignGifs(folder) {
 function convertGif(tervano, gifFile, configDir) {
   const swf = gifFile.replace(/\.gif$/, ".swf");
   fs.rmSync(swf, { force: true });
-  // An empty settings folder: every option off.
   execFileSync(tervano, ["-quite", gifFile], {
     env: { ...process.env, TERVANO_CONFIG_DIR: configDir },
     stdio: ["ignore", "inherit", "inherit"],
@@ -200,6 +239,11 @@ function startServer(roots) {
 </head><body><div id="stage"></div></body></html>`;
   const server = http.createServer((req, res) => {
     const url = new URL(req.url, "http://127.0.0.1");
+    if (url.pathname === "/favicon.ico") {
+      res.writeHead(204);
+      res.end();
+      return;
+    }
     if (url.pathname === "/") {
       res.writeHead(200, { "content-type": MIME[".html"] });
       res.end(page);
@@ -222,23 +266,24 @@ function startServer(roots) {
 // Movie times (ms) at which to look, with the GIF frame that must show:
 // the middle of each frame's run, then after the end of the first pass.
 function sampleTimes(expect, frameCount) {
+  const at = (movieFrame) => FIRST_FRAME_MS + movieFrame * FRAME_MS;
   const times = [];
   const limit = 30;
   const every = Math.max(1, Math.ceil(frameCount / limit));
   expect.runs.forEach((run, k) => {
     if (k % every !== 0 && k !== frameCount - 1) return;
-    times.push({ ms: (run.start + run.length / 2) * FRAME_MS, frame: k, label: `f${k + 1}` });
+    times.push({ ms: at(run.start + run.length / 2), frame: k, label: `f${k + 1}` });
   });
   const last = frameCount - 1;
   const total = expect.frameCount;
   const first = expect.runs[0];
   if (expect.loopCount === -1) {
-    times.push({ ms: (total + 5) * FRAME_MS, frame: last, label: "stopped" });
+    times.push({ ms: at(total + 5), frame: last, label: "stopped" });
   } else {
-    if (frameCount > 1) times.push({ ms: (total + first.start + first.length / 2) * FRAME_MS, frame: 0, label: "looped" });
+    if (frameCount > 1) times.push({ ms: at(total + first.start + first.length / 2), frame: 0, label: "looped" });
     const passes = expect.loopCount + 1;
     if (expect.loopCount > 0 && passes * total <= 600) {
-      times.push({ ms: (passes * total + 5) * FRAME_MS, frame: last, label: "stopped" });
+      times.push({ ms: at(passes * total + 5), frame: last, label: "stopped" });
     }
   }
   return times;
@@ -260,19 +305,28 @@ async function waitForMetadata(page) {
   }
 }
 
-async function checkMovie(context, baseUrl, gif, shotsDir, results) {
+// A fresh page with its console collected into `logs`.
+async function openPage(context, baseUrl, logs) {
+  const page = await context.newPage();
+  page.on("console", (m) => {
+    // SwiftShader's performance notes are noise.
+    if ((m.type() === "error" || m.type() === "warning") && !/GL Driver Message/.test(m.text())) logs.push(m.text());
+  });
+  page.on("pageerror", (e) => logs.push(String(e)));
+  await page.goto(baseUrl);
+  return page;
+}
+
+// Checks one movie in `page`; returns false when the page should not be
+// used again (the player failed in it).
+async function checkMovie(page, gif, shotsDir, results) {
   const info = readGifInfo(fs.readFileSync(gif.file));
   const expect = expectedMovie(info);
   const fail = (what) => results.push({ name: gif.name, what, ok: false });
   const pass = (what) => results.push({ name: gif.name, what, ok: true });
 
-  const page = await context.newPage();
-  const logs = [];
-  page.on("console", (m) => { if (m.type() === "error" || m.type() === "warning") logs.push(m.text()); });
-  page.on("pageerror", (e) => logs.push(String(e)));
   try {
     await page.setViewportSize({ width: Math.max(320, expect.stageWidth + 16), height: Math.max(240, expect.stageHeight + 16) });
-    await page.goto(baseUrl);
     const ref = await page.evaluate((u) => window.loadReference(u), `/movies/${path.basename(gif.file)}`);
     if (ref.frameCount !== info.frames.length) {
       fail(`browser decodes ${ref.frameCount} frames, the GIF has ${info.frames.length}`);
@@ -286,38 +340,56 @@ async function checkMovie(context, baseUrl, gif, shotsDir, results) {
     else fail(`header: Ruffle reads ${header}, expected ${wanted}`);
 
     let clock = 0;
+    let controlled = false;
     for (const t of sampleTimes(expect, info.frames.length)) {
       clock = await page.evaluate((ms) => window.advanceMovieTime(ms), t.ms - clock);
       const png = await page.screenshot({ clip: { x: 0, y: 0, width: expect.stageWidth, height: expect.stageHeight } });
-      const named = gif.points.filter((p) => p.frame === t.frame);
-      const result = await page.evaluate(([b, f, tol, pts]) => window.compareShot(b, f, tol, pts),
-        [png.toString("base64"), t.frame, TOLERANCE, named]);
+      const compare = (frame, points) => page.evaluate(([b, f, tol, pts]) => window.compareShot(b, f, tol, pts),
+        [png.toString("base64"), frame, TOLERANCE, points]);
+      const result = await compare(t.frame, gif.points.filter((p) => p.frame === t.frame));
       const picture = path.join(shotsDir, `${gif.name}-${t.label}.png`);
       fs.writeFileSync(picture, Buffer.from(result.picture.split(",")[1], "base64"));
       const bad = result.checks.filter((c) => !c.ok);
-      const what = `${t.label} at ${t.ms} ms shows GIF frame ${t.frame + 1} (${result.checks.length} points)`;
+      const offShare = result.differing / result.pixels;
+      const what = `${t.label} at ${t.ms} ms shows GIF frame ${t.frame + 1} (${result.checks.length} points;` +
+        ` whole picture: ${result.differing} of ${result.pixels} pixels off, largest difference ${result.worst})`;
       if (result.checks.length === 0) {
         fail(`${what}: no flat area to sample`);
-      } else if (bad.length === 0) {
-        pass(what);
-      } else {
+      } else if (bad.length > 0) {
         const list = bad.slice(0, 6).map((c) => `(${c.x},${c.y}) ${c.why} gif ${c.expected}` +
           `${c.named ? ` meant ${c.named}` : ""} movie ${c.seen}`).join("; ");
-        fail(`${what}: ${bad.length} differ: ${list}; see ${picture}`);
+        fail(`${what}: ${bad.length} points differ: ${list}; see ${picture}`);
+      } else if (offShare > MAX_OFF) {
+        fail(`${what}: too many pixels differ; see ${picture}`);
+      } else {
+        pass(what);
+      }
+
+      // The same comparison against another frame of the GIF must fail, or
+      // the comparison could not tell frames apart for this movie.
+      const other = (t.frame + 1) % info.frames.length;
+      if (!controlled && other !== t.frame && bad.length === 0 &&
+          (await page.evaluate(([a, b, w, h]) => window.framesDiffer(a, b, w, h),
+            [t.frame, other, expect.stageWidth, expect.stageHeight])) > 0) {
+        controlled = true;
+        const wrong = await compare(other, []);
+        const caught = wrong.checks.some((c) => !c.ok) || wrong.differing / wrong.pixels > MAX_OFF;
+        const said = `control: the ${t.label} picture does not pass as GIF frame ${other + 1}`;
+        if (caught) pass(said);
+        else fail(`${said}: it does (${wrong.differing} pixels off)`);
       }
     }
   } catch (e) {
     fail(`playing failed: ${e.message}`);
-  } finally {
-    if (logs.length) console.log(`  ${gif.name}: browser said: ${logs.slice(0, 5).join(" | ")}`);
-    await page.close();
+    return false;
   }
+  return true;
 }
 
 async function main() {
   const args = parseArgs(process.argv.slice(2));
   const chromiumPath = findChromium();
-  if (!chromiumPath) skip("Chromium is not installed (/usr/bin/chromium); run scripts/install-deps.sh --all");
+  if (!chromiumPath) skip(`no Chromium at ${process.env.CHROMIUM || "/usr/bin/chromium"}; run scripts/install-deps.sh --all`);
   let chromium;
   let ruffleDir;
   try {
@@ -333,13 +405,20 @@ async function main() {
   fs.rmSync(args.out, { recursive: true, force: true });
   fs.mkdirSync(gifDir, { recursive: true });
   fs.mkdirSync(shotsDir, { recursive: true });
-  const configDir = fs.mkdtempSync(path.join(os.tmpdir(), "tervano-player-config-"));
-  const profileDir = fs.mkdtempSync(path.join(os.tmpdir(), "tervano-player-profile-"));
+  // Both start empty on every run: no settings means every option off, and
+  // the browser gets a fresh profile.
+  const configDir = path.join(args.out, "settings");
+  const profileDir = path.join(args.out, "profile");
+  fs.mkdirSync(configDir);
+  fs.mkdirSync(profileDir);
 
   const convert = findConvert();
-  if (!convert) console.log("note: ImageMagick convert not found; only GIFs found on the system are checked");
-  const gifs = [...(convert ? makeGifs(convert, gifDir) : []), ...foreignGifs(gifDir)];
-  if (gifs.length === 0) skip("no GIF to check: ImageMagick is missing and no sample GIF was found");
+  const ffmpeg = findFfmpeg();
+  if (!convert) console.log("note: ImageMagick's convert is missing; its GIFs are not checked");
+  if (!ffmpeg) console.log("note: ffmpeg is missing; its GIFs are not checked");
+  const gifs = [...(convert ? makeGifs(convert, gifDir) : []), ...(ffmpeg ? makeFfmpegGifs(ffmpeg, gifDir) : []),
+    ...foreignGifs(gifDir)];
+  if (gifs.length === 0) skip("no GIF to check: ImageMagick and ffmpeg are missing and no sample GIF was found");
   for (const gif of gifs) convertGif(args.tervano, gif.file, configDir);
 
   const server = await startServer({ ruffle: ruffleDir, page: here, movies: gifDir });
@@ -352,17 +431,24 @@ async function main() {
     deviceScaleFactor: 1,
   });
   const results = [];
+  const logs = [];
+  let page = null;
   try {
     for (const gif of gifs) {
+      if (!page) page = await openPage(context, baseUrl, logs);
       const before = results.length;
-      await checkMovie(context, baseUrl, gif, shotsDir, results);
+      logs.length = 0;
+      if (!(await checkMovie(page, gif, shotsDir, results))) {
+        await page.close();
+        page = null;
+      }
       for (const r of results.slice(before)) console.log(`${r.ok ? "ok  " : "FAIL"} ${gif.name}: ${r.what}`);
+      if (logs.length) console.log(`  ${gif.name}: browser said: ${logs.slice(0, 5).join(" | ")}`);
     }
   } finally {
     await context.close();
     server.close();
     fs.rmSync(profileDir, { recursive: true, force: true });
-    fs.rmSync(configDir, { recursive: true, force: true });
   }
   const passed = results.filter((r) => r.ok).length;
   const failed = results.length - passed;

@@ -73,10 +73,17 @@ window.loadReference = async (gifUrl) => {
   return { frameCount: count, width: reference.width, height: reference.height };
 };
 
-// Creates the Ruffle player at the stage size and starts loading the movie.
+// Creates a Ruffle player at the stage size and starts loading the movie.
 // Ruffle reports the movie header through the "loadedmetadata" event, which
 // sets window.movieMetadata; its errors land in window.movieError.
 window.startMovie = async (swfUrl, width, height) => {
+  // One page serves many movies: the previous player goes, and movie time
+  // starts again from 0 for the new one.
+  if (player) player.remove();
+  frameClock.callbacks.clear();
+  frameClock.now = 0;
+  window.movieMetadata = null;
+  window.movieError = null;
   const ruffle = window.RufflePlayer.newest();
   player = ruffle.createPlayer();
   player.style.width = `${width}px`;
@@ -99,6 +106,9 @@ window.startMovie = async (swfUrl, width, height) => {
       openUrlMode: "deny",
       allowScriptAccess: false,
       logLevel: "warn",
+      // Ruffle's WebGL renderer draws bitmaps at 1:1 pixel for pixel; its
+      // default wgpu renderer shifts edge colours in some bitmaps a little.
+      preferredRenderer: "webgl",
     });
   } catch (e) {
     window.movieError = String(e);
@@ -136,19 +146,25 @@ function flatRadius(img, x, y, width, height, maxRadius) {
 
 // Sample points: the middle of the largest flat area of each of the most
 // common colours, plus points of a coarse grid where the picture is flat.
-// Extra points can be named by the caller. Only points with a flat 5x5
-// neighbourhood are used, so that edges and smoothing do not count.
+// Extra points can be named by the caller. Points need a flat 5x5
+// neighbourhood, so that edges and smoothing do not count; a picture with
+// no such area (fine patterns) falls back to flat 3x3 neighbourhoods.
 function samplePoints(img, width, height, extra) {
   const step = Math.max(1, Math.floor(Math.min(width, height) / 48));
   const best = new Map();
-  for (let y = 2; y < height - 2; y += step) {
-    for (let x = 2; x < width - 2; x += step) {
-      const r = flatRadius(img, x, y, width, height, 24);
-      if (r < 2) continue;
-      const key = colourAt(img, x, y).join(",");
-      const known = best.get(key);
-      if (!known || r > known.r) best.set(key, { x, y, r, why: "colour" });
+  let need = 2;
+  for (;;) {
+    for (let y = need; y < height - need; y += step) {
+      for (let x = need; x < width - need; x += step) {
+        const r = flatRadius(img, x, y, width, height, 24);
+        if (r < need) continue;
+        const key = colourAt(img, x, y).join(",");
+        const known = best.get(key);
+        if (!known || r > known.r) best.set(key, { x, y, r, why: "colour" });
+      }
     }
+    if (best.size > 0 || need === 1) break;
+    need = 1;
   }
   const points = [...best.values()].sort((a, b) => b.r - a.r).slice(0, 10);
   const grid = 5;
@@ -156,12 +172,25 @@ function samplePoints(img, width, height, extra) {
     for (let gx = 0; gx < grid; ++gx) {
       const x = Math.floor(((gx + 0.5) * width) / grid);
       const y = Math.floor(((gy + 0.5) * height) / grid);
-      if (flatRadius(img, x, y, width, height, 2) >= 2) points.push({ x, y, why: "grid" });
+      if (flatRadius(img, x, y, width, height, need) >= need) points.push({ x, y, why: "grid" });
     }
   }
   for (const p of extra || []) points.push({ ...p, why: p.why || "named" });
   return points;
 }
+
+// Pixels of the stage area in which two reference frames differ.
+window.framesDiffer = (a, b, width, height) => {
+  const fa = reference.frames[a];
+  const fb = reference.frames[b];
+  let count = 0;
+  for (let y = 0; y < Math.min(height, fa.height); ++y) {
+    for (let x = 0; x < Math.min(width, fa.width); ++x) {
+      if (!sameColour(fb, x, y, colourAt(fa, x, y))) ++count;
+    }
+  }
+  return count;
+};
 
 async function imageDataFromPng(base64) {
   const bytes = Uint8Array.from(atob(base64), (ch) => ch.charCodeAt(0));
@@ -197,6 +226,19 @@ window.compareShot = async (pngBase64, frameIndex, tolerance, extra) => {
     return check;
   });
 
+  // Whole-picture statistics, reported beside the sample points.
+  let worst = 0;
+  let differing = 0;
+  for (let y = 0; y < height; ++y) {
+    for (let x = 0; x < width; ++x) {
+      const a = colourAt(ref, x, y);
+      const b = colourAt(shot, x, y);
+      const d = Math.max(Math.abs(a[0] - b[0]), Math.abs(a[1] - b[1]), Math.abs(a[2] - b[2]));
+      worst = Math.max(worst, d);
+      if (d > tolerance) ++differing;
+    }
+  }
+
   const gap = 8;
   const canvas = newCanvas(ref.width + gap + shot.width, Math.max(ref.height, shot.height));
   const ctx = canvas.getContext("2d");
@@ -204,9 +246,10 @@ window.compareShot = async (pngBase64, frameIndex, tolerance, extra) => {
   ctx.fillRect(0, 0, canvas.width, canvas.height);
   ctx.putImageData(ref, 0, 0);
   ctx.putImageData(shot, ref.width + gap, 0);
-  for (const c of checks) {
-    ctx.strokeStyle = c.ok ? "#ff00ff" : "#00ffff";
+  // Only points that differ are marked, so the pictures stay readable.
+  ctx.strokeStyle = "#00ffff";
+  for (const c of checks.filter((k) => !k.ok)) {
     for (const ox of [0, ref.width + gap]) ctx.strokeRect(ox + c.x - 3.5, c.y - 3.5, 7, 7);
   }
-  return { checks, picture: canvas.toDataURL("image/png"), shotWidth: shot.width, shotHeight: shot.height };
+  return { checks, picture: canvas.toDataURL("image/png"), worst, differing, pixels: width * height };
 };

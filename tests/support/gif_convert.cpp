@@ -87,6 +87,93 @@ std::string ScriptName(const ExpectedTag& t) {
   return "action";
 }
 
+// MSB-first bit reader over a tag body, for RECT and MATRIX records.
+struct Bits {
+  const std::vector<uint8_t>& b;
+  size_t bit;
+  uint32_t U(int n) {
+    uint32_t v = 0;
+    for (int i = 0; i < n; ++i, ++bit) {
+      size_t at = bit / 8;
+      v = (v << 1) | (at < b.size() ? (b[at] >> (7 - bit % 8)) & 1u : 0u);
+    }
+    return v;
+  }
+  int32_t S(int n) {
+    uint32_t v = U(n);
+    if (n > 0 && n < 32 && (v >> (n - 1)) & 1) v |= ~0u << n;
+    return static_cast<int32_t>(v);
+  }
+  void Align() { bit = (bit + 7) / 8 * 8; }
+};
+
+struct ShapeFacts {
+  TwipRect bounds;
+  std::vector<int> fillBitmapIds;
+  int64_t solid = -1;
+};
+
+ShapeFacts ReadShape(const SwfTag& t) {
+  ShapeFacts f;
+  Bits r{t.body, 16};
+  int n = static_cast<int>(r.U(5));
+  f.bounds.xmin = r.S(n);
+  f.bounds.xmax = r.S(n);
+  f.bounds.ymin = r.S(n);
+  f.bounds.ymax = r.S(n);
+  r.Align();
+  int count = static_cast<int>(r.U(8));
+  for (int i = 0; i < count; ++i) {
+    int type = static_cast<int>(r.U(8));
+    if (type == 0) {
+      f.solid = static_cast<int64_t>(r.U(24));
+    } else {
+      uint32_t lo = r.U(8), hi = r.U(8);
+      f.fillBitmapIds.push_back(static_cast<int>(lo | hi << 8));
+      if (r.U(1)) {  // scale
+        int k = static_cast<int>(r.U(5));
+        r.U(2 * k);
+      }
+      if (r.U(1)) {  // rotate
+        int k = static_cast<int>(r.U(5));
+        r.U(2 * k);
+      }
+      int k = static_cast<int>(r.U(5));
+      r.U(2 * k);
+      r.Align();
+    }
+  }
+  return f;
+}
+
+// Fields of one tag that the test-side reader can see, against the expectation.
+std::string CompareFields(const SwfTag& t, const ExpectedTag& e) {
+  char buf[160];
+  if (t.code == kDefineBitsLossless || t.code == kDefineBitsLossless2) {
+    int width = t.U16(3), height = t.U16(5), colours = t.body.size() > 7 ? t.body[7] + 1 : 0;
+    if ((e.width && *e.width != width) || (e.height && *e.height != height) || (e.colours && *e.colours != colours)) {
+      std::snprintf(buf, sizeof buf, "bitmap %d is %dx%d with %d colours, want %dx%d with %d", t.U16(0), width, height,
+                    colours, e.width.value_or(-1), e.height.value_or(-1), e.colours.value_or(-1));
+      return buf;
+    }
+    if (e.bitmapData && BitmapData(t) != *e.bitmapData) return "bitmap " + std::to_string(t.U16(0)) + " data differs";
+  } else if (t.code == kDefineShape) {
+    ShapeFacts f = ReadShape(t);
+    if (e.bounds && (e.bounds->xmin != f.bounds.xmin || e.bounds->ymin != f.bounds.ymin ||
+                     e.bounds->xmax != f.bounds.xmax || e.bounds->ymax != f.bounds.ymax)) {
+      std::snprintf(buf, sizeof buf, "shape %d bounds %d,%d-%d,%d, want %d,%d-%d,%d", t.U16(0), f.bounds.xmin,
+                    f.bounds.ymin, f.bounds.xmax, f.bounds.ymax, e.bounds->xmin, e.bounds->ymin, e.bounds->xmax,
+                    e.bounds->ymax);
+      return buf;
+    }
+    if (e.fillBitmapIds && *e.fillBitmapIds != f.fillBitmapIds)
+      return "shape " + std::to_string(t.U16(0)) + " fills other bitmaps";
+    if (e.solidColour && static_cast<int64_t>(*e.solidColour) != f.solid)
+      return "shape " + std::to_string(t.U16(0)) + " has another solid colour";
+  }
+  return "";
+}
+
 }  // namespace
 
 std::string Describe(const ExpectedMovie& m) {
@@ -133,6 +220,11 @@ std::string Describe(const ExpectedMovie& m) {
   want += want.empty() ? "end" : " end";
   std::string got = DescribeTags(c.movie);
   if (got != want) return ::testing::AssertionFailure() << "tags\n  got:  " << got << "\n  want: " << want;
+  // The same sequence: movie tag i answers to expected tag i.
+  for (size_t i = 0; i < expected.tags.size() && i < c.movie.tags.size(); ++i) {
+    std::string problem = CompareFields(c.movie.tags[i], expected.tags[i]);
+    if (!problem.empty()) return ::testing::AssertionFailure() << problem;
+  }
   if (expected.frameCount && *expected.frameCount != c.movie.frameCount)
     return ::testing::AssertionFailure() << "frame count " << c.movie.frameCount << ", want " << *expected.frameCount;
   if (expected.stageXmaxTwips && *expected.stageXmaxTwips != c.movie.xmax)

@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -11,7 +13,13 @@
 #include "gif/gif_converter.h"
 #include "support/gif_builder.h"
 #include "support/gif_convert.h"
+#include "support/body_capture.h"
 #include "support/temp_folder.h"
+
+#if !defined(_WIN32)
+#include <sys/resource.h>
+#include <unistd.h>
+#endif
 
 using gifbuild::GifBuilder;
 using gifbuild::ImageSpec;
@@ -290,6 +298,42 @@ TEST(BadInput, ScreenTooLargeToAllocate) {
   EXPECT_EQ(TheGifConverter().framesSeen, 0);
 }
 
+#if !defined(_WIN32) && !defined(__SANITIZE_ADDRESS__)
+// Bytes of address space the process uses now.
+size_t AddressSpaceInUse() {
+  FILE* f = std::fopen("/proc/self/statm", "r");
+  unsigned long pages = 0;
+  if (f) {
+    if (std::fscanf(f, "%lu", &pages) != 1) pages = 0;
+    std::fclose(f);
+  }
+  return static_cast<size_t>(pages) * static_cast<size_t>(sysconf(_SC_PAGESIZE));
+}
+
+// With room for the screen buffer but not for a frame bitmap as large, the
+// movie cannot be complete: no movie is written and the job fails. Runs in a
+// child process whose address space is limited.
+TEST(BadInputDeathTest, BitmapThatCannotBeAllocated) {
+  const int side = 12000;  // 144 MB of screen, and as much again for the bitmap
+  GifBuilder gif(side, side, Palette(2));
+  gif.ImageFromRawData(ImageSpec{0, 0, side, side}, {12, 0});  // no usable data: all fill
+  gif.Trailer();
+  const std::string dir = FreshFolder("bad_no_memory");
+  const std::string gifPath = dir + "/big.gif";
+  const std::string moviePath = dir + "/big.swf";
+  ASSERT_TRUE(gif.Save(gifPath));
+  auto convert = [&] {
+    const size_t screen = static_cast<size_t>(side) * side;
+    rlimit limit{};
+    limit.rlim_cur = limit.rlim_max = AddressSpaceInUse() + screen + (64u << 20);
+    if (setrlimit(RLIMIT_AS, &limit) != 0) std::_Exit(3);
+    int r = ConvertFile(gifPath.c_str(), moviePath.c_str(), ConversionOptions(), nullptr);
+    std::_Exit(r == 0 && !FileExists(moviePath) ? 0 : 1);
+  };
+  EXPECT_EXIT(convert(), ::testing::ExitedWithCode(0), "");
+}
+#endif
+
 // A frame of the largest width with a border would be 65537 pixels wide,
 // more than a bitmap can be: it goes without the border.
 TEST(BadInput, WidestFrameWithBorder) {
@@ -310,6 +354,14 @@ TEST(BadInput, WidestFrameWithBorder) {
   m.Add(ExpectStop());
   ExpectShows(m, 1);
   EXPECT_TRUE(MatchesExpectation(c, m));
+}
+
+// The first n bytes of a file (none at all included).
+bool WritePrefix(const std::string& path, const Bytes& bytes, size_t n) {
+  FILE* f = std::fopen(path.c_str(), "wb");
+  if (!f) return false;
+  bool ok = n == 0 || std::fwrite(bytes.data(), 1, n, f) == n;
+  return std::fclose(f) == 0 && ok;
 }
 
 // Every prefix of a small animation converts to a well-formed movie with one
@@ -339,7 +391,7 @@ TEST(BadInput, TruncatedAtEveryByte) {
     o.useGifBackground = option;
     for (size_t n = 0; n <= full.size(); ++n) {
       SCOPED_TRACE(std::to_string(n) + " bytes, options " + std::to_string(option));
-      ASSERT_TRUE(gifbuild::WriteFileBytes(gifPath, Bytes(full.begin(), full.begin() + n)));
+      ASSERT_TRUE(WritePrefix(gifPath, full, n));
       ASSERT_EQ(ConvertFile(gifPath.c_str(), moviePath.c_str(), o, nullptr), 1);
       SwfMovie movie = ParseMovieFile(moviePath);
       ASSERT_TRUE(movie.ok);

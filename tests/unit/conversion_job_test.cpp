@@ -10,6 +10,7 @@
 #include "gif/gif_converter.h"
 #include "support/body_capture.h"
 #include "support/gif_builder.h"
+#include "support/settings_sandbox.h"
 #include "support/temp_folder.h"
 
 namespace fs = std::filesystem;
@@ -175,6 +176,7 @@ int QuietIn(const std::string& dir, const std::string& commandLine) {
 }
 
 TEST(QuietConvert, CommandLineRules) {
+  SettingsSandbox settings;
   ScopedTempFolder tmp("quiet");
   std::string dir = FreshFolder("quiet");
   WriteAnimation(Join(dir, "anim.GIF"));
@@ -199,6 +201,7 @@ TEST(QuietConvert, CommandLineRules) {
 }
 
 TEST(QuietConvert, OptionsAreAllOffWithoutStoredSettings) {
+  SettingsSandbox settings;
   ScopedTempFolder tmp("quiet-off");
   std::string dir = FreshFolder("quiet-off");
   WriteAnimation(Join(dir, "b.gif"));

@@ -162,6 +162,20 @@ TEST(FrameBitmap, EdgeScans) {
   t.at(4, 2) = 9;
   EXPECT_EQ(FindLeftEdge(q, t.stride, 6, 4, kNoReferenceIndex), 4);
   EXPECT_EQ(FindRightEdge(q, t.stride, 6, 4, kNoReferenceIndex), 4);
+
+  // With a reference, a line of one other colour is not blank.
+  Screen r(5, 4, 1);
+  for (int x = 0; x < 5; ++x) r.at(x, 3) = 2;
+  const uint8_t* u = r.pixels.data();
+  EXPECT_EQ(FindTopEdge(u, r.stride, 5, 4, 1), 3);
+  EXPECT_EQ(FindBottomEdge(u, r.stride, 5, 4, 1), 3);
+  EXPECT_EQ(FindTopEdge(u, r.stride, 5, 4, kNoReferenceIndex), -1);
+  Screen k(5, 4, 1);
+  for (int y = 0; y < 4; ++y) k.at(1, y) = 2;
+  const uint8_t* v = k.pixels.data();
+  EXPECT_EQ(FindLeftEdge(v, k.stride, 5, 4, 1), 1);
+  EXPECT_EQ(FindRightEdge(v, k.stride, 5, 4, 1), 1);
+  EXPECT_EQ(FindRightEdge(v, k.stride, 5, 4, kNoReferenceIndex), -1);
 }
 
 TEST(FrameBitmap, CropsOnlyAFullScreenFrame) {
@@ -414,6 +428,14 @@ TEST(FrameBitmapMovie, CropWithAndWithoutTheBackgroundReference) {
   rm.Add(ExpectStop());
   ExpectShows(rm, 1);
   EXPECT_TRUE(MatchesExpectation(r, rm));
+  // With background index 1 as reference only row 0 goes.
+  Conversion rr = ConvertGif(rowsGif, "bitmap_crop_rows_reference", Options(0, 1, 1));
+  ExpectedMovie rn;
+  rn.Add(ExpectBackground(static_cast<uint32_t>(Palette(4)[1].r << 16 | Palette(4)[1].g << 8 | Palette(4)[1].b)));
+  ExpectFrame(rn, 1, 0, 1, 8, 3, 4, false);
+  rn.Add(ExpectStop());
+  ExpectShows(rn, 1);
+  EXPECT_TRUE(MatchesExpectation(rr, rn));
 }
 
 // Content in the last column and row must stay inside the crop.

@@ -17,26 +17,27 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// Lines 2 and 3 hold Chinese text: GB2312 in the Windows build, UTF-8 in
-// the native one. Written out byte by byte so the compiler's conversion of
+// Lines 2 and 3 are GB2312 in every build (a page is the same file whoever
+// wrote it); the box texts are the system's narrow texts: GB2312 on Windows,
+// UTF-8 elsewhere. Written out byte by byte so the compiler's conversion of
 // the literals is checked too.
-#ifdef _WIN32
 const char kLine2[] =
     "  <!-- \xB8\xC3 HTML \xCE\xC4\xBC\xFE\xD3\xC9 Tervano v2.5 \xC9\xFA\xB3\xC9 -->";
 const char kLine3Head[] = "  <!-- \xB7\xC3\xCE\xCA\xCE\xD2\xC3\xC7\xB5\xC4\xCD\xF8\xD5\xBE: ";
+#ifdef _WIN32
 const char kCaption[] = "\xD5\xFD\xD4\xDA\xD0\xB4\xC8\xEB HTML";
 const char kErrorHead[] = "\xB4\xED\xCE\xF3: \xCE\xDE\xB7\xA8\xD0\xB4\xC8\xEB\xCE\xC4\xBC\xFE ";
 #else
-const char kLine2[] =
-    "  <!-- \xE8\xAF\xA5 HTML \xE6\x96\x87\xE4\xBB\xB6\xE7\x94\xB1 Tervano v2.5 "
-    "\xE7\x94\x9F\xE6\x88\x90 -->";
-const char kLine3Head[] =
-    "  <!-- \xE8\xAE\xBF\xE9\x97\xAE\xE6\x88\x91\xE4\xBB\xAC\xE7\x9A\x84\xE7\xBD\x91"
-    "\xE7\xAB\x99: ";
 const char kCaption[] = "\xE6\xAD\xA3\xE5\x9C\xA8\xE5\x86\x99\xE5\x85\xA5 HTML";
 const char kErrorHead[] =
     "\xE9\x94\x99\xE8\xAF\xAF: \xE6\x97\xA0\xE6\xB3\x95\xE5\x86\x99\xE5\x85\xA5"
     "\xE6\x96\x87\xE4\xBB\xB6 ";
+#endif
+
+#ifdef _WIN32
+const char kSeparator[] = "\\";
+#else
+const char kSeparator[] = "/";
 #endif
 
 // The page as its line table gives it.
@@ -95,7 +96,8 @@ class PageFolder {
     std::error_code ec;
     fs::remove_all(path_, ec);
   }
-  std::string File(const std::string& name) const { return (fs::path(path_) / name).string(); }
+  // Plain concatenation: fs::path would not keep code page bytes as they are.
+  std::string File(const std::string& name) const { return path_ + kSeparator + name; }
 
  private:
   std::string path_;
@@ -205,9 +207,8 @@ TEST(HtmlPage, ReplacesAPageAndHandlesAMovieWithoutDot) {
 
 TEST(HtmlPage, UnwritablePageShowsTheErrorBox) {
   PageFolder folder("unwritable");
-  const fs::path missing = folder.File("missing-folder");
-  const std::string movie = (missing / "x.swf").string();
-  const std::string page = (missing / "x.htm").string();
+  const std::string movie = folder.File("missing-folder") + kSeparator + "x.swf";
+  const std::string page = folder.File("missing-folder") + kSeparator + "x.htm";
   MessageBoxRecorder recorder;
   WriteHtmlPage(movie.c_str(), 10, 10, 0, 0, 1);
   std::vector<RecordedMessageBox> boxes = recorder.Boxes();
@@ -287,9 +288,9 @@ TEST(HtmlPage, BatchShowsThePagePathBeforeWriting) {
 
     // also when the page then fails
     MessageBoxRecorder recorder;
-    const fs::path none = folder.File("none");
-    WriteHtmlPage((none / "b.swf").string().c_str(), 10, 10, 0, 0, 1);
-    EXPECT_EQ(std::string(slot.text), Shortened((none / "b.htm").string()));
+    const std::string none = folder.File("none") + kSeparator;
+    WriteHtmlPage((none + "b.swf").c_str(), 10, 10, 0, 0, 1);
+    EXPECT_EQ(std::string(slot.text), Shortened(none + "b.htm"));
 #ifndef _WIN32
     EXPECT_EQ(slot.Steps(), 1);
 #endif
