@@ -89,6 +89,8 @@ bool EnsureScreen(GifConverter& g) {
   size_t stride = static_cast<size_t>(g.screenWidth) + RowPadding(g.screenWidth);
   size_t bytes = stride * static_cast<size_t>(g.screenHeight);
   if (bytes > kMaxScreenBytes) return false;
+  // Counting decodes nothing, so it needs no screen, only the same limit.
+  if (g.firstPass) return true;
   g.screen.reset(new (std::nothrow) uint8_t[bytes ? bytes : 1]());
   g.screenStride = static_cast<int32_t>(stride);
   return g.screen != nullptr;

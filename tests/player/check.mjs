@@ -187,25 +187,25 @@ function makeGifs(convert, folder) {
   return made;
 }
 
-// GIFs made by other people: the project's samples, one Debian ships, and
-// any named in TERVANO_PLAYER_GIFS (separated by ":").
-function foreignGifs(folder) {
+// GIFs made elsewhere: the project's samples, one Debian ships, and any
+// named in TERVANO_PLAYER_GIFS (separated by ":").
+function foundGifs(folder) {
   const found = [];
   const samples = path.join(sourceRoot, "samples");
   if (fs.existsSync(samples)) {
     for (const f of fs.readdirSync(samples).sort()) {
-      if (f.toLowerCase().endsWith(".gif")) found.push(path.join(samples, f));
+      if (f.toLowerCase().endsWith(".gif")) found.push(["sample", path.join(samples, f)]);
     }
   }
-  found.push("/usr/share/doc/cmake-data/CMakeLogo.gif");
-  for (const f of (process.env.TERVANO_PLAYER_GIFS || "").split(":")) if (f) found.push(f);
+  found.push(["debian", "/usr/share/doc/cmake-data/CMakeLogo.gif"]);
+  for (const f of (process.env.TERVANO_PLAYER_GIFS || "").split(":")) if (f) found.push(["extra", f]);
   const copies = [];
-  for (const f of found) {
+  for (const [kind, f] of found) {
     if (!fs.existsSync(f)) continue;
-    const name = `other-${path.basename(f, path.extname(f)).replace(/[^A-Za-z0-9_-]/g, "_")}`;
+    const name = `${kind}-${path.basename(f, path.extname(f)).replace(/[^A-Za-z0-9_-]/g, "_")}`;
     const file = path.join(folder, `${name}.gif`);
     fs.copyFileSync(f, file);
-    copies.push({ name, file, points: [], from: f });
+    copies.push({ name, file, points: [] });
   }
   return copies;
 }
@@ -417,7 +417,7 @@ async function main() {
   if (!convert) console.log("note: ImageMagick's convert is missing; its GIFs are not checked");
   if (!ffmpeg) console.log("note: ffmpeg is missing; its GIFs are not checked");
   const gifs = [...(convert ? makeGifs(convert, gifDir) : []), ...(ffmpeg ? makeFfmpegGifs(ffmpeg, gifDir) : []),
-    ...foreignGifs(gifDir)];
+    ...foundGifs(gifDir)];
   if (gifs.length === 0) skip("no GIF to check: ImageMagick and ffmpeg are missing and no sample GIF was found");
   for (const gif of gifs) convertGif(args.tervano, gif.file, configDir);
 

@@ -39,6 +39,13 @@ std::vector<const SwfTag*> TagsOf(const SwfMovie& movie, int code) {
   return out;
 }
 
+std::vector<const SwfTag*> Bitmaps(const SwfMovie& movie) {
+  std::vector<const SwfTag*> out;
+  for (const SwfTag& t : movie.tags)
+    if (t.code == kDefineBitsLossless || t.code == kDefineBitsLossless2) out.push_back(&t);
+  return out;
+}
+
 std::vector<uint8_t> BitmapData(const SwfTag& tag) {
   if ((tag.code != kDefineBitsLossless && tag.code != kDefineBitsLossless2) || tag.body.size() < 8) return {};
   const size_t entry = tag.code == kDefineBitsLossless2 ? 4 : 3;
@@ -52,6 +59,14 @@ std::vector<uint8_t> BitmapData(const SwfTag& tag) {
   if (rc != Z_OK) return {};
   out.resize(got);
   return out;
+}
+
+BitmapParts SplitBitmapData(const SwfTag& tag) {
+  std::vector<uint8_t> d = BitmapData(tag);
+  size_t tableBytes = (static_cast<size_t>(tag.body.size() > 7 ? tag.body[7] : 0) + 1) *
+                      (tag.code == kDefineBitsLossless2 ? 4 : 3);
+  if (d.size() < tableBytes) return {};
+  return {std::vector<uint8_t>(d.begin(), d.begin() + tableBytes), std::vector<uint8_t>(d.begin() + tableBytes, d.end())};
 }
 
 ExpectedTag ExpectStop() { return ExpectScript(StopActions()); }
@@ -254,3 +269,5 @@ std::vector<gifbuild::Rgb> Palette(int n) {
   }
   return c;
 }
+
+uint32_t Rgb24(const gifbuild::Rgb& c) { return static_cast<uint32_t>(c.r) << 16 | c.g << 8 | c.b; }

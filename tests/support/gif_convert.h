@@ -27,11 +27,16 @@ Conversion ConvertGif(const gifbuild::GifBuilder& gif, const std::string& name,
 Conversion ConvertGifFile(const std::string& gifPath, const std::string& name,
                           const ConversionOptions& options = ConversionOptions());
 
-// The movie tags of one code, in order.
+// The movie tags of one code, in order; Bitmaps gives both bitmap kinds.
 std::vector<const SwfTag*> TagsOf(const SwfMovie& movie, int code);
+std::vector<const SwfTag*> Bitmaps(const SwfMovie& movie);
 // A bitmap tag's data inflated with zlib: colour table, then the padded rows.
 // Empty when the tag is no bitmap or its data does not inflate.
 std::vector<uint8_t> BitmapData(const SwfTag& tag);
+struct BitmapParts {
+  std::vector<uint8_t> table, rows;
+};
+BitmapParts SplitBitmapData(const SwfTag& tag);
 
 // Frame scripts, in the form of the expectation and of DescribeTags.
 ExpectedTag ExpectStop();
@@ -53,4 +58,6 @@ std::string Describe(const ExpectedMovie& m);
 // Screen-sized pixel helpers: width * height values, top row first.
 std::vector<uint8_t> Solid(int width, int height, uint8_t value);
 std::vector<uint8_t> Stripes(int width, int height, int colours);
+// n distinct colours.
 std::vector<gifbuild::Rgb> Palette(int n);
+uint32_t Rgb24(const gifbuild::Rgb& c);

@@ -296,21 +296,36 @@ function isIdentity(m) {
 
 function shapeOutline(p) {
   // The outline must run once around the bounds: a move to a corner, then
-  // four straight edges through the other corners back to the start.
+  // four straight sides through the other corners back to the start. A side
+  // longer than one edge record can hold may be split into several edges in
+  // the same direction.
   const b = p.bounds;
   const recs = p.shape.records;
   const corner = (x, y) => (x === b.xMin || x === b.xMax) && (y === b.yMin || y === b.yMax);
-  if (recs.length !== 5 || recs[0].type !== 1 || recs[0].moveTo === undefined) {
-    return `outline has ${recs.length} records, expected a move and 4 edges`;
+  if (recs.length < 5 || recs[0].type !== 1 || recs[0].moveTo === undefined) {
+    return `outline has ${recs.length} records, expected a move and at least 4 edges`;
   }
+  const sides = [];
+  for (const r of recs.slice(1)) {
+    if (r.type !== 0 || r.control !== undefined) return "outline has a record that is not a straight edge";
+    const { x: dx, y: dy } = r.delta;
+    if ((dx !== 0) === (dy !== 0)) return `outline edge (${dx}, ${dy}) is not horizontal or vertical`;
+    const last = sides[sides.length - 1];
+    if (last && Math.sign(last.x) === Math.sign(dx) && Math.sign(last.y) === Math.sign(dy)) {
+      last.x += dx;
+      last.y += dy;
+    } else {
+      sides.push({ x: dx, y: dy });
+    }
+  }
+  if (sides.length !== 4) return `outline has ${sides.length} sides, expected 4`;
   let { x, y } = recs[0].moveTo;
   if (!corner(x, y)) return `outline starts at (${x}, ${y}), not a corner of the bounds`;
   const seen = new Set([`${x},${y}`]);
-  for (const r of recs.slice(1)) {
-    if (r.type !== 0 || r.control !== undefined) return "outline has a record that is not a straight edge";
-    x += r.delta.x;
-    y += r.delta.y;
-    if (!corner(x, y)) return `outline edge ends at (${x}, ${y}), not a corner of the bounds`;
+  for (const side of sides) {
+    x += side.x;
+    y += side.y;
+    if (!corner(x, y)) return `outline side ends at (${x}, ${y}), not a corner of the bounds`;
     seen.add(`${x},${y}`);
   }
   if (x !== recs[0].moveTo.x || y !== recs[0].moveTo.y) return "outline is not closed";

@@ -253,18 +253,6 @@ ConversionOptions Options(int border, int crop, int background) {
   return o;
 }
 
-// Colour table and rows of a bitmap tag, split.
-struct Data {
-  Bytes table, rows;
-};
-Data DataOf(const SwfTag& tag) {
-  Bytes d = BitmapData(tag);
-  size_t tableBytes = (static_cast<size_t>(tag.body.size() > 7 ? tag.body[7] : 0) + 1) *
-                      (tag.code == kDefineBitsLossless2 ? 4 : 3);
-  if (d.size() < tableBytes) return {};
-  return {Bytes(d.begin(), d.begin() + tableBytes), Bytes(d.begin() + tableBytes, d.end())};
-}
-
 TEST(FrameBitmapMovie, TransparentIndexZero) {
   GifBuilder gif(4, 2, Palette(4));
   gif.GraphicControl(0, 0, 0);
@@ -276,7 +264,7 @@ TEST(FrameBitmapMovie, TransparentIndexZero) {
   m.Add(ExpectStop());
   ExpectShows(m, 1);
   ASSERT_TRUE(MatchesExpectation(c, m));
-  Data d = DataOf(*TagsOf(c.movie, kDefineBitsLossless2).at(0));
+  BitmapParts d = SplitBitmapData(*TagsOf(c.movie, kDefineBitsLossless2).at(0));
   std::vector<Rgb> p = Palette(4);
   EXPECT_EQ(d.table, (Bytes{0, 0, 0, 0, p[1].r, p[1].g, p[1].b, 255, p[2].r, p[2].g, p[2].b, 255, p[3].r, p[3].g,
                             p[3].b, 255}));
@@ -294,7 +282,7 @@ TEST(FrameBitmapMovie, BorderTakesTheEntryAfterTheTable) {
   m.Add(ExpectStop());
   ExpectShows(m, 1);
   ASSERT_TRUE(MatchesExpectation(c, m));
-  Data d = DataOf(*TagsOf(c.movie, kDefineBitsLossless2).at(0));
+  BitmapParts d = SplitBitmapData(*TagsOf(c.movie, kDefineBitsLossless2).at(0));
   ASSERT_EQ(d.table.size(), 17u * 4);
   EXPECT_EQ(Bytes(d.table.end() - 4, d.table.end()), (Bytes{0, 0, 0, 0}));
   for (int i = 0; i < 16; ++i) EXPECT_EQ(d.table[i * 4 + 3], 255) << i;
@@ -354,21 +342,21 @@ TEST(FrameBitmapMovie, CropToTheOnePixelThatDiffersFromTheBackground) {
   ExpectedMovie m;
   m.stageXmaxTwips = 18 * 20;
   m.stageYmaxTwips = 18 * 20;
-  m.Add(ExpectBackground(static_cast<uint32_t>(p[2].r << 16 | p[2].g << 8 | p[2].b)));
+  m.Add(ExpectBackground(Rgb24(p[2])));
   ExpectFrame(m, 1, 7, 3, 1, 1, 4, false);
   m.Add(ExpectStop());
   ExpectShows(m, 1);
   ASSERT_TRUE(MatchesExpectation(plain, m));
-  EXPECT_EQ(DataOf(*TagsOf(plain.movie, kDefineBitsLossless).at(0)).rows, (Bytes{1, 0, 0, 0}));
+  EXPECT_EQ(SplitBitmapData(*TagsOf(plain.movie, kDefineBitsLossless).at(0)).rows, (Bytes{1, 0, 0, 0}));
 
   Conversion bordered = ConvertGif(OnePixelFrame(), "bitmap_crop_pixel_border", Options(1, 1, 1));
   ExpectedMovie b;
-  b.Add(ExpectBackground(static_cast<uint32_t>(p[2].r << 16 | p[2].g << 8 | p[2].b)));
+  b.Add(ExpectBackground(Rgb24(p[2])));
   ExpectFrame(b, 1, 6, 2, 3, 3, 5, true);
   b.Add(ExpectStop());
   ExpectShows(b, 1);
   ASSERT_TRUE(MatchesExpectation(bordered, b));
-  EXPECT_EQ(DataOf(*TagsOf(bordered.movie, kDefineBitsLossless2).at(0)).rows,
+  EXPECT_EQ(SplitBitmapData(*TagsOf(bordered.movie, kDefineBitsLossless2).at(0)).rows,
             (Bytes{4, 4, 4, 0, 4, 1, 4, 0, 4, 4, 4, 0}));
 }
 
@@ -395,7 +383,7 @@ TEST(FrameBitmapMovie, CropWithAndWithoutTheBackgroundReference) {
   m.Add(ExpectStop());
   ExpectShows(m, 1);
   ASSERT_TRUE(MatchesExpectation(off, m));
-  Bytes rows = DataOf(*TagsOf(off.movie, kDefineBitsLossless).at(0)).rows;
+  Bytes rows = SplitBitmapData(*TagsOf(off.movie, kDefineBitsLossless).at(0)).rows;
   Bytes want;
   for (int y = 0; y < 4; ++y) {
     for (int x = 2; x < 7; ++x) want.push_back(px[static_cast<size_t>(y) * 8 + x]);
@@ -405,7 +393,7 @@ TEST(FrameBitmapMovie, CropWithAndWithoutTheBackgroundReference) {
 
   Conversion on = ConvertGif(gif, "bitmap_crop_reference", Options(0, 1, 1));
   ExpectedMovie n;
-  n.Add(ExpectBackground(static_cast<uint32_t>(Palette(4)[1].r << 16 | Palette(4)[1].g << 8 | Palette(4)[1].b)));
+  n.Add(ExpectBackground(Rgb24(Palette(4)[1])));
   ExpectFrame(n, 1, 1, 0, 7, 4, 4, false);
   n.Add(ExpectStop());
   ExpectShows(n, 1);
@@ -431,7 +419,7 @@ TEST(FrameBitmapMovie, CropWithAndWithoutTheBackgroundReference) {
   // With background index 1 as reference only row 0 goes.
   Conversion rr = ConvertGif(rowsGif, "bitmap_crop_rows_reference", Options(0, 1, 1));
   ExpectedMovie rn;
-  rn.Add(ExpectBackground(static_cast<uint32_t>(Palette(4)[1].r << 16 | Palette(4)[1].g << 8 | Palette(4)[1].b)));
+  rn.Add(ExpectBackground(Rgb24(Palette(4)[1])));
   ExpectFrame(rn, 1, 0, 1, 8, 3, 4, false);
   rn.Add(ExpectStop());
   ExpectShows(rn, 1);
@@ -459,7 +447,7 @@ TEST(FrameBitmapMovie, CropKeepsTheLastColumnAndRow) {
     gif.Trailer();
     Conversion c = ConvertGif(gif, k.name, Options(0, 1, 1));
     ExpectedMovie m;
-    m.Add(ExpectBackground(static_cast<uint32_t>(Palette(4)[0].r << 16 | Palette(4)[0].g << 8 | Palette(4)[0].b)));
+    m.Add(ExpectBackground(Rgb24(Palette(4)[0])));
     ExpectFrame(m, 1, k.left, k.top, k.width, k.height, 4, false);
     m.Add(ExpectStop());
     ExpectShows(m, 1);

@@ -17,14 +17,6 @@ namespace {
 
 constexpr int kMinStage = 18 * 20;  // twips
 
-// The colour table at the start of a bitmap tag's data.
-std::vector<uint8_t> TableOf(const SwfTag& tag, size_t entries) {
-  std::vector<uint8_t> data = BitmapData(tag);
-  size_t n = entries * (tag.code == kDefineBitsLossless2 ? 4 : 3);
-  if (data.size() < n) return {};
-  return std::vector<uint8_t>(data.begin(), data.begin() + n);
-}
-
 std::vector<uint8_t> RgbBytes(const std::vector<Rgb>& colours) {
   std::vector<uint8_t> out;
   for (const Rgb& c : colours) out.insert(out.end(), {c.r, c.g, c.b});
@@ -78,10 +70,10 @@ TEST(GifReader, GraphicControlWithAndWithoutTransparencyFlag) {
 
   std::vector<const SwfTag*> bitmaps = TagsOf(c.movie, kDefineBitsLossless);
   ASSERT_EQ(bitmaps.size(), 1u);
-  EXPECT_EQ(TableOf(*bitmaps[0], 4), (std::vector<uint8_t>{10, 20, 30, 40, 50, 60, 70, 80, 90, 1, 2, 3}));
+  EXPECT_EQ(SplitBitmapData(*bitmaps[0]).table, (std::vector<uint8_t>{10, 20, 30, 40, 50, 60, 70, 80, 90, 1, 2, 3}));
   std::vector<const SwfTag*> alpha = TagsOf(c.movie, kDefineBitsLossless2);
   ASSERT_EQ(alpha.size(), 1u);
-  EXPECT_EQ(TableOf(*alpha[0], 4),
+  EXPECT_EQ(SplitBitmapData(*alpha[0]).table,
             (std::vector<uint8_t>{10, 20, 30, 255, 0, 0, 0, 0, 70, 80, 90, 255, 1, 2, 3, 255}));
 }
 
@@ -184,8 +176,8 @@ TEST(GifReader, LocalTableServesOnlyItsOwnFrame) {
   ASSERT_TRUE(MatchesExpectation(c, m));
   std::vector<const SwfTag*> bitmaps = TagsOf(c.movie, kDefineBitsLossless);
   ASSERT_EQ(bitmaps.size(), 2u);
-  EXPECT_EQ(TableOf(*bitmaps[0], 8), RgbBytes(local));
-  EXPECT_EQ(TableOf(*bitmaps[1], 4), RgbBytes(global));
+  EXPECT_EQ(SplitBitmapData(*bitmaps[0]).table, RgbBytes(local));
+  EXPECT_EQ(SplitBitmapData(*bitmaps[1]).table, RgbBytes(global));
 }
 
 TEST(GifReader, BackgroundColourAndProtect) {

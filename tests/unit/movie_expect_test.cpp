@@ -33,7 +33,9 @@ void AppendTag(Bytes& out, int code, const Bytes& body, bool forceLong) {
   Append(out, body);
 }
 
-const char kUrl[] = "http://例子.test/?q=\"x\"";
+// UTF-8 bytes written out, so both builds put the same URL in the movie (the
+// independent parser reads movie strings as UTF-8).
+const char kUrl[] = "http://\xE4\xBE\x8B\xE5\xAD\x90.test/?q=\"x\"";
 
 // 4 x 2 pixels, three colours with alpha, the last one transparent.
 Bytes BitmapData() {

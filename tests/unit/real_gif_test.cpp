@@ -183,7 +183,6 @@ size_t IdentifyFrames(const std::string& path) {
   std::string out = Run("identify -format '%p\\n' '" + path + "' 2>/dev/null");
   return static_cast<size_t>(std::count(out.begin(), out.end(), '\n'));
 }
-#endif
 
 struct Made {
   const char* name;
@@ -193,9 +192,6 @@ struct Made {
 };
 
 void MakeAndCheck(const Made& k) {
-#ifdef _WIN32
-  (void)k;
-#else
   SCOPED_TRACE(k.name);
   const std::string out = FreshFolder(k.name) + "/" + k.name + ".gif";
   std::string command = k.command;
@@ -206,9 +202,8 @@ void MakeAndCheck(const Made& k) {
   ASSERT_TRUE(gifbuild::ReadFileBytes(out, bytes));
   EXPECT_EQ(ReadFacts(bytes).frames.size(), k.converted);
   CheckRealGif(out, k.name, k.converted);
-  EXPECT_EQ(TagsOf(ParseMovieFile(TestMoviePath(k.name)), kPlaceObject2).size() > 0, k.converted > 0);
-#endif
 }
+#endif
 
 TEST(RealGif, MadeByImageMagick) {
 #ifdef _WIN32
