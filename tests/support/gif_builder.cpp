@@ -260,31 +260,31 @@ GifBuilder& GifBuilder::Raw(const std::vector<uint8_t>& bytes) {
   return *this;
 }
 
-void GifBuilder::Descriptor(const ImageSpec& spec) {
+void GifBuilder::Descriptor(const ImageSpec& image) {
   ImageInfo info;
-  info.left = spec.left;
-  info.top = spec.top;
-  info.width = spec.width;
-  info.height = spec.height;
-  info.interlaced = spec.interlaced;
+  info.left = image.left;
+  info.top = image.top;
+  info.width = image.width;
+  info.height = image.height;
+  info.interlaced = image.interlaced;
   info.descriptorOffset = bytes_.size();
   bytes_.push_back(0x2C);
-  Word(spec.left);
-  Word(spec.top);
-  Word(spec.width);
-  Word(spec.height);
-  uint8_t packed = spec.interlaced ? 0x40 : 0;
-  if (!spec.localColours.empty()) packed |= 0x80 | static_cast<uint8_t>(TableBits(spec.localColours.size()) - 1);
+  Word(image.left);
+  Word(image.top);
+  Word(image.width);
+  Word(image.height);
+  uint8_t packed = image.interlaced ? 0x40 : 0;
+  if (!image.localColours.empty()) packed |= 0x80 | static_cast<uint8_t>(TableBits(image.localColours.size()) - 1);
   bytes_.push_back(packed);
-  if (!spec.localColours.empty()) ColourTable(spec.localColours);
+  if (!image.localColours.empty()) ColourTable(image.localColours);
   info.dataOffset = bytes_.size();
   images_.push_back(info);
 }
 
-GifBuilder& GifBuilder::Image(const ImageSpec& spec, const std::vector<uint8_t>& indices,
+GifBuilder& GifBuilder::Image(const ImageSpec& image, const std::vector<uint8_t>& indices,
                               const LzwOptions& options) {
   std::vector<uint8_t> order =
-      spec.interlaced ? InterlaceRows(indices, spec.width, spec.height) : indices;
+      image.interlaced ? InterlaceRows(indices, image.width, image.height) : indices;
   LzwOptions opt = options;
   if (opt.minCodeSize == 0) {
     int maxIndex = 0;
@@ -294,7 +294,7 @@ GifBuilder& GifBuilder::Image(const ImageSpec& spec, const std::vector<uint8_t>&
   std::vector<uint8_t> data = PackCodes(LzwEncode(order, opt));
   if (opt.truncateDataBytes >= 0 && static_cast<size_t>(opt.truncateDataBytes) < data.size())
     data.resize(static_cast<size_t>(opt.truncateDataBytes));
-  Descriptor(spec);
+  Descriptor(image);
   bytes_.push_back(static_cast<uint8_t>(opt.minCodeSize));
   std::vector<uint8_t> blocks = SubBlocks(data, opt.maxSubBlock, !opt.omitTerminator);
   bytes_.insert(bytes_.end(), blocks.begin(), blocks.end());
@@ -302,9 +302,9 @@ GifBuilder& GifBuilder::Image(const ImageSpec& spec, const std::vector<uint8_t>&
   return *this;
 }
 
-GifBuilder& GifBuilder::ImageFromCodes(const ImageSpec& spec, int minCodeSize, const std::vector<LzwCode>& codes,
+GifBuilder& GifBuilder::ImageFromCodes(const ImageSpec& image, int minCodeSize, const std::vector<LzwCode>& codes,
                                        int maxSubBlock) {
-  Descriptor(spec);
+  Descriptor(image);
   bytes_.push_back(static_cast<uint8_t>(minCodeSize));
   std::vector<uint8_t> blocks = SubBlocks(PackCodes(codes), maxSubBlock, true);
   bytes_.insert(bytes_.end(), blocks.begin(), blocks.end());
@@ -312,8 +312,8 @@ GifBuilder& GifBuilder::ImageFromCodes(const ImageSpec& spec, int minCodeSize, c
   return *this;
 }
 
-GifBuilder& GifBuilder::ImageFromRawData(const ImageSpec& spec, const std::vector<uint8_t>& data) {
-  Descriptor(spec);
+GifBuilder& GifBuilder::ImageFromRawData(const ImageSpec& image, const std::vector<uint8_t>& data) {
+  Descriptor(image);
   bytes_.insert(bytes_.end(), data.begin(), data.end());
   images_.back().dataEnd = bytes_.size();
   return *this;

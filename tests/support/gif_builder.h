@@ -105,14 +105,14 @@ class GifBuilder {
 
   // Descriptor, local table and LZW data of `indices` (width * height values,
   // top row first; interlaced images are reordered here).
-  GifBuilder& Image(const ImageSpec& spec, const std::vector<uint8_t>& indices,
+  GifBuilder& Image(const ImageSpec& image, const std::vector<uint8_t>& indices,
                     const LzwOptions& options = {});
   // Descriptor, local table and the given codes as image data.
-  GifBuilder& ImageFromCodes(const ImageSpec& spec, int minCodeSize, const std::vector<LzwCode>& codes,
+  GifBuilder& ImageFromCodes(const ImageSpec& image, int minCodeSize, const std::vector<LzwCode>& codes,
                              int maxSubBlock = 255);
   // Descriptor, local table, then exactly these bytes (minimum code size
   // byte, sub-blocks and terminator are up to the caller).
-  GifBuilder& ImageFromRawData(const ImageSpec& spec, const std::vector<uint8_t>& data);
+  GifBuilder& ImageFromRawData(const ImageSpec& image, const std::vector<uint8_t>& data);
 
   GifBuilder& Trailer();
 
@@ -123,7 +123,7 @@ class GifBuilder {
  private:
   void Word(int v);
   void ColourTable(const std::vector<Rgb>& colours);
-  void Descriptor(const ImageSpec& spec);
+  void Descriptor(const ImageSpec& image);
 
   std::vector<uint8_t> bytes_;
   std::vector<ImageInfo> images_;

@@ -1,5 +1,7 @@
 #include "temp_folder.h"
 
+#include "app/conversion_job.h"
+
 #include <cstdlib>
 #include <filesystem>
 #include <system_error>
@@ -71,4 +73,13 @@ int ScopedTempFolder::FileCount() const {
 
 void ScopedTempFolder::PointAtMissingFolder() {
   SetVariable(kTempVariable, (fs::path(path_) / "missing" / "deeper").string());
+}
+
+int QuietConvertIn(const std::string& dir, const std::string& commandLine) {
+  std::error_code ec;
+  fs::path saved = fs::current_path(ec);
+  fs::current_path(dir, ec);
+  int r = QuietConvert(commandLine.c_str());
+  fs::current_path(saved, ec);
+  return r;
 }

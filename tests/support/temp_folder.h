@@ -20,3 +20,7 @@ class ScopedTempFolder {
 
 // A fresh, empty folder under test-movies/ for a test's own files.
 std::string FreshFolder(const std::string& name);
+
+// Runs the quiet conversion with `dir` as the current folder, so command
+// lines can name files there by their short names.
+int QuietConvertIn(const std::string& dir, const std::string& commandLine);

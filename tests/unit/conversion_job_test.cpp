@@ -166,15 +166,6 @@ TEST(ConvertFile, CancelDuringCountingIsForgottenAndProgressIsPosted) {
 }
 #endif
 
-// Runs QuietConvert from inside `dir` so the command line can use short names.
-int QuietIn(const std::string& dir, const std::string& commandLine) {
-  fs::path saved = fs::current_path();
-  fs::current_path(dir);
-  int r = QuietConvert(commandLine.c_str());
-  fs::current_path(saved);
-  return r;
-}
-
 TEST(QuietConvert, CommandLineRules) {
   SettingsSandbox settings;
   ScopedTempFolder tmp("quiet");
@@ -182,20 +173,20 @@ TEST(QuietConvert, CommandLineRules) {
   WriteAnimation(Join(dir, "anim.GIF"));
   WriteAnimation(Join(dir, "a.gif"));
 
-  EXPECT_EQ(QuietIn(dir, "-quite anim.GIF"), 1);
+  EXPECT_EQ(QuietConvertIn(dir, "-quite anim.GIF"), 1);
   EXPECT_TRUE(FileExists(Join(dir, "anim.swf")));
-  EXPECT_EQ(QuietIn(dir, "-quite    a.gif"), 1);
+  EXPECT_EQ(QuietConvertIn(dir, "-quite    a.gif"), 1);
   EXPECT_TRUE(FileExists(Join(dir, "a.swf")));
   fs::remove(Join(dir, "a.swf"));
-  EXPECT_EQ(QuietIn(dir, "-quitea.gif"), 1);  // no space needed
+  EXPECT_EQ(QuietConvertIn(dir, "-quitea.gif"), 1);  // no space needed
   EXPECT_TRUE(FileExists(Join(dir, "a.swf")));
 
-  EXPECT_EQ(QuietIn(dir, "-quite x.gi"), 0);  // fewer than 5 characters
-  EXPECT_EQ(QuietIn(dir, "-quite"), 0);
-  EXPECT_EQ(QuietIn(dir, "-quite " + std::string(260, 'n')), 0);
+  EXPECT_EQ(QuietConvertIn(dir, "-quite x.gi"), 0);  // fewer than 5 characters
+  EXPECT_EQ(QuietConvertIn(dir, "-quite"), 0);
+  EXPECT_EQ(QuietConvertIn(dir, "-quite " + std::string(260, 'n')), 0);
 
   // Whatever the last three characters are, they become "swf".
-  EXPECT_EQ(QuietIn(dir, "-quite pic.png"), 1);
+  EXPECT_EQ(QuietConvertIn(dir, "-quite pic.png"), 1);
   EXPECT_EQ(ToHex(ReadFileBytes(Join(dir, "pic.swf"))), kFramelessMovie);
   EXPECT_EQ(tmp.FileCount(), 0);
 }
@@ -205,7 +196,7 @@ TEST(QuietConvert, OptionsAreAllOffWithoutStoredSettings) {
   ScopedTempFolder tmp("quiet-off");
   std::string dir = FreshFolder("quiet-off");
   WriteAnimation(Join(dir, "b.gif"));
-  ASSERT_EQ(QuietIn(dir, "-quite b.gif"), 1);
+  ASSERT_EQ(QuietConvertIn(dir, "-quite b.gif"), 1);
   GifConverter& g = TheGifConverter();
   EXPECT_EQ(g.optionBackGround, 0);
   EXPECT_EQ(g.optionProtect, 0);
