@@ -16,6 +16,7 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -31,6 +32,7 @@
 #include "scenes.h"
 #include "support/gif_builder.h"
 #include "swf/geometry.h"
+#include "swf/swf_writer.h"
 
 #ifndef TERVANO_BENCH_BUILD_TYPE
 #define TERVANO_BENCH_BUILD_TYPE "unknown"
@@ -130,7 +132,7 @@ bool DecodeOnly(GifConverter& g, const char* path, DecodeResult& result, std::ve
   g.screenStride = g.screenWidth + RowPadding(g.screenWidth);
   result.screenBytes = static_cast<size_t>(g.screenStride) * g.screenHeight;
   g.screen.reset(new uint8_t[result.screenBytes ? result.screenBytes : 1]());
-  g.cancel = 0;
+  g.cancel.store(false);
 
   int transparent = -1;
   for (;;) {
@@ -297,7 +299,6 @@ ChildRun RunChild(const std::string& args) {
 }
 
 int ChildMain(int argc, char** argv) {
-  TheGifConverter();
   double cpu = 0;
   if (argc == 4) {
     ConversionOptions options;
@@ -390,15 +391,17 @@ int main(int argc, char** argv) {
        [](const std::string& p) { return scenes::WriteDelta(p, 320, 240, 100); }, 9},
   };
 
-  TheGifConverter();  // the converter's process-lifetime state is not per conversion
   const int64_t deflateState = DeflateStateBytes();
-  const int64_t budgetConstant = deflateState + 64 * 1024;
+  // Each conversion makes its own converter state and movie writer.
+  const int64_t budgetConstant =
+      deflateState + 64 * 1024 + static_cast<int64_t>(sizeof(GifConverter) + sizeof(SwfWriter));
   const long idleKiB = RunChild("--child").peakKiB;
 
   std::printf("tervano conversion bench (%s build); writing files to %s\n", TERVANO_BENCH_BUILD_TYPE, dir.c_str());
   std::fflush(stdout);
 
-  std::unique_ptr<GifConverter> decoder(new GifConverter);
+  std::atomic<bool> noCancel{false};
+  std::unique_ptr<GifConverter> decoder(new GifConverter("", ConversionOptions(), nullptr, noCancel));
   std::vector<Row> rows;
   for (const Case& c : cases) {
     Row row;
@@ -438,7 +441,11 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, " deflate failed\n");
         return 1;
       }
-      row.pass1 = std::min(row.pass1, Seconds([&] { ConvertPass(TheGifConverter(), gif.c_str(), true, nullptr); }));
+      row.pass1 = std::min(row.pass1, Seconds([&] {
+                             std::unique_ptr<GifConverter> counter(
+                                 new GifConverter(gif.c_str(), options, nullptr, noCancel));
+                             ConvertPass(*counter, nullptr);
+                           }));
       int result = 0;
       row.total = std::min(row.total, Seconds([&] { result = ConvertFile(gif.c_str(), swf.c_str(), options, nullptr); }));
       if (result != 1) row.converted = false;

@@ -12,7 +12,7 @@ namespace scenes {
 namespace {
 
 using gifbuild::GifBuilder;
-using gifbuild::ImageSpec;
+using gifbuild::ImageDescriptor;
 using gifbuild::Rgb;
 
 constexpr double kPi = 3.14159265358979323846;
@@ -105,7 +105,7 @@ bool WriteCartoon(const std::string& path, int width, int height, int frames) {
   for (int t = 0; t < frames; ++t) {
     DrawCartoon(width, height, t, pixels);
     gif.GraphicControl(10, 1);
-    gif.Image(ImageSpec{0, 0, width, height}, pixels);
+    gif.Image(ImageDescriptor{0, 0, width, height}, pixels);
   }
   gif.Trailer();
   return gif.Save(path);
@@ -142,7 +142,7 @@ bool WritePhoto(const std::string& path, int width, int height, int frames) {
         pixels[static_cast<size_t>(y) * width + x] = slot[i];
       }
     gif.GraphicControl(8, 1);
-    gif.Image(ImageSpec{0, 0, width, height, true}, pixels);
+    gif.Image(ImageDescriptor{0, 0, width, height, true}, pixels);
   }
   gif.Trailer();
   return gif.Save(path);
@@ -173,7 +173,7 @@ bool WriteSprite(const std::string& path, int size, int frames) {
           p = static_cast<uint8_t>(ShadeIndex(3, int(15 - ro / (size * 0.1) * 12)));
       }
     gif.GraphicControl(4, 2, 0);
-    gif.Image(ImageSpec{0, 0, size, size}, pixels);
+    gif.Image(ImageDescriptor{0, 0, size, size}, pixels);
   }
   gif.Trailer();
   return gif.Save(path);
@@ -188,7 +188,7 @@ bool WriteDelta(const std::string& path, int width, int height, int frames) {
     DrawCartoon(width, height, t, full);
     gif.GraphicControl(10, 1);
     if (t == 0) {
-      gif.Image(ImageSpec{0, 0, width, height}, full);
+      gif.Image(ImageDescriptor{0, 0, width, height}, full);
       continue;
     }
     int px = static_cast<int>((width - pw) * (0.5 + 0.5 * std::sin(t * 0.09)));
@@ -196,7 +196,7 @@ bool WriteDelta(const std::string& path, int width, int height, int frames) {
     part.resize(static_cast<size_t>(pw) * ph);
     for (int y = 0; y < ph; ++y)
       std::copy_n(&full[static_cast<size_t>(py + y) * width + px], pw, &part[static_cast<size_t>(y) * pw]);
-    gif.Image(ImageSpec{px, py, pw, ph}, part);
+    gif.Image(ImageDescriptor{px, py, pw, ph}, part);
   }
   gif.Trailer();
   return gif.Save(path);

@@ -1,17 +1,16 @@
 #include "conversion_job.h"
 
 #include <cstring>
+#include <memory>
+#include <new>
 
 #include "../gif/gif_converter.h"
-#include "../swf/bitmap_tag.h"
-#include "../swf/body_file.h"
+#include "../platform/same_file.h"
 #include "../swf/control_tags.h"
 #include "../swf/movie_header.h"
+#include "../swf/swf_writer.h"
 #include "html_page.h"
 #include "settings_store.h"
-
-char* BatchStatusText = nullptr;
-WindowHandle BatchProgressWindow = nullptr;
 
 namespace {
 
@@ -22,51 +21,45 @@ constexpr size_t kDisplayTail = 34;
 
 bool PathFits(const char* path) { return path && std::strlen(path) < static_cast<size_t>(kMaxPath); }
 
-void CopyOptions(const ConversionOptions& o, GifConverter& g) {
-  g.optionChangeLoop = o.changeLoop;
-  g.optionLoopForever = o.loopForever;
-  g.optionLoopValue = o.playCount;
-  g.optionTransparent = o.borderCorrection;
-  g.optionBackGround = o.useGifBackground;
-  g.optionCanvasSize = o.optimiseCanvas;
-  g.optionProtect = o.protect;
-  g.hasLinkUrl = o.hasLinkUrl;
-  g.linkUrl = o.linkUrl;
-  g.compressionLevel = 9;
-}
-
 }  // namespace
 
 int ConvertFile(const char* sourcePath, const char* destinationPath, const ConversionOptions& options,
-                WindowHandle progressWindow) {
+                ProgressSink* progress, std::atomic<bool>* cancel) {
   if (!PathFits(sourcePath) || !PathFits(destinationPath) || !*sourcePath || !*destinationPath) return 0;
-  if (!OpenBody()) return 0;  // the destination stays as it was
+  // Writing the movie over its own source would destroy what it converts.
+  if (std::strcmp(sourcePath, destinationPath) == 0 || IsSameFile(sourcePath, destinationPath)) return 0;
 
-  GifConverter& g = TheGifConverter();
-  CopyOptions(options, g);
+  std::atomic<bool> noCancel{false};
+  std::atomic<bool>& cancelFlag = cancel ? *cancel : noCancel;
+  // Large (decoder tables, input buffer): on the heap.
+  std::unique_ptr<GifConverter> g(new (std::nothrow) GifConverter(sourcePath, options, progress, cancelFlag));
+  std::unique_ptr<SwfWriter> movie(new (std::nothrow) SwfWriter);
+  if (!g || !movie) return 0;
+  if (!OpenBody(*movie)) return 0;  // the destination stays as it was
+
   // What the page gets when the source is no readable GIF: the empty stage.
-  g.screenWidth = g.screenHeight = kMinCanvasPixels;
-  g.backgroundColour = options.useGifBackground ? 0x000000 : 0xFFFFFF;
+  g->screenWidth = g->screenHeight = kMinCanvasPixels;
+  g->backgroundColour = options.useGifBackground ? 0x000000 : 0xFFFFFF;
 
-  ConvertPass(g, sourcePath, true, progressWindow);
-  PostCommand(progressWindow, ID_FRAME_COUNT, g.framesSeen);
-  ConvertPass(g, nullptr, false, nullptr);
-  ReleaseBitmapWriter();
+  ConvertPass(*g, nullptr);
+  if (progress) progress->FrameCount(g->framesSeen);
+  ConvertPass(*g, movie.get());
+  movie->compressor.Release();
 
-  if (g.cancel) {
-    DiscardBody();
+  if (cancelFlag.load()) {
+    DiscardBody(*movie);
     return 1;
   }
-  WriteEnd();
+  WriteEnd(*movie);
   MovieHeader header;
-  MakeHeader(header, g.canvasWidth, g.canvasHeight, g.movieFrameCount);
+  MakeHeader(header, g->canvasWidth, g->canvasHeight, g->movieFrameCount);
   uint8_t headerBytes[kHeaderBufferSize] = {0};
   int headerLength = 0;
-  ComposeHeader(header, headerBytes, headerLength);
-  int result = AssembleMovie(destinationPath, headerBytes, headerLength);
+  ComposeHeader(header, movie->bodyLength, headerBytes, headerLength);
+  int result = AssembleMovie(*movie, destinationPath, headerBytes, headerLength);
   if (options.writeHtml)
-    WriteHtmlPage(destinationPath, g.screenWidth, g.screenHeight, g.backgroundColour, options.useGifBackground,
-                  options.fullMenu);
+    WriteHtmlPage(destinationPath, g->screenWidth, g->screenHeight, g->backgroundColour, options.useGifBackground,
+                  options.fullMenu, progress);
   return result;
 }
 
@@ -81,9 +74,8 @@ int QuietConvert(const char* commandLine) {
   std::memcpy(destination, path, n + 1);
   std::memcpy(destination + n - 3, "swf", 3);
 
-  ConversionOptions options = ReadQuietOptions();
-  BatchStatusText = nullptr;
-  ConvertFile(path, destination, options, nullptr);
+  // No window and nobody to cancel: no progress sink, no cancel flag.
+  ConvertFile(path, destination, ReadQuietOptions());
   return 1;
 }
 
@@ -91,15 +83,11 @@ void ShortenPathForDisplay(char* text) {
   if (!text) return;
   size_t n = std::strlen(text);
   if (n <= kShortDisplay) return;
-  // Head: up to the first separator, if that leaves the tail whole and the
+  // Head: up to the first backslash, if that leaves the tail whole and the
   // result inside the 260-byte slot.
   size_t head = 0;
-  for (size_t i = 0; i < n; ++i) {
-    if (text[i] == '\\' || text[i] == '/') {
-      head = i + 1;
-      break;
-    }
-  }
+  const char* slash = std::strchr(text, '\\');
+  if (slash) head = static_cast<size_t>(slash - text) + 1;
   if (head > n - kDisplayTail || head + 3 + kDisplayTail >= static_cast<size_t>(kMaxPath)) head = 0;
   char tail[kDisplayTail + 1];
   std::memcpy(tail, text + n - kDisplayTail, kDisplayTail + 1);

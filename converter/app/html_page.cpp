@@ -5,7 +5,6 @@
 #include <cstring>
 
 #include "../platform/message_box.h"
-#include "../platform/window_messages.h"
 #include "conversion_job.h"
 #include "html_page_text.h"
 
@@ -89,14 +88,14 @@ void ReportCannotWrite(const std::string& pagePath) {
   ShowMessageBox(nullptr, text.c_str(), "正在写入 HTML", MB_OK | MB_ICONEXCLAMATION);
 }
 
-void ShowBatchStatus(const std::string& pagePath) {
-  char* slot = BatchStatusText;
-  if (!slot) return;
+void ShowStep(ProgressSink* progress, const std::string& pagePath) {
+  if (!progress) return;
+  char status[kPathLimit];
   size_t n = pagePath.size() < kPathLimit - 1 ? pagePath.size() : kPathLimit - 1;
-  std::memcpy(slot, pagePath.data(), n);
-  slot[n] = '\0';
-  ShortenPathForDisplay(slot);
-  PostCommand(BatchProgressWindow, ID_PROGRESS_STEP, 0);
+  std::memcpy(status, pagePath.data(), n);
+  status[n] = '\0';
+  ShortenPathForDisplay(status);
+  progress->Step(status);
 }
 
 }  // namespace
@@ -124,7 +123,7 @@ bool MakeHtmlPageNames(const char* moviePath, HtmlPageNames& names) {
 
 void WriteHtmlPage(const char* moviePath, int width, int height,
                    uint32_t backgroundColour, int32_t useGifBackground,
-                   int32_t fullMenu) {
+                   int32_t fullMenu, ProgressSink* progress) {
   if (!moviePath) return;
   try {
     HtmlPageNames names;
@@ -132,7 +131,7 @@ void WriteHtmlPage(const char* moviePath, int width, int height,
       ReportCannotWrite(names.pagePath);
       return;
     }
-    ShowBatchStatus(names.pagePath);
+    ShowStep(progress, names.pagePath);
     std::string page = ComposePage(names, width, height, backgroundColour,
                                    useGifBackground, fullMenu);
     FILE* file = std::fopen(names.pagePath.c_str(), "wb");
@@ -140,8 +139,13 @@ void WriteHtmlPage(const char* moviePath, int width, int height,
       ReportCannotWrite(names.pagePath);
       return;
     }
-    std::fwrite(page.data(), 1, page.size(), file);
-    std::fclose(file);
+    bool whole = std::fwrite(page.data(), 1, page.size(), file) == page.size();
+    if (std::fclose(file) != 0) whole = false;
+    if (!whole) {
+      // A cut page would show a broken movie; none is better.
+      std::remove(names.pagePath.c_str());
+      ReportCannotWrite(names.pagePath);
+    }
   } catch (...) {
     // out of memory: no page
   }

@@ -23,11 +23,13 @@ struct HtmlPageNames {
 // 260 bytes or more.
 bool MakeHtmlPageNames(const char* moviePath, HtmlPageNames& names);
 
+class ProgressSink;
+
 // Writes the page for moviePath (18 lines, CR LF, replacing an existing
-// page). width and height in pixels; backgroundColour 0xRRGGBB. While a
-// batch runs, the page path is shown in the progress window first. When the
-// page cannot be created (or its path is 260 bytes or more) an ownerless
-// message box says so and no page is written.
+// page). width and height in pixels; backgroundColour 0xRRGGBB. With a
+// progress sink (a batch), the page path is shown as a step first. When the
+// page cannot be created or written whole (or its path is 260 bytes or
+// more) an ownerless message box says so and no page is left.
 void WriteHtmlPage(const char* moviePath, int width, int height,
                    uint32_t backgroundColour, int32_t useGifBackground,
-                   int32_t fullMenu);
+                   int32_t fullMenu, ProgressSink* progress = nullptr);

@@ -100,14 +100,14 @@ void LoadOptions(MainWindowOptions& window) {
   publish.useGifBackground = NumberOr("OptionBackGround", 0);
   publish.optimiseCanvas = NumberOr("OptionCanvasSize", 0);
   publish.protect = NumberOr("OptionProtect", 0);
-  ReadSettingText("OptionURLName", window.urlName);
+  ReadSettingText("OptionURLName", window.linkUrl);
   window.changeLoop = NumberOr("OptionChangeLoop", 0);
   window.loopForever = NumberOr("OptionLoopForever", 0);
-  window.loopValue = NumberOr("OptionLoopValue", 0);
+  window.playCount = NumberOr("OptionLoopValue", 0);
   char digits[16];
-  std::snprintf(digits, sizeof digits, "%i", static_cast<int>(window.loopValue));
-  window.loopValueText = digits;
-  window.useUrl = NumberOr("OptionURL", 0);
+  std::snprintf(digits, sizeof digits, "%i", static_cast<int>(window.playCount));
+  window.playCountText = digits;
+  window.useLinkUrl = NumberOr("OptionURL", 0);
 }
 
 void SaveOptions(const MainWindowOptions& window) {
@@ -118,11 +118,11 @@ void SaveOptions(const MainWindowOptions& window) {
   WriteSettingNumber("OptionBackGround", publish.useGifBackground);
   WriteSettingNumber("OptionCanvasSize", publish.optimiseCanvas);
   WriteSettingNumber("OptionProtect", publish.protect);
-  WriteSettingText("OptionURLName", window.urlName.c_str());
+  WriteSettingText("OptionURLName", window.linkUrl.c_str());
   WriteSettingNumber("OptionChangeLoop", window.changeLoop);
   WriteSettingNumber("OptionLoopForever", window.loopForever);
-  WriteSettingNumber("OptionLoopValue", window.loopValue);
-  WriteSettingNumber("OptionURL", window.useUrl);
+  WriteSettingNumber("OptionLoopValue", window.playCount);
+  WriteSettingNumber("OptionURL", window.useLinkUrl);
 }
 
 ConversionOptions ReadQuietOptions() {
@@ -136,11 +136,9 @@ ConversionOptions ReadQuietOptions() {
   ReadSettingNumber("OptionProtect", options.protect);
   ReadSettingNumber("OptionHTML", options.writeHtml);
   ReadSettingNumber("OptionHideMenu", options.fullMenu);
-  int32_t useUrl = 0;
-  ReadSettingNumber("OptionURL", useUrl);
-  std::string urlName;
-  ReadSettingText("OptionURLName", urlName);
-  options.hasLinkUrl = useUrl != 0;
-  options.linkUrl = options.hasLinkUrl ? urlName : std::string();
+  ReadSettingNumber("OptionURL", options.useLinkUrl);
+  std::string linkUrl;
+  ReadSettingText("OptionURLName", linkUrl);
+  if (options.useLinkUrl) options.linkUrl = linkUrl;
   return options;
 }

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "conversion_job.h"
+#include "conversion_options.h"
 
 // Every access opens the key with create semantics and full access.
 constexpr const char* kSettingsKeyPath = "Software\\Tervano";
@@ -46,10 +46,10 @@ extern PublishSettings CurrentPublishSettings;
 struct MainWindowOptions {
   int32_t changeLoop = 0;     // OptionChangeLoop
   int32_t loopForever = 1;    // OptionLoopForever
-  int32_t loopValue = 1;      // OptionLoopValue (play count)
-  std::string loopValueText;  // loopValue in decimal, for the entry field
-  int32_t useUrl = 0;         // OptionURL
-  std::string urlName;        // OptionURLName
+  int32_t playCount = 1;      // OptionLoopValue
+  std::string playCountText;  // playCount in decimal, for the entry field
+  int32_t useLinkUrl = 0;     // OptionURL
+  std::string linkUrl;        // OptionURLName
 };
 
 // Reads all eleven option values into CurrentPublishSettings and window.

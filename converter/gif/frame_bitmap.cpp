@@ -75,8 +75,8 @@ int FindBottomEdge(const uint8_t* screen, int32_t stride, int32_t width, int32_t
   return -1;
 }
 
-int BuildFrameBitmap(const FrameSource& src, int referenceIndex, int32_t optionCanvasSize,
-                     int32_t optionTransparent, int32_t characterId, FrameBitmap& out) {
+int BuildFrameBitmap(const FrameSource& src, int referenceIndex, int32_t optimiseCanvas,
+                     int32_t borderCorrection, int32_t characterId, FrameBitmap& out) {
   out.pixelBytes = 0;
 
   // The part of the image rectangle that lies on the screen.
@@ -109,7 +109,7 @@ int BuildFrameBitmap(const FrameSource& src, int referenceIndex, int32_t optionC
   out.numColours = numColours;
 
   // Crop a full-screen frame to what differs from its background.
-  if (optionCanvasSize && src.left == 0 && src.top == 0 && src.width == src.screenWidth &&
+  if (optimiseCanvas && src.left == 0 && src.top == 0 && src.width == src.screenWidth &&
       src.height == src.screenHeight) {
     int l = FindLeftEdge(src.screen, src.screenStride, width, height, referenceIndex);
     int t = FindTopEdge(src.screen, src.screenStride, width, height, referenceIndex);
@@ -127,7 +127,7 @@ int BuildFrameBitmap(const FrameSource& src, int referenceIndex, int32_t optionC
 
   // A bitmap side holds at most 65535 pixels; a frame that large goes without.
   constexpr int32_t kMaxSide = 65535;
-  bool border = optionTransparent && alpha && width <= kMaxSide - 2 && height <= kMaxSide - 2;
+  bool border = borderCorrection && alpha && width <= kMaxSide - 2 && height <= kMaxSide - 2;
   int32_t outWidth = border ? width + 2 : width;
   int32_t outHeight = border ? height + 2 : height;
   if (!AllocatePixels(out, outWidth, outHeight)) return 0;
@@ -160,7 +160,7 @@ int BuildFrameBitmap(const FrameSource& src, int referenceIndex, int32_t optionC
   return 1;
 }
 
-void BuildFrameShape(const FrameBitmap& b, ShapeSpec& s) {
+void BuildFrameShape(const FrameBitmap& b, RectangleShape& s) {
   s.xmin = b.left * 20;
   s.ymin = b.top * 20;
   s.xmax = (b.left + b.width) * 20;
@@ -172,7 +172,7 @@ void BuildFrameShape(const FrameBitmap& b, ShapeSpec& s) {
   s.lineStyle = 0;
   s.moveToX = s.xmax;
   s.moveToY = s.ymax;
-  MatrixSpec scaled;
+  SwfMatrix scaled;
   scaled.hasScale = 1;
   scaled.scaleX = scaled.scaleY = 20 << 16;
   if (b.left == 0 && b.top == 0) {

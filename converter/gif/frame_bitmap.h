@@ -1,10 +1,34 @@
 // Cutting a decoded frame out of the screen buffer into a movie bitmap, and
 // the rectangle shape that shows it.
 #pragma once
+#include <cstddef>
 #include <cstdint>
+#include <memory>
 
-#include "../swf/bitmap_tag.h"
 #include "../swf/shape_tag.h"
+
+constexpr int kBitmapFormatColourMapped = 3;
+
+// One frame's movie bitmap: rows of width + RowPadding(width) bytes, top row
+// first, and its colour table.
+struct FrameBitmap {
+  std::unique_ptr<uint8_t[]> pixels;
+  size_t pixelBytes = 0;     // bytes of the current frame's rows
+  size_t pixelCapacity = 0;  // the buffer is kept from frame to frame
+  uint8_t colourTable[256 * 4] = {0};  // RGB or RGBA entries
+  int32_t characterId = 0;
+  int32_t format = kBitmapFormatColourMapped;
+  int32_t width = 0, height = 0;
+  int32_t left = 0, top = 0;
+  int32_t numColours = 0;       // 2..256
+  int32_t colourEntrySize = 3;  // 3: no alpha, 4: with alpha
+
+  void ReleasePixels() {
+    pixels.reset();
+    pixelBytes = 0;
+    pixelCapacity = 0;
+  }
+};
 
 constexpr int kNoReferenceIndex = -1;
 
@@ -22,8 +46,8 @@ struct FrameSource {
 // Fills every field of `out`. referenceIndex is the background index for
 // cropping, or kNoReferenceIndex. Returns 1, or 0 when the pixels cannot be
 // allocated.
-int BuildFrameBitmap(const FrameSource& src, int referenceIndex, int32_t optionCanvasSize,
-                     int32_t optionTransparent, int32_t characterId, FrameBitmap& out);
+int BuildFrameBitmap(const FrameSource& src, int referenceIndex, int32_t optimiseCanvas,
+                     int32_t borderCorrection, int32_t characterId, FrameBitmap& out);
 
 // Edge scans over a full-screen frame (frame width x height from the screen
 // origin); each returns a column or row, or -1 when every line is blank.
@@ -32,4 +56,4 @@ int FindRightEdge(const uint8_t* screen, int32_t stride, int32_t width, int32_t 
 int FindTopEdge(const uint8_t* screen, int32_t stride, int32_t width, int32_t height, int referenceIndex);
 int FindBottomEdge(const uint8_t* screen, int32_t stride, int32_t width, int32_t height, int referenceIndex);
 
-void BuildFrameShape(const FrameBitmap& b, ShapeSpec& shape);
+void BuildFrameShape(const FrameBitmap& b, RectangleShape& shape);

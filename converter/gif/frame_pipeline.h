@@ -2,9 +2,10 @@
 #pragma once
 
 struct GifConverter;
+struct SwfWriter;
 
-void EmitFrame(GifConverter& g);
-void NoteObjectPlaced(GifConverter& g);
+void EmitFrame(GifConverter& g, SwfWriter& movie);
+void NoteObjectPlaced(GifConverter& g, SwfWriter& movie);
 void NoteObjectRemoved(GifConverter& g);
 // Movie frames that stand for a GIF delay in hundredths of a second.
 int MovieFramesForDelay(int delay);

@@ -1,21 +1,18 @@
 #include "gif_converter.h"
 
-#include <new>
+#include <cstring>
 
-GifConverter& TheGifConverter() {
-  // Large (decoder tables, input buffer): made once, on the heap.
-  static GifConverter* converter = [] {
-    GifConverter* g = new GifConverter;
-    g->optionBackGround = 1;
-    g->compressionLevel = 9;
-    ResetPassState(*g);
-    return g;
-  }();
-  return *converter;
+GifConverter::GifConverter(const char* path, const ConversionOptions& jobOptions, ProgressSink* sink,
+                           std::atomic<bool>& cancelFlag)
+    : options(jobOptions), progress(sink), cancel(cancelFlag) {
+  size_t n = path ? std::strlen(path) : 0;
+  if (n >= sizeof sourcePath) n = 0;  // over-long: nothing is opened
+  if (n) std::memcpy(sourcePath, path, n);
+  sourcePath[n] = '\0';
 }
 
 void ResetPassState(GifConverter& g) {
-  g.cancel = 0;
+  g.cancel.store(false);
   g.screen.reset();
   g.screenStride = 0;
   g.framesSeen = 0;

@@ -1,78 +1,80 @@
-// The converter state of the process: reader, colour tables, per-frame
+// The state of one conversion's GIF side: input, colour tables, per-frame
 // control data, decoder, frame records, options and the results of a pass.
+// The job makes one per file and hands it, with the movie writer, down to the
+// reader, the decoder and the frame pipeline.
 #pragma once
+#include <atomic>
 #include <cstdint>
 #include <memory>
-#include <string>
 
-#include "../platform/window_messages.h"
-#include "../swf/bitmap_tag.h"
-#include "../swf/shape_tag.h"
+#include "../app/conversion_options.h"
+#include "../app/progress_sink.h"
+#include "frame_bitmap.h"
 #include "gif_input.h"
 #include "lzw_decoder.h"
 
 constexpr int kMaxPath = 260;  // path buffers; at most 259 bytes plus the zero
 
+struct SwfWriter;
+
 struct GifConverter {
-  ShapeSpec shape;
+  // Made for one file. The options are copied (border correction may be
+  // switched off during the emission pass). progress may be null; cancel is
+  // the flag of whoever runs the job, read between codes.
+  GifConverter(const char* path, const ConversionOptions& options, ProgressSink* progress,
+               std::atomic<bool>& cancel);
+  GifConverter(const GifConverter&) = delete;
+  GifConverter& operator=(const GifConverter&) = delete;
+
+  // Input, fixed for the job.
+  char sourcePath[kMaxPath] = {0};  // empty when the path did not fit
+  ConversionOptions options;
+  int32_t compressionLevel = 9;
+  ProgressSink* progress = nullptr;
+  std::atomic<bool>& cancel;
+
+  // Frame records of the emission pass.
+  RectangleShape shape;
   FrameBitmap bitmap;
 
   // Screen buffer: screenHeight rows of screenStride bytes.
   std::unique_ptr<uint8_t[]> screen;
   int32_t screenStride = 0;
 
+  // Screen and colour state.
   uint8_t currentColours[256 * 3] = {0};
   uint8_t globalColours[256 * 3] = {0};
+  int32_t screenWidth = 0, screenHeight = 0;
+  int32_t currentTableBits = 0;  // table has 1 << bits entries; 0: none
+  int32_t globalTableBits = 0;
+  bool greyRamp = false;          // the frame has no colour table at all
+  uint32_t backgroundColour = 0;  // 0xRRGGBB
+  int32_t backgroundIndex = 0;
+  int32_t loopCount = -1;
+
+  // Per-frame control data, cleared after every image.
   uint8_t transparentIndices[256] = {0};
-
-  char sourcePath[kMaxPath] = {0};
-  WindowHandle progressWindow = nullptr;
-
   int32_t transparentCount = 0;
   int32_t delay = 0;     // hundredths of a second
   int32_t disposal = 0;  // 0..7
 
-  uint8_t firstPass = 0;
-  volatile uint8_t cancel = 0;  // set by the user-interface thread
-
+  // Counters and results of a pass.
+  bool countingPass = false;
   int32_t framesSeen = 0;
-  int32_t totalFrames = 0;
+  int32_t totalFrames = 0;  // frames found by the counting pass
   int32_t nextCharacterId = 1;
-  uint32_t backgroundColour = 0;  // 0xRRGGBB
-  int32_t backgroundIndex = 0;
-  int32_t screenWidth = 0, screenHeight = 0;
-  int32_t currentTableBits = 0;  // table has 1 << bits entries; 0: none
-  int32_t globalTableBits = 0;
-  int32_t loopCount = -1;
-  int32_t qualitySwitchPending = 1;
-  int32_t canvasWidth = 18, canvasHeight = 18;
   int32_t movieFrameCount = 0;
-
-  // Options, copied from the conversion's options before pass one.
-  int32_t optionChangeLoop = 0;
-  int32_t optionLoopForever = 0;
-  int32_t optionLoopValue = 0;
-  int32_t compressionLevel = 9;
-  int32_t optionBackGround = 1;
-  int32_t optionTransparent = 0;
-  int32_t optionCanvasSize = 0;
-  int32_t optionProtect = 0;
-  bool hasLinkUrl = false;
-  std::string linkUrl;
+  int32_t canvasWidth = 18, canvasHeight = 18;
+  int32_t displayListCount = 0;
+  int32_t qualitySwitchPending = 1;
 
   GifInput input;
   LzwState lzw;
-
-  int32_t displayListCount = 0;
 };
-
-// The one converter of the process, made on first use with background on and
-// compression level 9.
-GifConverter& TheGifConverter();
 
 void ResetPassState(GifConverter& g);
 
-// Reads the whole GIF file. Pass one (firstPass set) stores path and window
-// and counts frames; pass two reuses them and emits every frame into the
-// movie body.
-void ConvertPass(GifConverter& g, const char* path, bool firstPass, WindowHandle window);
+// Reads the whole GIF file once. With no movie (the counting pass) it only
+// counts frames, into framesSeen and totalFrames; with a movie (the emission
+// pass) it emits every frame into it.
+void ConvertPass(GifConverter& g, SwfWriter* movie);

@@ -90,7 +90,7 @@ bool EnsureScreen(GifConverter& g) {
   size_t bytes = stride * static_cast<size_t>(g.screenHeight);
   if (bytes > kMaxScreenBytes) return false;
   // Counting decodes nothing, so it needs no screen, only the same limit.
-  if (g.firstPass) return true;
+  if (g.countingPass) return true;
   g.screen.reset(new (std::nothrow) uint8_t[bytes ? bytes : 1]());
   g.screenStride = static_cast<int32_t>(stride);
   return g.screen != nullptr;
@@ -100,11 +100,12 @@ bool EnsureScreen(GifConverter& g) {
 void UseGreyRamp(GifConverter& g) {
   for (int i = 0; i < 256; ++i) std::memset(g.currentColours + i * 3, i, 3);
   g.currentTableBits = 8;
+  g.greyRamp = true;
 }
 
 enum class ImageResult { kDone, kEndOfFile, kAbandon };
 
-ImageResult ReadImage(GifConverter& g) {
+ImageResult ReadImage(GifConverter& g, SwfWriter* movie) {
   GifInput& in = g.input;
   int left = ReadWordLE(in);
   int top = ReadWordLE(in);
@@ -119,6 +120,7 @@ ImageResult ReadImage(GifConverter& g) {
 
   std::memcpy(g.currentColours, g.globalColours, sizeof g.currentColours);
   g.currentTableBits = g.globalTableBits;
+  g.greyRamp = false;
   if (packed & 0x80) {
     g.currentTableBits = (packed & 7) + 1;
     ReadColourTable(in, g.currentColours, g.currentTableBits);
@@ -131,7 +133,7 @@ ImageResult ReadImage(GifConverter& g) {
   z.imageWidth = width;
   z.imageHeight = height;
   z.rowStep = (packed & 0x40) ? 8 : 1;
-  if (g.firstPass) {
+  if (!movie) {
     // Counting needs no pixels: step over the data by its sub-blocks, which
     // ends exactly where decoding would.
     ReadByte(in);  // minimum code size
@@ -142,7 +144,7 @@ ImageResult ReadImage(GifConverter& g) {
   }
 
   ++g.framesSeen;
-  if (!g.firstPass) EmitFrame(g);
+  if (movie) EmitFrame(g, *movie);
   g.nextCharacterId += 2;
   g.delay = 0;
   g.disposal = 0;
@@ -152,17 +154,10 @@ ImageResult ReadImage(GifConverter& g) {
 
 }  // namespace
 
-void ConvertPass(GifConverter& g, const char* path, bool firstPass, WindowHandle window) {
+void ConvertPass(GifConverter& g, SwfWriter* movie) {
   ResetPassState(g);
-  g.firstPass = firstPass ? 1 : 0;
-  if (firstPass) {
-    size_t n = path ? std::strlen(path) : 0;
-    if (n >= sizeof g.sourcePath) n = 0;  // over-long: nothing is opened
-    if (n) std::memcpy(g.sourcePath, path, n);
-    g.sourcePath[n] = '\0';
-    g.progressWindow = window;
-    g.totalFrames = 0;
-  }
+  g.countingPass = movie == nullptr;
+  if (g.countingPass) g.totalFrames = 0;
   GifInput& in = g.input;
   if (!g.sourcePath[0] || !OpenInput(in, g.sourcePath)) return;
 
@@ -196,12 +191,12 @@ void ConvertPass(GifConverter& g, const char* path, bool firstPass, WindowHandle
     }
   }
 
-  if (!g.firstPass) {
-    if (g.optionBackGround)
-      WriteBackgroundColor(g.backgroundColour);
+  if (movie) {
+    if (g.options.useGifBackground)
+      WriteBackgroundColor(*movie, g.backgroundColour);
     else
       g.backgroundColour = 0xFFFFFF;
-    if (g.optionProtect) WriteProtect();
+    if (g.options.protect) WriteProtect(*movie);
   }
 
   for (;;) {
@@ -210,7 +205,7 @@ void ConvertPass(GifConverter& g, const char* path, bool firstPass, WindowHandle
     if (b == kExtensionIntroducer) {
       ReadExtension(g);
     } else if (b == kImageSeparator) {
-      ImageResult r = ReadImage(g);
+      ImageResult r = ReadImage(g, movie);
       if (r == ImageResult::kEndOfFile) break;
       if (r == ImageResult::kAbandon) {
         // Frames so far stay; total frames stays unset, so none is the last.
@@ -224,7 +219,7 @@ void ConvertPass(GifConverter& g, const char* path, bool firstPass, WindowHandle
   }
 
   CloseInput(in);
-  if (g.firstPass) g.totalFrames = g.framesSeen;
+  if (g.countingPass) g.totalFrames = g.framesSeen;
   g.screen.reset();
   g.bitmap.ReleasePixels();
 }

@@ -174,7 +174,7 @@ void DecodeImage(GifConverter& g, int fillIndex) {
 
   for (;;) {
     if (r.stored >= r.total) break;
-    if (g.cancel) {
+    if (g.cancel.load(std::memory_order_relaxed)) {
       cancelled = true;
       break;
     }

@@ -5,7 +5,12 @@
 #include <string>
 #include <vector>
 
-#include "window_messages.h"
+#ifdef _WIN32
+#include <windows.h>
+using WindowHandle = HWND;
+#else
+using WindowHandle = void*;  // no windows off Windows; always null
+#endif
 
 #ifndef _WIN32
 // Styles and answers as the Windows API numbers them.

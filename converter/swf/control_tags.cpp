@@ -28,9 +28,9 @@ constexpr uint8_t kActionIf = 0x9D;
 constexpr uint8_t kActionEnd = 0x00;
 constexpr int kPropertyHighQuality = 16;
 
-void WriteEmptyTag(int code) {
+void WriteEmptyTag(SwfWriter& w, int code) {
   TagBuffer body(1);
-  AppendTag(code, body, false);
+  AppendTag(w, code, body, false);
 }
 
 void PushString(const char* text, TagBuffer& buf) {
@@ -48,26 +48,26 @@ void BranchIf(int16_t offset, TagBuffer& buf) {
   PutU16(static_cast<uint16_t>(offset), buf);
 }
 
-void WriteStopScript() {
+void WriteStopScript(SwfWriter& w) {
   TagBuffer body(2);
   PutU8(kActionStop, body);
   PutU8(kActionEnd, body);
-  AppendTag(kTagDoAction, body, false);
+  AppendTag(w, kTagDoAction, body, false);
 }
 
 // Sets _highquality to 0 on the movie's own timeline.
-void WriteQualitySwitch() {
+void WriteQualitySwitch(SwfWriter& w) {
   TagBuffer body(17);
   static const uint8_t kActions[] = {kActionPush, 0x0C, 0x00, 0x00, 0x00,  // push "" and
                                      0x07, kPropertyHighQuality, 0x00, 0x00, 0x00,  // integer 16 and
                                      0x07, 0x00, 0x00, 0x00, 0x00,                  // integer 0
                                      kActionSetProperty, kActionEnd};
   PutBytes(kActions, sizeof kActions, body);
-  AppendTag(kTagDoAction, body, true);
+  AppendTag(w, kTagDoAction, body, true);
 }
 
 // Stops on this frame once the variable "a" has reached limit; counts a up.
-void WriteLoopLimit(int32_t limit) {
+void WriteLoopLimit(SwfWriter& w, int32_t limit) {
   char digits[16];
   std::snprintf(digits, sizeof digits, "%ld", static_cast<long>(limit));
   TagBuffer body(64);
@@ -86,46 +86,46 @@ void WriteLoopLimit(int32_t limit) {
   PutU8(kActionAdd, body);
   PutU8(kActionSetVariable, body);
   PutU8(kActionEnd, body);
-  AppendTag(kTagDoAction, body, false);
+  AppendTag(w, kTagDoAction, body, false);
 }
 
 }  // namespace
 
-void WriteShowFrame() { WriteEmptyTag(kTagShowFrame); }
+void WriteShowFrame(SwfWriter& w) { WriteEmptyTag(w, kTagShowFrame); }
 
-void WriteEnd() { WriteEmptyTag(kTagEnd); }
+void WriteEnd(SwfWriter& w) { WriteEmptyTag(w, kTagEnd); }
 
-void WriteProtect() { WriteEmptyTag(kTagProtect); }
+void WriteProtect(SwfWriter& w) { WriteEmptyTag(w, kTagProtect); }
 
-void WriteBackgroundColor(uint32_t rgb) {
+void WriteBackgroundColor(SwfWriter& w, uint32_t rgb) {
   TagBuffer body(3);
   PutU8((rgb >> 16) & 0xFF, body);
   PutU8((rgb >> 8) & 0xFF, body);
   PutU8(rgb & 0xFF, body);
-  AppendTag(kTagSetBackgroundColor, body, false);
+  AppendTag(w, kTagSetBackgroundColor, body, false);
 }
 
-void WritePlace(int depth, int characterId) {
+void WritePlace(SwfWriter& w, int depth, int characterId) {
   TagBuffer body(6);
   PutU8(0x06, body);  // has matrix, has character
   PutU16(static_cast<uint32_t>(depth), body);
   PutU16(static_cast<uint32_t>(characterId), body);
-  WriteMatrix(MatrixSpec(), body);
-  AppendTag(kTagPlaceObject2, body, false);
+  WriteMatrix(SwfMatrix(), body);
+  AppendTag(w, kTagPlaceObject2, body, false);
 }
 
-void WriteRemove(int characterId, int depth) {
+void WriteRemove(SwfWriter& w, int characterId, int depth) {
   TagBuffer body(4);
   PutU16(static_cast<uint32_t>(characterId), body);
   PutU16(static_cast<uint32_t>(depth), body);
-  AppendTag(kTagRemoveObject, body, false);
+  AppendTag(w, kTagRemoveObject, body, false);
 }
 
-void WriteFrameScript(int32_t mode) {
+void WriteFrameScript(SwfWriter& w, int32_t mode) {
   if (mode == kScriptStop)
-    WriteStopScript();
+    WriteStopScript(w);
   else if (mode == kScriptLowQuality)
-    WriteQualitySwitch();
+    WriteQualitySwitch(w);
   else if (mode > 0)
-    WriteLoopLimit(mode);
+    WriteLoopLimit(w, mode);
 }

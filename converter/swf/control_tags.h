@@ -6,11 +6,13 @@
 constexpr int kScriptStop = -1;
 constexpr int kScriptLowQuality = -2;
 
-void WriteShowFrame();
-void WriteEnd();
-void WriteBackgroundColor(uint32_t rgb);
-void WriteProtect();
-void WritePlace(int depth, int characterId);
-void WriteRemove(int characterId, int depth);
+struct SwfWriter;
+
+void WriteShowFrame(SwfWriter& w);
+void WriteEnd(SwfWriter& w);
+void WriteBackgroundColor(SwfWriter& w, uint32_t rgb);
+void WriteProtect(SwfWriter& w);
+void WritePlace(SwfWriter& w, int depth, int characterId);
+void WriteRemove(SwfWriter& w, int characterId, int depth);
 // -1 stop, -2 quality switch, n > 0 loop limit n; anything else writes nothing.
-void WriteFrameScript(int32_t mode);
+void WriteFrameScript(SwfWriter& w, int32_t mode);

@@ -18,7 +18,7 @@ void WriteRect(int32_t xmin, int32_t ymin, int32_t xmax, int32_t ymax, TagBuffer
   AlignBits(bits);
 }
 
-void WriteMatrix(const MatrixSpec& m, TagBuffer& buf) {
+void WriteMatrix(const SwfMatrix& m, TagBuffer& buf) {
   BitWriter bits;
   ResetBits(bits, buf);
   PutBits(bits, 1, m.hasScale ? 1 : 0);

@@ -8,7 +8,7 @@ inline int RowPadding(int32_t width) { return (4 - (width & 3)) & 3; }
 
 void WriteRect(int32_t xmin, int32_t ymin, int32_t xmax, int32_t ymax, TagBuffer& buf);
 
-struct MatrixSpec {
+struct SwfMatrix {
   uint8_t hasScale = 0;
   uint8_t hasRotate = 0;
   int32_t scaleX = 0, scaleY = 0;          // 16.16 fixed point
@@ -16,4 +16,4 @@ struct MatrixSpec {
   int32_t translateX = 0, translateY = 0;  // twips
 };
 
-void WriteMatrix(const MatrixSpec& m, TagBuffer& buf);
+void WriteMatrix(const SwfMatrix& m, TagBuffer& buf);

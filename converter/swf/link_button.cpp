@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "body_file.h"
+#include "swf_writer.h"
 #include "geometry.h"
 #include "tag_buffer.h"
 
@@ -14,13 +14,13 @@ constexpr uint8_t kActionGetUrl = 0x83;
 constexpr size_t kFixedBytes = 23;
 }  // namespace
 
-void WriteLinkButton(int hitDepth, int buttonId, const char* url) {
+void WriteLinkButton(SwfWriter& w, int hitDepth, int buttonId, const char* url) {
   if (!url) url = "";
   size_t k = std::strlen(url);
   // The action length field is 16 bits and holds the URL plus two zeros; a
   // longer URL cannot be written, and a cut one would open the wrong page.
   if (k > 65535 - 2) {
-    MarkBodyFailed();
+    MarkBodyFailed(w);
     return;
   }
   TagBuffer body(kFixedBytes + k);
@@ -30,7 +30,7 @@ void WriteLinkButton(int hitDepth, int buttonId, const char* url) {
   PutU8(kButtonStateHitTest, body);
   PutU16(static_cast<uint32_t>(hitDepth + 1), body);
   PutU16(static_cast<uint32_t>(hitDepth), body);
-  WriteMatrix(MatrixSpec(), body);
+  WriteMatrix(SwfMatrix(), body);
   PutU8(0x04, body);  // colour transform with no terms
   PutU8(0, body);     // end of button records
   PutU16(0, body);    // last condition-action record
@@ -41,5 +41,5 @@ void WriteLinkButton(int hitDepth, int buttonId, const char* url) {
   PutU8(0, body);  // end of URL
   PutU8(0, body);  // empty target
   PutU8(0, body);  // end of actions
-  AppendTag(kTagDefineButton2, body, false);
+  AppendTag(w, kTagDefineButton2, body, false);
 }

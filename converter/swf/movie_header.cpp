@@ -2,7 +2,6 @@
 
 #include <cstring>
 
-#include "body_file.h"
 #include "geometry.h"
 #include "tag_buffer.h"
 
@@ -15,7 +14,7 @@ void MakeHeader(MovieHeader& header, int32_t canvasWidth, int32_t canvasHeight, 
   header.frameCount = frameCount;
 }
 
-int ComposeHeader(MovieHeader& header, uint8_t* buffer, int& outLength) {
+int ComposeHeader(MovieHeader& header, int32_t bodyLength, uint8_t* buffer, int& outLength) {
   TagBuffer out(kHeaderBufferSize);
   out.position = 8;
   WriteRect(header.xmin, header.ymin, header.xmax, header.ymax, out);
@@ -25,7 +24,7 @@ int ComposeHeader(MovieHeader& header, uint8_t* buffer, int& outLength) {
   PutU16(static_cast<uint32_t>(header.frameCount), out);
   if (!out.ok()) return 0;
   int headerLength = static_cast<int>(out.position);
-  header.fileLength = headerLength + TheSwfWriter().bodyLength;
+  header.fileLength = headerLength + bodyLength;
   out.position = 0;
   PutU8('F', out);
   PutU8('W', out);

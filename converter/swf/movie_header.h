@@ -14,5 +14,5 @@ constexpr int kHeaderBufferSize = 30;
 
 void MakeHeader(MovieHeader& header, int32_t canvasWidth, int32_t canvasHeight, int32_t frameCount);
 // Encodes into buffer (at least kHeaderBufferSize bytes); file length is
-// header length + the current body length. Returns 1.
-int ComposeHeader(MovieHeader& header, uint8_t* buffer, int& outLength);
+// header length + bodyLength. Returns 1.
+int ComposeHeader(MovieHeader& header, int32_t bodyLength, uint8_t* buffer, int& outLength);

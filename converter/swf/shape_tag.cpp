@@ -39,7 +39,7 @@ int EdgeCount(int32_t side) {
 
 }  // namespace
 
-void WriteShapeRecords(BitWriter& bits, const ShapeSpec& s) {
+void WriteShapeRecords(BitWriter& bits, const RectangleShape& s) {
   bool moveTo = s.moveToX != 0 || s.moveToY != 0;
   PutBits(bits, 1, 0);  // style change record
   PutBits(bits, 1, 0);  // no new styles
@@ -70,7 +70,7 @@ void WriteShapeRecords(BitWriter& bits, const ShapeSpec& s) {
   PutBits(bits, 6, 0);  // end of shape
 }
 
-int WriteShape(int mode, const FrameBitmap& bitmap, ShapeSpec& s) {
+int WriteShape(SwfWriter& w, int mode, int shapeId, RectangleShape& s) {
   if (mode == kFillSolid) {
     s.lineStyleCount = 0;
     s.fillStyleCount = 1;
@@ -82,7 +82,7 @@ int WriteShape(int mode, const FrameBitmap& bitmap, ShapeSpec& s) {
   if (s.fillStyleCount < 1 || s.fillStyleCount > 2) return 0;
   int edges = 2 * EdgeCount(s.xmax - s.xmin) + 2 * EdgeCount(s.ymax - s.ymin);
   TagBuffer body(100 + 4 * static_cast<size_t>(edges));
-  PutU16(static_cast<uint32_t>(bitmap.characterId + 1), body);
+  PutU16(static_cast<uint32_t>(shapeId), body);
   WriteRect(s.xmin, s.ymin, s.xmax, s.ymax, body);
   PutU8(static_cast<uint32_t>(s.fillStyleCount), body);
   for (int i = 0; i < s.fillStyleCount; ++i) {
@@ -101,5 +101,5 @@ int WriteShape(int mode, const FrameBitmap& bitmap, ShapeSpec& s) {
   PutBits(bits, 4, static_cast<uint32_t>(s.lineBits));
   WriteShapeRecords(bits, s);
   AlignBits(bits);
-  return AppendTag(kTagDefineShape, body, false);
+  return AppendTag(w, kTagDefineShape, body, false);
 }

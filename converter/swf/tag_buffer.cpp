@@ -3,7 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "body_file.h"
+#include "swf_writer.h"
 
 TagBuffer::TagBuffer(size_t size) {
   data = static_cast<uint8_t*>(std::calloc(size ? size : 1, 1));
@@ -58,18 +58,18 @@ void PutTagHeader(int code, TagBuffer& buf, uint32_t length, bool forceLong) {
   }
 }
 
-int AppendTag(int code, const TagBuffer& body, bool forceLong) {
+int AppendTag(SwfWriter& w, int code, const TagBuffer& body, bool forceLong) {
   if (!body.ok()) {
-    MarkBodyFailed();
+    MarkBodyFailed(w);
     return 0;
   }
   TagBuffer header(6);
   PutTagHeader(code, header, static_cast<uint32_t>(body.position), forceLong);
   if (!header.ok()) {
-    MarkBodyFailed();
+    MarkBodyFailed(w);
     return 0;
   }
-  AppendBody(header.data, header.position);
-  AppendBody(body.data, body.position);
+  AppendBody(w, header.data, header.position);
+  AppendBody(w, body.data, body.position);
   return 1;
 }

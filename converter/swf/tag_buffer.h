@@ -38,7 +38,8 @@ void PutBytes(const void* bytes, size_t n, TagBuffer& buf);
 // Short form (2 bytes) for lengths 0..62 unless forceLong, else 6 bytes.
 void PutTagHeader(int code, TagBuffer& buf, uint32_t length, bool forceLong);
 
+struct SwfWriter;
 // Appends the header for `body` (its first `position` bytes) and the body to
-// the movie body file. Returns 1, or 0 (nothing appended) when the body
-// buffer failed to allocate or overflowed.
-int AppendTag(int code, const TagBuffer& body, bool forceLong);
+// the writer's movie body. Returns 1, or 0 (nothing appended, body marked
+// incomplete) when the body buffer failed to allocate or overflowed.
+int AppendTag(SwfWriter& w, int code, const TagBuffer& body, bool forceLong);

@@ -19,7 +19,7 @@
 
 using gifbuild::GifBuilder;
 using gifbuild::ImageInfo;
-using gifbuild::ImageSpec;
+using gifbuild::ImageDescriptor;
 using gifbuild::LzwOptions;
 
 namespace {
@@ -132,11 +132,11 @@ TEST(LzwGiflib, MinimumCodeSizesTwoToEight) {
     GifBuilder gif(64, 48, Palette(colours));
     LzwOptions opt;
     opt.minCodeSize = bits;
-    gif.Image(ImageSpec{0, 0, 64, 48}, Mixed(64, 48, colours, bits), opt);
+    gif.Image(ImageDescriptor{0, 0, 64, 48}, Mixed(64, 48, colours, bits), opt);
     gif.GraphicControl(10, 1, 0);
-    gif.Image(ImageSpec{5, 7, 30, 20}, Noise(600, colours, 100 + bits), opt);
+    gif.Image(ImageDescriptor{5, 7, 30, 20}, Noise(600, colours, 100 + bits), opt);
     // Indices that use only part of the code space.
-    gif.Image(ImageSpec{1, 2, 17, 13}, Noise(17 * 13, 2, 200 + bits), opt);
+    gif.Image(ImageDescriptor{1, 2, 17, 13}, Noise(17 * 13, 2, 200 + bits), opt);
     gif.Trailer();
     EXPECT_EQ(CompareFrames(gif.Bytes(), "bits" + std::to_string(bits)), 3);
   }
@@ -159,11 +159,11 @@ TEST(LzwGiflib, FullTableWithoutClearAndExplicitClears) {
   deferredThenClear.clearBefore = {25000};
 
   GifBuilder gif(w, h, Palette(256));
-  gif.Image(ImageSpec{0, 0, w, h}, noise, deferred);
-  gif.Image(ImageSpec{0, 0, w, h}, mixed, deferredSmall);
-  gif.Image(ImageSpec{0, 0, w, h}, noise, clears);
-  gif.Image(ImageSpec{0, 0, w, h}, noise, deferredThenClear);
-  gif.Image(ImageSpec{0, 0, w, h}, noise);  // clear whenever the table fills
+  gif.Image(ImageDescriptor{0, 0, w, h}, noise, deferred);
+  gif.Image(ImageDescriptor{0, 0, w, h}, mixed, deferredSmall);
+  gif.Image(ImageDescriptor{0, 0, w, h}, noise, clears);
+  gif.Image(ImageDescriptor{0, 0, w, h}, noise, deferredThenClear);
+  gif.Image(ImageDescriptor{0, 0, w, h}, noise);  // clear whenever the table fills
   gif.Trailer();
   EXPECT_EQ(CompareFrames(gif.Bytes(), "full"), 5);
 }
@@ -174,9 +174,9 @@ TEST(LzwGiflib, CodeEqualToNextFreeCode) {
   GifBuilder gif(40, 30, Palette(4));
   std::vector<uint8_t> runs(40 * 30, 2);
   for (size_t i = 300; i < 700; ++i) runs[i] = 1;
-  gif.Image(ImageSpec{0, 0, 40, 30}, runs);
+  gif.Image(ImageDescriptor{0, 0, 40, 30}, runs);
   // 4 1 6 7 8 5: 1, 11, 111, 1111, each code the next free one.
-  gif.ImageFromCodes(ImageSpec{0, 0, 10, 1}, 2, gifbuild::WithDecoderWidths(2, {4, 1, 6, 7, 8, 5}));
+  gif.ImageFromCodes(ImageDescriptor{0, 0, 10, 1}, 2, gifbuild::WithDecoderWidths(2, {4, 1, 6, 7, 8, 5}));
   gif.Trailer();
   EXPECT_EQ(CompareFrames(gif.Bytes(), "kwkwk"), 2);
 }
@@ -186,9 +186,9 @@ TEST(LzwGiflib, CodesStraddleSubBlocks) {
     GifBuilder gif(33, 21, Palette(32));
     LzwOptions opt;
     opt.maxSubBlock = block;
-    gif.Image(ImageSpec{0, 0, 33, 21}, Mixed(33, 21, 32, block), opt);
+    gif.Image(ImageDescriptor{0, 0, 33, 21}, Mixed(33, 21, 32, block), opt);
     opt.minCodeSize = 8;
-    gif.Image(ImageSpec{2, 3, 31, 18}, Noise(31 * 18, 256, block), opt);
+    gif.Image(ImageDescriptor{2, 3, 31, 18}, Noise(31 * 18, 256, block), opt);
     gif.Trailer();
     EXPECT_EQ(CompareFrames(gif.Bytes(), "block" + std::to_string(block)), 2);
   }
@@ -199,13 +199,13 @@ TEST(LzwGiflib, InterlacedHeightsOneToNineAndTwins) {
     const int w = 13;
     std::vector<uint8_t> pic = Mixed(w, h, 16, h);
     GifBuilder gif(w, h, Palette(16));
-    gif.Image(ImageSpec{0, 0, w, h, true}, pic);
-    gif.Image(ImageSpec{0, 0, w, h, false}, pic);
+    gif.Image(ImageDescriptor{0, 0, w, h, true}, pic);
+    gif.Image(ImageDescriptor{0, 0, w, h, false}, pic);
     gif.Trailer();
     EXPECT_EQ(CompareFrames(gif.Bytes(), "interlaced" + std::to_string(h)), 2);
   }
   GifBuilder big(90, 77, Palette(64));
-  big.Image(ImageSpec{0, 0, 90, 77, true}, Mixed(90, 77, 64, 9));
+  big.Image(ImageDescriptor{0, 0, 90, 77, true}, Mixed(90, 77, 64, 9));
   big.Trailer();
   EXPECT_EQ(CompareFrames(big.Bytes(), "interlaced77"), 1);
 }

@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "swf/body_file.h"
+#include "swf/swf_writer.h"
 
 Bytes ReadFileBytes(const std::string& path) {
   Bytes out;
@@ -22,13 +22,13 @@ bool FileExists(const std::string& path) {
   return f != nullptr;
 }
 
-Bytes CaptureBody(const std::function<void()>& write) {
-  if (!OpenBody()) return {};
-  write();
-  SwfWriter& w = TheSwfWriter();
+Bytes CaptureBody(const std::function<void(SwfWriter&)>& write) {
+  SwfWriter w;
+  if (!OpenBody(w)) return {};
+  write(w);
   std::fflush(w.body);
   Bytes out = ReadFileBytes(w.bodyPath);
-  DiscardBody();
+  DiscardBody(w);
   return out;
 }
 

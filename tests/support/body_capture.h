@@ -7,8 +7,10 @@
 
 using Bytes = std::vector<uint8_t>;
 
-// Opens a body, runs write, returns the body's bytes and discards the body.
-Bytes CaptureBody(const std::function<void()>& write);
+struct SwfWriter;
+// Opens a body in a fresh writer, runs write on it, returns the body's bytes
+// and discards the body.
+Bytes CaptureBody(const std::function<void(SwfWriter&)>& write);
 
 Bytes HexBytes(const std::string& hex);  // "3F 05 64" -> bytes
 std::string ToHex(const Bytes& bytes);

@@ -260,7 +260,7 @@ GifBuilder& GifBuilder::Raw(const std::vector<uint8_t>& bytes) {
   return *this;
 }
 
-void GifBuilder::Descriptor(const ImageSpec& image) {
+void GifBuilder::Descriptor(const ImageDescriptor& image) {
   ImageInfo info;
   info.left = image.left;
   info.top = image.top;
@@ -281,7 +281,7 @@ void GifBuilder::Descriptor(const ImageSpec& image) {
   images_.push_back(info);
 }
 
-GifBuilder& GifBuilder::Image(const ImageSpec& image, const std::vector<uint8_t>& indices,
+GifBuilder& GifBuilder::Image(const ImageDescriptor& image, const std::vector<uint8_t>& indices,
                               const LzwOptions& options) {
   std::vector<uint8_t> order =
       image.interlaced ? InterlaceRows(indices, image.width, image.height) : indices;
@@ -302,7 +302,7 @@ GifBuilder& GifBuilder::Image(const ImageSpec& image, const std::vector<uint8_t>
   return *this;
 }
 
-GifBuilder& GifBuilder::ImageFromCodes(const ImageSpec& image, int minCodeSize, const std::vector<LzwCode>& codes,
+GifBuilder& GifBuilder::ImageFromCodes(const ImageDescriptor& image, int minCodeSize, const std::vector<LzwCode>& codes,
                                        int maxSubBlock) {
   Descriptor(image);
   bytes_.push_back(static_cast<uint8_t>(minCodeSize));
@@ -312,7 +312,7 @@ GifBuilder& GifBuilder::ImageFromCodes(const ImageSpec& image, int minCodeSize, 
   return *this;
 }
 
-GifBuilder& GifBuilder::ImageFromRawData(const ImageSpec& image, const std::vector<uint8_t>& data) {
+GifBuilder& GifBuilder::ImageFromRawData(const ImageDescriptor& image, const std::vector<uint8_t>& data) {
   Descriptor(image);
   bytes_.insert(bytes_.end(), data.begin(), data.end());
   images_.back().dataEnd = bytes_.size();

@@ -3,7 +3,7 @@
 //
 //   GifBuilder gif(16, 16, {{0, 0, 0}, {255, 0, 0}});
 //   gif.NetscapeLoop(0).GraphicControl(10, 2, 0);
-//   gif.Image(ImageSpec{0, 0, 16, 16}, pixels);  // indices, top row first
+//   gif.Image(ImageDescriptor{0, 0, 16, 16}, pixels);  // indices, top row first
 //   gif.Trailer();
 //   gif.Save("a.gif");
 #pragma once
@@ -64,9 +64,9 @@ std::vector<uint8_t> SubBlocks(const std::vector<uint8_t>& data, int maxSubBlock
 // Rows of a picture reordered into interlaced stream order.
 std::vector<uint8_t> InterlaceRows(const std::vector<uint8_t>& indices, int width, int height);
 
-struct ImageSpec {
-  ImageSpec() = default;
-  ImageSpec(int left_, int top_, int width_, int height_, bool interlaced_ = false,
+struct ImageDescriptor {
+  ImageDescriptor() = default;
+  ImageDescriptor(int left_, int top_, int width_, int height_, bool interlaced_ = false,
             std::vector<Rgb> localColours_ = {})
       : left(left_), top(top_), width(width_), height(height_), interlaced(interlaced_),
         localColours(std::move(localColours_)) {}
@@ -105,14 +105,14 @@ class GifBuilder {
 
   // Descriptor, local table and LZW data of `indices` (width * height values,
   // top row first; interlaced images are reordered here).
-  GifBuilder& Image(const ImageSpec& image, const std::vector<uint8_t>& indices,
+  GifBuilder& Image(const ImageDescriptor& image, const std::vector<uint8_t>& indices,
                     const LzwOptions& options = {});
   // Descriptor, local table and the given codes as image data.
-  GifBuilder& ImageFromCodes(const ImageSpec& image, int minCodeSize, const std::vector<LzwCode>& codes,
+  GifBuilder& ImageFromCodes(const ImageDescriptor& image, int minCodeSize, const std::vector<LzwCode>& codes,
                              int maxSubBlock = 255);
   // Descriptor, local table, then exactly these bytes (minimum code size
   // byte, sub-blocks and terminator are up to the caller).
-  GifBuilder& ImageFromRawData(const ImageSpec& image, const std::vector<uint8_t>& data);
+  GifBuilder& ImageFromRawData(const ImageDescriptor& image, const std::vector<uint8_t>& data);
 
   GifBuilder& Trailer();
 
@@ -123,7 +123,7 @@ class GifBuilder {
  private:
   void Word(int v);
   void ColourTable(const std::vector<Rgb>& colours);
-  void Descriptor(const ImageSpec& image);
+  void Descriptor(const ImageDescriptor& image);
 
   std::vector<uint8_t> bytes_;
   std::vector<ImageInfo> images_;

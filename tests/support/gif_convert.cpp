@@ -27,7 +27,7 @@ Conversion ConvertGifFile(const std::string& gifPath, const std::string& name, c
   c.moviePath = TestMoviePath(name);
   std::remove(c.moviePath.c_str());
   std::remove(ExpectationPath(c.moviePath).c_str());
-  c.result = ConvertFile(c.gifPath.c_str(), c.moviePath.c_str(), options, nullptr);
+  c.result = ConvertFile(c.gifPath.c_str(), c.moviePath.c_str(), options, &c.progress);
   c.movie = ParseMovieFile(c.moviePath);
   return c;
 }

@@ -11,6 +11,7 @@
 #include "app/conversion_job.h"
 #include "support/gif_builder.h"
 #include "support/movie_expect.h"
+#include "support/progress_recorder.h"
 #include "support/swf_tags.h"
 
 struct Conversion {
@@ -18,6 +19,7 @@ struct Conversion {
   std::string gifPath;    // test-movies/work/<name>/<name>.gif
   std::string moviePath;  // TestMoviePath(name)
   SwfMovie movie;         // ok is false when no movie was written
+  ProgressRecorder progress;  // what the job reported
 };
 
 // Saves the GIF in the test's own work folder and converts it to

@@ -1,5 +1,6 @@
 #include "support/lzw_harness.h"
 
+#include <atomic>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -17,7 +18,8 @@ DecodeRun RunDecodeImage(const std::vector<uint8_t>& gif, const gifbuild::ImageI
   DecodeRun run;
   if (!gifbuild::WriteFileBytes(file, gif)) return run;
 
-  auto g = std::make_unique<GifConverter>();
+  std::atomic<bool> cancel{setup.cancel};
+  auto g = std::make_unique<GifConverter>("", ConversionOptions(), nullptr, cancel);
   if (!OpenInput(g->input, file.c_str())) {
     std::remove(file.c_str());
     return run;
@@ -37,7 +39,6 @@ DecodeRun RunDecodeImage(const std::vector<uint8_t>& gif, const gifbuild::ImageI
   g->screenStride = stride;
   g->screenWidth = setup.screenWidth;
   g->screenHeight = setup.screenHeight;
-  g->cancel = setup.cancel ? 1 : 0;
   g->lzw.imageLeft = image.left;
   g->lzw.imageTop = image.top;
   g->lzw.imageWidth = image.width;

@@ -14,7 +14,7 @@
 #include "support/gif_builder.h"
 
 using gifbuild::GifBuilder;
-using gifbuild::ImageSpec;
+using gifbuild::ImageDescriptor;
 using gifbuild::Rgb;
 
 namespace {
@@ -47,7 +47,7 @@ bool BouncingBall(const std::string& path) {
         px[static_cast<size_t>(j) * d + i] = v;
       }
     gif.GraphicControl(6, 2, 0);
-    gif.Image(ImageSpec{x, y, d, d}, px);
+    gif.Image(ImageDescriptor{x, y, d, d}, px);
   }
   gif.Trailer();
   return gif.Save(path);
@@ -74,7 +74,7 @@ bool ColourCycle(const std::string& path) {
                   static_cast<uint8_t>(127 + 127 * std::sin(h + 4.19))};
     }
     gif.GraphicControl(10, 1);
-    gif.Image(ImageSpec{0, 0, s, s, false, local}, rings);
+    gif.Image(ImageDescriptor{0, 0, s, s, false, local}, rings);
   }
   gif.Trailer();
   return gif.Save(path);
@@ -99,7 +99,7 @@ bool InterlacedWave(const std::string& path) {
       }
     }
     gif.GraphicControl(8, 1);
-    gif.Image(ImageSpec{0, 0, w, h, true}, px);
+    gif.Image(ImageDescriptor{0, 0, w, h, true}, px);
   }
   gif.Trailer();
   return gif.Save(path);
@@ -119,7 +119,7 @@ bool Spinner(const std::string& path) {
     full[static_cast<size_t>(i) * s] = full[static_cast<size_t>(i) * s + s - 1] = 3;
   }
   gif.GraphicControl(5, 1);
-  gif.Image(ImageSpec{0, 0, s, s}, full);
+  gif.Image(ImageDescriptor{0, 0, s, s}, full);
   const int left = (s - box) / 2, top = (s - box) / 2;
   for (int f = 0; f < spokes; ++f) {
     std::vector<uint8_t> px = Canvas(box, box, 0);
@@ -134,7 +134,7 @@ bool Spinner(const std::string& path) {
       }
     }
     gif.GraphicControl(9, 1);
-    gif.Image(ImageSpec{left, top, box, box}, px);
+    gif.Image(ImageDescriptor{left, top, box, box}, px);
   }
   gif.Trailer();
   return gif.Save(path);

@@ -2,20 +2,24 @@
 // the quiet command line, and every bad-input path of a job.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstring>
 #include <filesystem>
 #include <string>
+#include <thread>
 
 #include "app/conversion_job.h"
-#include "gif/gif_converter.h"
 #include "support/body_capture.h"
 #include "support/gif_builder.h"
+#include "support/gif_convert.h"
+#include "support/progress_recorder.h"
+#include "support/swf_tags.h"
 #include "support/settings_sandbox.h"
 #include "support/temp_folder.h"
 
 namespace fs = std::filesystem;
 using gifbuild::GifBuilder;
-using gifbuild::ImageSpec;
+using gifbuild::ImageDescriptor;
 
 namespace {
 
@@ -31,7 +35,7 @@ std::string WriteAnimation(const std::string& path) {
     std::vector<uint8_t> px(48);
     for (size_t i = 0; i < px.size(); ++i) px[i] = static_cast<uint8_t>((i + f) & 3);
     gif.GraphicControl(delays[f], 1);
-    gif.Image(ImageSpec{0, 0, 8, 6}, px);
+    gif.Image(ImageDescriptor{0, 0, 8, 6}, px);
   }
   gif.Trailer();
   EXPECT_TRUE(gif.Save(path));
@@ -45,7 +49,9 @@ TEST(ConvertFile, AnimationBecomesCompleteMovie) {
   std::string src = WriteAnimation(Join(dir, "anim.gif"));
   std::string dst = Join(dir, "anim.swf");
   ConversionOptions o;
-  ASSERT_EQ(ConvertFile(src.c_str(), dst.c_str(), o, nullptr), 1);
+  o.writeHtml = 1;
+  ProgressRecorder progress;
+  ASSERT_EQ(ConvertFile(src.c_str(), dst.c_str(), o, &progress), 1);
   Bytes movie = ReadFileBytes(dst);
   ASSERT_GT(movie.size(), 30u);
   EXPECT_EQ(ToHex(Bytes(movie.begin(), movie.begin() + 4)), "46 57 53 02");
@@ -54,10 +60,11 @@ TEST(ConvertFile, AnimationBecomesCompleteMovie) {
   // 18 x 18 stage (the frames are smaller), 10 fps, 1 + 2 + 1 movie frames.
   EXPECT_EQ(ToHex(Bytes(movie.begin() + 8, movie.begin() + 18)), "50 00 B4 00 0B 40 00 0A 04 00");
   EXPECT_EQ(ToHex(Bytes(movie.end() - 2, movie.end())), "00 00");  // End
-  GifConverter& g = TheGifConverter();
-  EXPECT_EQ(g.totalFrames, 3);
-  EXPECT_EQ(g.screenWidth, 8);
-  EXPECT_EQ(g.backgroundColour, 0xFFFFFFu);  // GIF background off: white
+  EXPECT_EQ(progress.FramesCounted(), 3);
+  // The page gets the GIF's screen and, with the GIF background off, white.
+  Bytes page = ReadFileBytes(Join(dir, "anim.htm"));
+  std::string text(page.begin(), page.end());
+  EXPECT_NE(text.find("bgcolor=#FFFFFF width=8 height=6 "), std::string::npos) << text;
   EXPECT_EQ(tmp.FileCount(), 0) << "body file left behind";
 }
 
@@ -113,17 +120,17 @@ TEST(ConvertFile, OverlongPathsAreRejected) {
   EXPECT_EQ(tmp.FileCount(), 0);
 }
 
-#ifndef _WIN32
-// The stand-in window lets the test set the cancel flag at an exact frame.
+// Cancels the job at the first report of `command`, as the progress window
+// does when the user closes it.
 struct CancelAt {
-  int command;
-  int seen = 0;
+  std::atomic<bool> flag{false};
+  ProgressRecorder progress;
+  explicit CancelAt(int command) {
+    progress.observer = [this, command](const ProgressEvent& e) {
+      if (e.commandId == command) flag.store(true);
+    };
+  }
 };
-
-void CancelOnCommand(void* context, const PostedCommand& c) {
-  auto* at = static_cast<CancelAt*>(context);
-  if (c.commandId == at->command && ++at->seen == 1) TheGifConverter().cancel = 1;
-}
 
 TEST(ConvertFile, CancelDuringEmissionWritesNothingAndReportsSuccess) {
   ScopedTempFolder tmp("job-cancel");
@@ -132,39 +139,111 @@ TEST(ConvertFile, CancelDuringEmissionWritesNothingAndReportsSuccess) {
   std::string dst = Join(dir, "a.swf");
   ConversionOptions o;
   o.writeHtml = 1;
-  MessageWindow* w = CreateMessageWindow();
-  CancelAt at{ID_FRAME_DONE};
-  ObservePosts(w, CancelOnCommand, &at);
-  EXPECT_EQ(ConvertFile(src.c_str(), dst.c_str(), o, w), 1);
+  CancelAt at(ID_FRAME_DONE);
+  EXPECT_EQ(ConvertFile(src.c_str(), dst.c_str(), o, &at.progress, &at.flag), 1);
   EXPECT_FALSE(FileExists(dst));
   EXPECT_FALSE(FileExists(Join(dir, "a.htm")));
   EXPECT_EQ(tmp.FileCount(), 0);
-  DestroyMessageWindow(w);
 }
 
-TEST(ConvertFile, CancelDuringCountingIsForgottenAndProgressIsPosted) {
+TEST(ConvertFile, CancelDuringCountingIsForgottenAndProgressIsReported) {
   ScopedTempFolder tmp("job-cancel1");
   std::string dir = FreshFolder("job-cancel1");
   std::string src = WriteAnimation(Join(dir, "a.gif"));
   std::string dst = Join(dir, "a.swf");
-  MessageWindow* w = CreateMessageWindow();
-  CancelAt at{ID_FRAME_COUNT};  // posted between the passes; the flag resets
-  ObservePosts(w, CancelOnCommand, &at);
-  EXPECT_EQ(ConvertFile(src.c_str(), dst.c_str(), ConversionOptions(), w), 1);
+  ConversionOptions o;
+  o.writeHtml = 1;
+  CancelAt at(ID_FRAME_COUNT);  // reported between the passes; the flag resets
+  EXPECT_EQ(ConvertFile(src.c_str(), dst.c_str(), o, &at.progress, &at.flag), 1);
   EXPECT_TRUE(FileExists(dst));
-  PostedCommand c;
-  ASSERT_TRUE(TakePostedCommand(w, c));
-  EXPECT_EQ(c.commandId, ID_FRAME_COUNT);
-  EXPECT_EQ(c.param, 3);
-  for (int i = 0; i < 3; ++i) {
-    ASSERT_TRUE(TakePostedCommand(w, c));
-    EXPECT_EQ(c.commandId, ID_FRAME_DONE);
-    EXPECT_EQ(c.param, 0);
-  }
-  EXPECT_FALSE(TakePostedCommand(w, c));
-  DestroyMessageWindow(w);
+  const std::vector<ProgressEvent>& e = at.progress.events;
+  ASSERT_EQ(e.size(), 5u);
+  EXPECT_EQ(e[0].commandId, ID_FRAME_COUNT);
+  EXPECT_EQ(e[0].param, 3);
+  for (int i = 1; i <= 3; ++i) EXPECT_EQ(e[i].commandId, ID_FRAME_DONE);
+  // The page writer's step comes last and names the page.
+  EXPECT_EQ(e[4].commandId, ID_PROGRESS_STEP);
+  std::string page = Join(dir, "a.htm");
+  std::string tail = page.substr(page.size() - 34);
+  ASSERT_GE(e[4].status.size(), 34u);
+  EXPECT_EQ(e[4].status.substr(e[4].status.size() - 34), tail);
 }
-#endif
+
+// Converting a file onto itself would destroy it: nothing is written.
+TEST(ConvertFile, DestinationThatIsTheSourceIsLeftAlone) {
+  SettingsSandbox settings;
+  ScopedTempFolder tmp("job-self");
+  std::string dir = FreshFolder("job-self");
+  std::string swf = Join(dir, "keep.swf");
+  gifbuild::WriteFileBytes(swf, {'F', 'W', 'S', 2, 'o', 'l', 'd'});
+  EXPECT_EQ(ConvertFile(swf.c_str(), swf.c_str(), ConversionOptions()), 0);
+  // The same file under another spelling of its path.
+  std::string other = Join(Join(dir, "."), "keep.swf");
+  EXPECT_EQ(ConvertFile(swf.c_str(), other.c_str(), ConversionOptions()), 0);
+  EXPECT_EQ(ToHex(ReadFileBytes(swf)), "46 57 53 02 6F 6C 64");
+
+  EXPECT_EQ(QuietConvertIn(dir, "-quite keep.swf"), 1);
+  EXPECT_EQ(ToHex(ReadFileBytes(swf)), "46 57 53 02 6F 6C 64");
+  EXPECT_EQ(tmp.FileCount(), 0);
+}
+
+// Each job owns its state: two jobs on two threads at once write the same
+// bytes as the same jobs one after the other.
+TEST(ConvertFile, JobsOnTwoThreadsMatchJobsInSequence) {
+  ScopedTempFolder tmp("job-threads");
+  std::string dir = FreshFolder("job-threads");
+  std::string small = WriteAnimation(Join(dir, "small.gif"));
+  // 24 frames of varied size, position, delay, disposal and transparency.
+  GifBuilder gif(64, 48, Palette(16));
+  for (int f = 0; f < 24; ++f) {
+    const int left = f % 5, top = f % 3, width = 64 - left, height = 48 - top;
+    std::vector<uint8_t> px(static_cast<size_t>(width * height));
+    for (size_t i = 0; i < px.size(); ++i) px[i] = static_cast<uint8_t>((i / 3 + i % 61 + f * 7) % 16);
+    gif.GraphicControl(5 * f, f % 4, f % 3 == 0 ? 2 : -1);
+    gif.Image(ImageDescriptor{left, top, width, height}, px);
+  }
+  gif.Trailer();
+  std::string large = Join(dir, "large.gif");
+  ASSERT_TRUE(gif.Save(large));
+  ConversionOptions a;
+  a.borderCorrection = 1;
+  a.useLinkUrl = 1;
+  a.linkUrl = "http://a.example/";
+  ConversionOptions b;
+  b.optimiseCanvas = 1;
+  b.useGifBackground = 1;
+  b.changeLoop = 1;
+  b.playCount = 3;
+
+  struct Job {
+    std::string source;
+    ConversionOptions options;
+  };
+  const Job jobs[2] = {{large, a}, {small, b}};
+  Bytes alone[2];
+  for (int j = 0; j < 2; ++j) {
+    std::string out = Join(dir, "alone" + std::to_string(j) + ".swf");
+    ASSERT_EQ(ConvertFile(jobs[j].source.c_str(), out.c_str(), jobs[j].options), 1);
+    alone[j] = ReadFileBytes(out);
+  }
+  for (int round = 0; round < 4; ++round) {
+    int results[2] = {0, 0};
+    std::string outs[2] = {Join(dir, "t0.swf"), Join(dir, "t1.swf")};
+    std::thread threads[2];
+    for (int j = 0; j < 2; ++j)
+      threads[j] = std::thread([&, j] {
+        // The small job runs several times while the large one runs once.
+        for (int k = 0; k < (j == 0 ? 1 : 6) && results[j] >= 0; ++k)
+          results[j] = ConvertFile(jobs[j].source.c_str(), outs[j].c_str(), jobs[j].options) == 1 ? 1 : -1;
+      });
+    for (std::thread& t : threads) t.join();
+    for (int j = 0; j < 2; ++j) {
+      EXPECT_EQ(results[j], 1);
+      EXPECT_TRUE(ReadFileBytes(outs[j]) == alone[j]) << "job " << j << ", round " << round;
+    }
+  }
+  EXPECT_EQ(tmp.FileCount(), 0);
+}
 
 TEST(QuietConvert, CommandLineRules) {
   SettingsSandbox settings;
@@ -197,10 +276,13 @@ TEST(QuietConvert, OptionsAreAllOffWithoutStoredSettings) {
   std::string dir = FreshFolder("quiet-off");
   WriteAnimation(Join(dir, "b.gif"));
   ASSERT_EQ(QuietConvertIn(dir, "-quite b.gif"), 1);
-  GifConverter& g = TheGifConverter();
-  EXPECT_EQ(g.optionBackGround, 0);
-  EXPECT_EQ(g.optionProtect, 0);
-  EXPECT_FALSE(g.hasLinkUrl);
+  SwfMovie movie = ParseMovieFile(Join(dir, "b.swf"));
+  ASSERT_TRUE(movie.ok);
+  for (const SwfTag& t : movie.tags) {
+    EXPECT_NE(t.code, kSetBackgroundColor);
+    EXPECT_NE(t.code, kProtect);
+    EXPECT_NE(t.code, kDefineButton2);
+  }
   EXPECT_FALSE(FileExists(Join(dir, "b.htm")));
 }
 
@@ -222,11 +304,21 @@ TEST(ShortenPathForDisplay, KeepsShortAndCutsLong) {
   ShortenPathForDisplay(text);
   EXPECT_EQ(std::strlen(text), 40u);
   EXPECT_EQ(std::string(text), "C:\\..." + fifty.substr(16));
+
+  // Only a backslash ends the head; a slash is part of it.
+  std::string slashes = "/home/pics/" + std::string(35, 'e') + ".gif";
+  std::strcpy(text, slashes.c_str());
+  ShortenPathForDisplay(text);
+  EXPECT_EQ(std::string(text), "..." + slashes.substr(slashes.size() - 34));
+  std::string mixed = "a/b\\" + std::string(40, 'f');
+  std::strcpy(text, mixed.c_str());
+  ShortenPathForDisplay(text);
+  EXPECT_EQ(std::string(text), "a/b\\..." + mixed.substr(mixed.size() - 34));
 }
 
 TEST(ShortenPathForDisplay, NeverGrowsPastItsSlot) {
   char text[260];
-  std::string late = std::string(250, 'd') + "\\tail.gif";  // first separator near the end
+  std::string late = std::string(250, 'd') + "\\tail.gif";  // first backslash near the end
   ASSERT_LT(late.size(), 260u);
   std::strcpy(text, late.c_str());
   ShortenPathForDisplay(text);

@@ -7,13 +7,12 @@
 #include <vector>
 
 #include "gif/frame_bitmap.h"
-#include "gif/gif_converter.h"
 #include "support/gif_builder.h"
 #include "support/gif_convert.h"
 #include "swf/geometry.h"
 
 using gifbuild::GifBuilder;
-using gifbuild::ImageSpec;
+using gifbuild::ImageDescriptor;
 using gifbuild::Rgb;
 using Bytes = std::vector<uint8_t>;
 
@@ -216,7 +215,7 @@ TEST(FrameShape, OneFillStyleOnlyAtTheOrigin) {
   b.characterId = 5;
   b.width = 3;
   b.height = 2;
-  ShapeSpec s;
+  RectangleShape s;
   BuildFrameShape(b, s);
   EXPECT_EQ(s.fillStyleCount, 1);
   EXPECT_EQ(s.fillBitmapIds[0], 5);
@@ -256,7 +255,7 @@ ConversionOptions Options(int border, int crop, int background) {
 TEST(FrameBitmapMovie, TransparentIndexZero) {
   GifBuilder gif(4, 2, Palette(4));
   gif.GraphicControl(0, 0, 0);
-  gif.Image(ImageSpec{0, 0, 4, 2}, Stripes(4, 2, 4));
+  gif.Image(ImageDescriptor{0, 0, 4, 2}, Stripes(4, 2, 4));
   gif.Trailer();
   Conversion c = ConvertGif(gif, "bitmap_transparent_zero");
   ExpectedMovie m;
@@ -274,7 +273,7 @@ TEST(FrameBitmapMovie, TransparentIndexZero) {
 // A 16-colour frame without transparency gets entry 16 as its border.
 TEST(FrameBitmapMovie, BorderTakesTheEntryAfterTheTable) {
   GifBuilder gif(8, 6, Palette(16));
-  gif.Image(ImageSpec{3, 2, 2, 2}, {5, 6, 7, 15});
+  gif.Image(ImageDescriptor{3, 2, 2, 2}, {5, 6, 7, 15});
   gif.Trailer();
   Conversion c = ConvertGif(gif, "bitmap_border_16", Options(1, 0, 0));
   ExpectedMovie m;
@@ -293,11 +292,11 @@ TEST(FrameBitmapMovie, BorderTakesTheEntryAfterTheTable) {
 // of the conversion, while the frame before keeps its own.
 TEST(FrameBitmapMovie, TwoHundredFiftySixColoursEndBorders) {
   GifBuilder gif(8, 8, Palette(16));
-  gif.Image(ImageSpec{1, 1, 3, 3}, Stripes(3, 3, 16));
-  gif.Image(ImageSpec(2, 2, 3, 3, false, Palette(256)), Stripes(3, 3, 200));
-  gif.Image(ImageSpec{3, 3, 3, 3}, Stripes(3, 3, 16));
+  gif.Image(ImageDescriptor{1, 1, 3, 3}, Stripes(3, 3, 16));
+  gif.Image(ImageDescriptor(2, 2, 3, 3, false, Palette(256)), Stripes(3, 3, 200));
+  gif.Image(ImageDescriptor{3, 3, 3, 3}, Stripes(3, 3, 16));
   gif.GraphicControl(0, 0, 4);
-  gif.Image(ImageSpec{4, 4, 3, 3}, Stripes(3, 3, 16));
+  gif.Image(ImageDescriptor{4, 4, 3, 3}, Stripes(3, 3, 16));
   gif.Trailer();
   Conversion c = ConvertGif(gif, "bitmap_border_switch_off", Options(1, 0, 0));
   ExpectedMovie m;
@@ -311,11 +310,10 @@ TEST(FrameBitmapMovie, TwoHundredFiftySixColoursEndBorders) {
   m.Add(ExpectStop());
   ExpectShows(m, 1);
   EXPECT_TRUE(MatchesExpectation(c, m));
-  EXPECT_EQ(TheGifConverter().optionTransparent, 0);
 
   // The next conversion starts with the option as the job gives it.
   GifBuilder small(8, 8, Palette(16));
-  small.Image(ImageSpec{1, 1, 3, 3}, Stripes(3, 3, 16));
+  small.Image(ImageDescriptor{1, 1, 3, 3}, Stripes(3, 3, 16));
   small.Trailer();
   Conversion again = ConvertGif(small, "bitmap_border_next_job", Options(1, 0, 0));
   ExpectedMovie n;
@@ -325,13 +323,30 @@ TEST(FrameBitmapMovie, TwoHundredFiftySixColoursEndBorders) {
   EXPECT_TRUE(MatchesExpectation(again, n));
 }
 
+// A frame with no colour table at all shows grey shades, 256 of them, so it
+// gets no border; the frames after it that have small tables still do.
+TEST(FrameBitmapMovie, FrameWithoutAnyTableLeavesLaterBorders) {
+  GifBuilder gif(8, 8, {});
+  gif.Image(ImageDescriptor{1, 1, 3, 3}, Stripes(3, 3, 4));
+  gif.Image(ImageDescriptor(2, 2, 3, 3, false, Palette(16)), Stripes(3, 3, 16));
+  gif.Trailer();
+  Conversion c = ConvertGif(gif, "bitmap_border_after_grey", Options(1, 0, 0));
+  ExpectedMovie m;
+  ExpectFrame(m, 1, 1, 1, 3, 3, 256, false);
+  ExpectShows(m, 1);
+  ExpectFrame(m, 3, 1, 1, 5, 5, 17, true);
+  m.Add(ExpectStop());
+  ExpectShows(m, 1);
+  EXPECT_TRUE(MatchesExpectation(c, m));
+}
+
 // A full-screen frame of background index 2 but for one pixel at column 7,
 // row 3, in a 16 x 8 screen.
 GifBuilder OnePixelFrame() {
   GifBuilder gif(16, 8, Palette(4), 2);
   Bytes px = Solid(16, 8, 2);
   px[3 * 16 + 7] = 1;
-  gif.Image(ImageSpec{0, 0, 16, 8}, px);
+  gif.Image(ImageDescriptor{0, 0, 16, 8}, px);
   gif.Trailer();
   return gif;
 }
@@ -374,7 +389,7 @@ TEST(FrameBitmapMovie, CropWithAndWithoutTheBackgroundReference) {
       px[static_cast<size_t>(y) * 8 + x] = v;
     }
   GifBuilder gif(8, 4, Palette(4), 1);
-  gif.Image(ImageSpec{0, 0, 8, 4}, px);
+  gif.Image(ImageDescriptor{0, 0, 8, 4}, px);
   gif.Trailer();
 
   Conversion off = ConvertGif(gif, "bitmap_crop_no_reference", Options(0, 1, 0));
@@ -408,7 +423,7 @@ TEST(FrameBitmapMovie, CropWithAndWithoutTheBackgroundReference) {
     rowsPx[24 + x] = 3;
   }
   GifBuilder rowsGif(8, 4, Palette(4), 1);
-  rowsGif.Image(ImageSpec{0, 0, 8, 4}, rowsPx);
+  rowsGif.Image(ImageDescriptor{0, 0, 8, 4}, rowsPx);
   rowsGif.Trailer();
   Conversion r = ConvertGif(rowsGif, "bitmap_crop_rows", Options(0, 1, 0));
   ExpectedMovie rm;
@@ -443,7 +458,7 @@ TEST(FrameBitmapMovie, CropKeepsTheLastColumnAndRow) {
     Bytes px = Solid(10, 6, 0);
     for (auto [x, y] : k.pixels) px[static_cast<size_t>(y) * 10 + x] = 3;
     GifBuilder gif(10, 6, Palette(4), 0);
-    gif.Image(ImageSpec{0, 0, 10, 6}, px);
+    gif.Image(ImageDescriptor{0, 0, 10, 6}, px);
     gif.Trailer();
     Conversion c = ConvertGif(gif, k.name, Options(0, 1, 1));
     ExpectedMovie m;

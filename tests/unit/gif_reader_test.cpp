@@ -2,15 +2,16 @@
 // keeps from extensions, where it stops, and where it resumes after an image.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
-#include "gif/gif_converter.h"
+#include "support/body_capture.h"
 #include "support/gif_builder.h"
 #include "support/gif_convert.h"
 
 using gifbuild::GifBuilder;
-using gifbuild::ImageSpec;
+using gifbuild::ImageDescriptor;
 using gifbuild::Rgb;
 
 namespace {
@@ -25,11 +26,11 @@ std::vector<uint8_t> RgbBytes(const std::vector<Rgb>& colours) {
 
 TEST(GifReader, TrailerDoesNotEndTheFileAndStrayBytesAreSkipped) {
   GifBuilder gif(8, 6, Palette(4));
-  gif.Image(ImageSpec{0, 0, 8, 6}, Stripes(8, 6, 4));
+  gif.Image(ImageDescriptor{0, 0, 8, 6}, Stripes(8, 6, 4));
   gif.Trailer();
   gif.Raw({0x00, 0x00, 0x3B, 0x99, 0x01, 0xFF});
   gif.GraphicControl(30, 0);
-  gif.Image(ImageSpec{2, 1, 4, 3}, Stripes(4, 3, 4));
+  gif.Image(ImageDescriptor{2, 1, 4, 3}, Stripes(4, 3, 4));
   gif.Raw({0x00, 0x7F});
   gif.Trailer();
   Conversion c = ConvertGif(gif, "reader_trailer_then_images");
@@ -44,7 +45,7 @@ TEST(GifReader, TrailerDoesNotEndTheFileAndStrayBytesAreSkipped) {
   m.Add(ExpectStop());
   ExpectShows(m, 3);
   EXPECT_TRUE(MatchesExpectation(c, m));
-  EXPECT_EQ(TheGifConverter().totalFrames, 2);
+  EXPECT_EQ(c.progress.FramesCounted(), 2);
 }
 
 // Without the transparency flag the index byte is skipped, while delay and
@@ -52,9 +53,9 @@ TEST(GifReader, TrailerDoesNotEndTheFileAndStrayBytesAreSkipped) {
 TEST(GifReader, GraphicControlWithAndWithoutTransparencyFlag) {
   GifBuilder gif(8, 6, {{10, 20, 30}, {40, 50, 60}, {70, 80, 90}, {1, 2, 3}});
   gif.Raw({0x21, 0xF9, 4, 3 << 2, 20, 0, 1, 0});  // disposal 3, delay 20, index 1, no flag
-  gif.Image(ImageSpec{0, 0, 4, 4}, Stripes(4, 4, 4));
+  gif.Image(ImageDescriptor{0, 0, 4, 4}, Stripes(4, 4, 4));
   gif.Raw({0x21, 0xF9, 4, 0x01, 0, 0, 1, 0});  // flag set, index 1
-  gif.Image(ImageSpec{4, 2, 4, 4}, Stripes(4, 4, 4));
+  gif.Image(ImageDescriptor{4, 2, 4, 4}, Stripes(4, 4, 4));
   gif.Trailer();
   Conversion c = ConvertGif(gif, "reader_gce_flag");
 
@@ -109,7 +110,7 @@ TEST(GifReader, LoopCountComesOnlyFromTheNetscapeExtension) {
     SCOPED_TRACE(k.name);
     GifBuilder gif(6, 6, Palette(2));
     k.extensions(gif);
-    gif.Image(ImageSpec{0, 0, 6, 6}, Stripes(6, 6, 2));
+    gif.Image(ImageDescriptor{0, 0, 6, 6}, Stripes(6, 6, 2));
     gif.Trailer();
     Conversion c = ConvertGif(gif, k.name);
     ExpectedMovie m;
@@ -119,7 +120,6 @@ TEST(GifReader, LoopCountComesOnlyFromTheNetscapeExtension) {
     if (k.loopCount > 0) m.Add(ExpectLoopLimit(static_cast<unsigned>(k.loopCount)));
     ExpectShows(m, 1);
     EXPECT_TRUE(MatchesExpectation(c, m));
-    EXPECT_EQ(TheGifConverter().loopCount, k.loopCount);
   }
 }
 
@@ -132,9 +132,9 @@ TEST(GifReader, FrameLargerThanTheScreenEndsThePass) {
     const int width = 10 + (extra == 1), height = 8 + (extra == 2);
     GifBuilder gif(10, 8, Palette(4));
     gif.GraphicControl(20, 0);
-    gif.Image(ImageSpec{0, 0, 10, 8}, Stripes(10, 8, 4));
-    gif.Image(ImageSpec{0, 0, width, height}, Stripes(width, height, 3));
-    gif.Image(ImageSpec{1, 1, 4, 4}, Stripes(4, 4, 4));
+    gif.Image(ImageDescriptor{0, 0, 10, 8}, Stripes(10, 8, 4));
+    gif.Image(ImageDescriptor{0, 0, width, height}, Stripes(width, height, 3));
+    gif.Image(ImageDescriptor{1, 1, 4, 4}, Stripes(4, 4, 4));
     gif.Trailer();
     Conversion c = ConvertGif(gif, "reader_screen_size_" + std::to_string(extra));
 
@@ -152,9 +152,8 @@ TEST(GifReader, FrameLargerThanTheScreenEndsThePass) {
       m.frameCount = 2;
     }
     EXPECT_TRUE(MatchesExpectation(c, m));
-    GifConverter& g = TheGifConverter();
-    EXPECT_EQ(g.totalFrames, extra == 0 ? 3 : 0);
-    EXPECT_EQ(g.framesSeen, extra == 0 ? 3 : 1);
+    EXPECT_EQ(c.progress.FramesCounted(), extra == 0 ? 3 : 1);
+    EXPECT_EQ(c.progress.Count(ID_FRAME_DONE), extra == 0 ? 3 : 1);
   }
 }
 
@@ -162,8 +161,8 @@ TEST(GifReader, LocalTableServesOnlyItsOwnFrame) {
   const std::vector<Rgb> global = {{1, 1, 1}, {2, 2, 2}, {3, 3, 3}, {4, 4, 4}};
   std::vector<Rgb> local = Palette(8);
   GifBuilder gif(8, 8, global);
-  gif.Image(ImageSpec(0, 0, 8, 8, false, local), Stripes(8, 8, 8));
-  gif.Image(ImageSpec{0, 0, 8, 8}, Stripes(8, 8, 4));
+  gif.Image(ImageDescriptor(0, 0, 8, 8, false, local), Stripes(8, 8, 8));
+  gif.Image(ImageDescriptor{0, 0, 8, 8}, Stripes(8, 8, 4));
   gif.Trailer();
   Conversion c = ConvertGif(gif, "reader_local_then_global");
 
@@ -200,11 +199,12 @@ TEST(GifReader, BackgroundColourAndProtect) {
   for (const Case& k : cases) {
     SCOPED_TRACE(k.name);
     GifBuilder gif(6, 4, k.globalTable ? table : std::vector<Rgb>{}, k.backgroundIndex);
-    gif.Image(ImageSpec(0, 0, 6, 4, false, k.globalTable ? std::vector<Rgb>{} : table), Stripes(6, 4, 4));
+    gif.Image(ImageDescriptor(0, 0, 6, 4, false, k.globalTable ? std::vector<Rgb>{} : table), Stripes(6, 4, 4));
     gif.Trailer();
     ConversionOptions o;
     o.useGifBackground = k.useGifBackground;
     o.protect = k.protect;
+    o.writeHtml = 1;  // the page shows the colour the job settled on
     Conversion c = ConvertGif(gif, k.name, o);
 
     ExpectedMovie m;
@@ -214,7 +214,10 @@ TEST(GifReader, BackgroundColourAndProtect) {
     m.Add(ExpectStop());
     ExpectShows(m, 1);
     EXPECT_TRUE(MatchesExpectation(c, m));
-    EXPECT_EQ(TheGifConverter().backgroundColour, k.reported);
+    char colour[32];
+    std::snprintf(colour, sizeof colour, "bgcolor=#%06X ", static_cast<unsigned>(k.reported));
+    Bytes page = ReadFileBytes(c.moviePath.substr(0, c.moviePath.size() - 4) + ".htm");
+    EXPECT_NE(std::string(page.begin(), page.end()).find(colour), std::string::npos) << colour;
   }
 }
 
@@ -224,9 +227,9 @@ TEST(GifReader, BackgroundColourAndProtect) {
 // transparency, position.
 TEST(GifReader, EndCodeAtTheEndOfTheLastSubBlock) {
   GifBuilder gif(8, 4, Palette(4));
-  gif.ImageFromRawData(ImageSpec{0, 0, 4, 1}, {0x02, 0x02, 0x8C, 0x55, 0x00});
+  gif.ImageFromRawData(ImageDescriptor{0, 0, 4, 1}, {0x02, 0x02, 0x8C, 0x55, 0x00});
   gif.GraphicControl(30, 0, 2);
-  gif.Image(ImageSpec{3, 2, 4, 2}, Stripes(4, 2, 4));
+  gif.Image(ImageDescriptor{3, 2, 4, 2}, Stripes(4, 2, 4));
   gif.Trailer();
   Conversion c = ConvertGif(gif, "reader_end_code_at_block_end");
 
@@ -243,20 +246,20 @@ TEST(GifReader, EndCodeAtTheEndOfTheLastSubBlock) {
   std::vector<uint8_t> data = BitmapData(*bitmaps[0]);
   ASSERT_EQ(data.size(), 12u + 4u);
   EXPECT_EQ(std::vector<uint8_t>(data.begin() + 12, data.end()), (std::vector<uint8_t>{1, 1, 1, 2}));
-  EXPECT_EQ(TheGifConverter().totalFrames, 2);
+  EXPECT_EQ(c.progress.FramesCounted(), 2);
 }
 
 // Bytes after the end code, in its own sub-block and in further ones, look
 // like block starts (0x00, 0x21, 0x2C, 0x3B); the reader must step over them.
 TEST(GifReader, DataAfterTheEndCodeDoesNotDerailTheReader) {
   GifBuilder gif(8, 4, Palette(4));
-  gif.ImageFromRawData(ImageSpec{0, 0, 4, 1},
+  gif.ImageFromRawData(ImageDescriptor{0, 0, 4, 1},
                        {0x02,                                                  // minimum code size
                         7, 0x8C, 0x55, 0x00, 0x21, 0x2C, 0x3B, 0x00,            // end code, then junk
                         5, 0x2C, 0x21, 0xF9, 0x04, 0x00,                       // a whole junk block
                         0x00});
   gif.GraphicControl(40, 0, 3);
-  gif.Image(ImageSpec{1, 1, 5, 2}, Stripes(5, 2, 4));
+  gif.Image(ImageDescriptor{1, 1, 5, 2}, Stripes(5, 2, 4));
   gif.Trailer();
   Conversion c = ConvertGif(gif, "reader_junk_after_end_code");
 

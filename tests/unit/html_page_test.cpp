@@ -11,6 +11,7 @@
 #include "app/conversion_job.h"
 #include "app/html_page.h"
 #include "platform/message_box.h"
+#include "support/progress_recorder.h"
 #include "support/temp_folder.h"
 
 namespace fs = std::filesystem;
@@ -228,41 +229,6 @@ TEST(HtmlPage, UnwritablePageShowsTheErrorBox) {
   EXPECT_EQ(boxes[1].text.compare(0, std::strlen(kErrorHead), kErrorHead), 0);
 }
 
-// Restores the batch globals after a test.
-struct BatchSlot {
-  BatchSlot() {
-    std::memset(text, 0, sizeof text);
-    BatchStatusText = text;
-#ifndef _WIN32
-    window = CreateMessageWindow();
-    BatchProgressWindow = window;
-#endif
-  }
-  ~BatchSlot() {
-    BatchStatusText = nullptr;
-    BatchProgressWindow = nullptr;
-#ifndef _WIN32
-    DestroyMessageWindow(window);
-#endif
-  }
-  // Number of ID_PROGRESS_STEP commands with parameter 0 posted so far.
-  int Steps() {
-    int steps = 0;
-#ifndef _WIN32
-    PostedCommand c;
-    while (TakePostedCommand(window, c))
-      if (c.commandId == ID_PROGRESS_STEP && c.param == 0) ++steps;
-      else ++others;
-#endif
-    return steps;
-  }
-  char text[260];
-  int others = 0;
-#ifndef _WIN32
-  MessageWindow* window = nullptr;
-#endif
-};
-
 std::string Shortened(const std::string& path) {
   char copy[260] = {0};
   std::memcpy(copy, path.data(), path.size() < 259 ? path.size() : 259);
@@ -275,37 +241,41 @@ TEST(HtmlPage, BatchShowsThePagePathBeforeWriting) {
   const std::string movie = folder.File("a-rather-long-movie-name-for-the-status.swf");
   const std::string page = folder.File("a-rather-long-movie-name-for-the-status.htm");
   ASSERT_GT(page.size(), 40u);
-  {
-    BatchSlot slot;
-    WriteHtmlPage(movie.c_str(), 10, 10, 0, 0, 1);
-    EXPECT_EQ(std::string(slot.text), Shortened(page));
-    EXPECT_LE(std::strlen(slot.text), 40u);
-#ifndef _WIN32
-    EXPECT_EQ(slot.Steps(), 1);
-    EXPECT_EQ(slot.others, 0);
-#endif
-    EXPECT_TRUE(Exists(page));
+  ProgressRecorder progress;
+  WriteHtmlPage(movie.c_str(), 10, 10, 0, 0, 1, &progress);
+  ASSERT_EQ(progress.events.size(), 1u);
+  EXPECT_EQ(progress.events[0].commandId, ID_PROGRESS_STEP);
+  EXPECT_EQ(progress.events[0].status, Shortened(page));
+  EXPECT_LE(progress.events[0].status.size(), 40u);
+  EXPECT_TRUE(Exists(page));
 
-    // also when the page then fails
-    MessageBoxRecorder recorder;
-    const std::string none = folder.File("none") + kSeparator;
-    WriteHtmlPage((none + "b.swf").c_str(), 10, 10, 0, 0, 1);
-    EXPECT_EQ(std::string(slot.text), Shortened(none + "b.htm"));
-#ifndef _WIN32
-    EXPECT_EQ(slot.Steps(), 1);
-#endif
-    EXPECT_EQ(recorder.Boxes().size(), 1u);
-  }
-#ifndef _WIN32
-  // without a status slot nothing is posted
-  MessageWindow* window = CreateMessageWindow();
-  BatchProgressWindow = window;
-  WriteHtmlPage(movie.c_str(), 10, 10, 0, 0, 1);
-  PostedCommand c;
-  EXPECT_FALSE(TakePostedCommand(window, c));
-  BatchProgressWindow = nullptr;
-  DestroyMessageWindow(window);
-#endif
+  // also when the page then fails
+  MessageBoxRecorder recorder;
+  const std::string none = folder.File("none") + kSeparator;
+  WriteHtmlPage((none + "b.swf").c_str(), 10, 10, 0, 0, 1, &progress);
+  ASSERT_EQ(progress.events.size(), 2u);
+  EXPECT_EQ(progress.events[1].status, Shortened(none + "b.htm"));
+  EXPECT_EQ(recorder.Boxes().size(), 1u);
 }
+
+#ifndef _WIN32
+// A page cut short (here: the device is full) is reported like one that
+// cannot be created, and no cut page is left.
+TEST(HtmlPage, ShortWriteShowsTheErrorBox) {
+  PageFolder folder("full");
+  const std::string movie = folder.File("x.swf");
+  const std::string page = folder.File("x.htm");
+  std::error_code ec;
+  std::filesystem::create_symlink("/dev/full", page, ec);
+  ASSERT_FALSE(ec) << ec.message();
+  MessageBoxRecorder recorder;
+  WriteHtmlPage(movie.c_str(), 10, 10, 0, 0, 1);
+  std::vector<RecordedMessageBox> boxes = recorder.Boxes();
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].text, kErrorHead + page);
+  EXPECT_EQ(boxes[0].caption, kCaption);
+  EXPECT_FALSE(std::filesystem::is_symlink(page));
+}
+#endif
 
 }  // namespace

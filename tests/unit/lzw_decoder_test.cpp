@@ -12,7 +12,7 @@
 
 using gifbuild::GifBuilder;
 using gifbuild::ImageInfo;
-using gifbuild::ImageSpec;
+using gifbuild::ImageDescriptor;
 using gifbuild::LzwOptions;
 
 namespace {
@@ -69,7 +69,7 @@ std::vector<gifbuild::Rgb> Grey(int n) {
 TEST(LzwDecoder, HandMadeStreamWithKwKwKAndWidthGrowth) {
   const std::vector<uint8_t> want = {1, 1, 1, 2, 2, 2};
   GifBuilder gif(9, 3, Grey(4));
-  gif.ImageFromRawData(ImageSpec{1, 1, 6, 1}, {0x02, 0x03, 0x8C, 0x85, 0x05, 0x00});
+  gif.ImageFromRawData(ImageDescriptor{1, 1, 6, 1}, {0x02, 0x03, 0x8C, 0x85, 0x05, 0x00});
   gif.Trailer();
   DecodeRun run = Decode(gif, 0, 9, 3);
   ASSERT_TRUE(run.opened);
@@ -85,7 +85,7 @@ TEST(LzwDecoder, HandMadeStreamWithKwKwKAndWidthGrowth) {
 
   // The same bytes in one-byte sub-blocks: codes straddle the length bytes.
   GifBuilder split(9, 3, Grey(4));
-  split.ImageFromRawData(ImageSpec{1, 1, 6, 1}, {0x02, 0x01, 0x8C, 0x01, 0x85, 0x01, 0x05, 0x00});
+  split.ImageFromRawData(ImageDescriptor{1, 1, 6, 1}, {0x02, 0x01, 0x8C, 0x01, 0x85, 0x01, 0x05, 0x00});
   split.Trailer();
   DecodeRun run2 = Decode(split, 0, 9, 3);
   EXPECT_EQ(CutRectangle(run2, split.Images()[0]), want);
@@ -97,8 +97,8 @@ TEST(LzwDecoder, HandMadeStreamWithKwKwKAndWidthGrowth) {
 TEST(LzwDecoder, EndCodeAtSubBlockEndKeepsNextBlock) {
   // Codes 4 1 6 2 (width 3) and 5 (width 4): exactly 16 bits.
   GifBuilder gif(4, 1, Grey(4));
-  gif.ImageFromRawData(ImageSpec{0, 0, 4, 1}, {0x02, 0x02, 0x8C, 0x55, 0x00});
-  gif.Image(ImageSpec{0, 0, 4, 1}, {3, 3, 0, 1});
+  gif.ImageFromRawData(ImageDescriptor{0, 0, 4, 1}, {0x02, 0x02, 0x8C, 0x55, 0x00});
+  gif.Image(ImageDescriptor{0, 0, 4, 1}, {3, 3, 0, 1});
   gif.Trailer();
   DecodeRun run = Decode(gif, 0, 4, 1);
   EXPECT_EQ(CutRectangle(run, gif.Images()[0]), (std::vector<uint8_t>{1, 1, 1, 2}));
@@ -124,7 +124,7 @@ TEST(LzwDecoder, OddCodesFollowTheGeneralRules) {
     SCOPED_TRACE(c.what);
     const int n = static_cast<int>(c.expect.size());
     GifBuilder gif(n, 1, Grey(4));
-    gif.ImageFromCodes(ImageSpec{0, 0, n, 1}, c.minCodeSize, gifbuild::WithDecoderWidths(c.minCodeSize, c.codes));
+    gif.ImageFromCodes(ImageDescriptor{0, 0, n, 1}, c.minCodeSize, gifbuild::WithDecoderWidths(c.minCodeSize, c.codes));
     gif.Trailer();
     DecodeRun run = Decode(gif, 0, n, 1);
     EXPECT_EQ(CutRectangle(run, gif.Images()[0]), c.expect);
@@ -138,8 +138,8 @@ TEST(LzwDecoder, OddCodesFollowTheGeneralRules) {
 // Size 0 (clear 1, end 2): 1 0 0 at width 1, 3 at width 2, 2 at width 3 -> 59.
 TEST(LzwDecoder, TinyMinimumCodeSizesHandPacked) {
   GifBuilder gif(4, 1, Grey(2));
-  gif.ImageFromRawData(ImageSpec{0, 0, 4, 1}, {0x01, 0x02, 0x06, 0x07, 0x00});
-  gif.ImageFromRawData(ImageSpec{0, 0, 4, 1}, {0x00, 0x01, 0x59, 0x00});
+  gif.ImageFromRawData(ImageDescriptor{0, 0, 4, 1}, {0x01, 0x02, 0x06, 0x07, 0x00});
+  gif.ImageFromRawData(ImageDescriptor{0, 0, 4, 1}, {0x00, 0x01, 0x59, 0x00});
   gif.Trailer();
   for (size_t i = 0; i < 2; ++i) {
     DecodeRun run = Decode(gif, i, 4, 1, 7);
@@ -160,7 +160,7 @@ TEST(LzwDecoder, RoundTripsEveryMinimumCodeSizeAndSubBlockLength) {
       opt.minCodeSize = bits;
       opt.maxSubBlock = block;
       GifBuilder gif(w + 5, h + 4, Grey(1 << bits));
-      gif.Image(ImageSpec{3, 2, w, h}, pic, opt);
+      gif.Image(ImageDescriptor{3, 2, w, h}, pic, opt);
       gif.Comment("after");
       gif.Trailer();
       DecodeRun run = Decode(gif, 0, w + 5, h + 4);
@@ -191,9 +191,9 @@ TEST(LzwDecoder, FullTableWithDeferredAndExplicitClear) {
   eager.minCodeSize = 8;
 
   GifBuilder gif(w, h, Grey(256));
-  gif.Image(ImageSpec{0, 0, w, h}, pic, deferred);
-  gif.Image(ImageSpec{0, 0, w, h}, pic, later);
-  gif.Image(ImageSpec{0, 0, w, h}, pic, eager);
+  gif.Image(ImageDescriptor{0, 0, w, h}, pic, deferred);
+  gif.Image(ImageDescriptor{0, 0, w, h}, pic, later);
+  gif.Image(ImageDescriptor{0, 0, w, h}, pic, eager);
   gif.Trailer();
   for (size_t i = 0; i < 3; ++i) {
     SCOPED_TRACE(i);
@@ -215,8 +215,8 @@ TEST(LzwDecoder, InterlacedEqualsNonInterlacedForHeightsOneToNine) {
     for (int y = 0; y < h; ++y)
       for (int x = 0; x < w; ++x) pic[static_cast<size_t>(y) * w + x] = static_cast<uint8_t>(y * 3 + (x & 1));
     GifBuilder gif(w + 2, h + 1, Grey(32));
-    gif.Image(ImageSpec{1, 1, w, h, true}, pic);
-    gif.Image(ImageSpec{1, 1, w, h, false}, pic);
+    gif.Image(ImageDescriptor{1, 1, w, h, true}, pic);
+    gif.Image(ImageDescriptor{1, 1, w, h, false}, pic);
     gif.Trailer();
     DecodeRun inter = Decode(gif, 0, w + 2, h + 1);
     DecodeRun plain = Decode(gif, 1, w + 2, h + 1);
@@ -232,7 +232,7 @@ TEST(LzwDecoder, MissingEndCodeStopsAtPixelTotal) {
   LzwOptions opt;
   opt.omitEndCode = true;
   GifBuilder gif(w, h, Grey(16));
-  gif.Image(ImageSpec{0, 0, w, h}, pic, opt);
+  gif.Image(ImageDescriptor{0, 0, w, h}, pic, opt);
   gif.GraphicControl(5, 1);
   gif.Trailer();
   DecodeRun run = Decode(gif, 0, w, h);
@@ -255,7 +255,7 @@ TEST(LzwDecoder, TruncatedDataIsCompletedWithFillIndex) {
     cut.truncateDataBytes = 20;
     cut.maxSubBlock = 6;
     GifBuilder gif(w, h, Grey(4));
-    gif.Image(ImageSpec{0, 0, w, h, interlaced}, pic, cut);
+    gif.Image(ImageDescriptor{0, 0, w, h, interlaced}, pic, cut);
     gif.Trailer();
     DecodeRun run = Decode(gif, 0, w, h, 9);
     EXPECT_TRUE(run.dataEnded);
@@ -278,7 +278,7 @@ TEST(LzwDecoder, TruncatedDataIsCompletedWithFillIndex) {
 
   // The file ends inside the data.
   GifBuilder gif(w, h, Grey(4));
-  gif.Image(ImageSpec{0, 0, w, h}, pic);
+  gif.Image(ImageDescriptor{0, 0, w, h}, pic);
   std::vector<uint8_t> bytes = gif.Bytes();
   bytes.resize(gif.Images()[0].dataOffset + 12);
   DecodeSetup setup;
@@ -294,7 +294,7 @@ TEST(LzwDecoder, TruncatedDataIsCompletedWithFillIndex) {
 
   // An end code before the pixel total also leaves no pixel undefined.
   GifBuilder early(3, 2, Grey(4));
-  early.ImageFromCodes(ImageSpec{0, 0, 3, 2}, 2, gifbuild::WithDecoderWidths(2, {4, 1, 2, 5}));
+  early.ImageFromCodes(ImageDescriptor{0, 0, 3, 2}, 2, gifbuild::WithDecoderWidths(2, {4, 1, 2, 5}));
   early.Trailer();
   DecodeRun e = Decode(early, 0, 3, 2, 3);
   EXPECT_TRUE(e.endCodeSeen);
@@ -309,7 +309,7 @@ TEST(LzwDecoder, ClipsAtTheScreenEdge) {
   for (bool interlaced : {false, true}) {
     SCOPED_TRACE(interlaced ? "interlaced" : "progressive");
     GifBuilder gif(sw, sh, Grey(8));
-    gif.Image(ImageSpec{left, top, w, h, interlaced}, pic, Options(3, 4));
+    gif.Image(ImageDescriptor{left, top, w, h, interlaced}, pic, Options(3, 4));
     gif.Trailer();
     DecodeRun run = Decode(gif, 0, sw, sh);
     EXPECT_TRUE(run.guardsIntact);
@@ -326,7 +326,7 @@ TEST(LzwDecoder, ClipsAtTheScreenEdge) {
   }
   // Entirely off the screen: nothing written at all.
   GifBuilder off(4, 4, Grey(4));
-  off.Image(ImageSpec{4, 1, 3, 3}, Noise(9, 4, 1));
+  off.Image(ImageDescriptor{4, 1, 3, 3}, Noise(9, 4, 1));
   off.Trailer();
   DecodeRun run = Decode(off, 0, 4, 4);
   EXPECT_TRUE(run.guardsIntact);
@@ -336,7 +336,7 @@ TEST(LzwDecoder, ClipsAtTheScreenEdge) {
 
 TEST(LzwDecoder, CancelStopsBeforeTheNextCode) {
   GifBuilder gif(8, 8, Grey(4));
-  gif.Image(ImageSpec{0, 0, 8, 8}, Noise(64, 4, 5), Options(2, 5));
+  gif.Image(ImageDescriptor{0, 0, 8, 8}, Noise(64, 4, 5), Options(2, 5));
   gif.Trailer();
   DecodeRun run = Decode(gif, 0, 8, 8, 1, true);
   EXPECT_EQ(run.pixelsStored, 0);
@@ -348,9 +348,9 @@ TEST(LzwDecoder, CancelStopsBeforeTheNextCode) {
 TEST(LzwDecoder, UnusableSizesAndEmptyImagesSkipTheData) {
   // Minimum code size 12: no room for roots, clear and end.
   GifBuilder gif(6, 4, Grey(4));
-  gif.ImageFromRawData(ImageSpec{1, 1, 4, 2}, {12, 3, 0xFF, 0x12, 0x34, 2, 0x56, 0x78, 0x00});
-  gif.Image(ImageSpec{0, 0, 0, 3}, {});
-  gif.Image(ImageSpec{0, 0, 2, 0}, {});
+  gif.ImageFromRawData(ImageDescriptor{1, 1, 4, 2}, {12, 3, 0xFF, 0x12, 0x34, 2, 0x56, 0x78, 0x00});
+  gif.Image(ImageDescriptor{0, 0, 0, 3}, {});
+  gif.Image(ImageDescriptor{0, 0, 2, 0}, {});
   gif.Trailer();
   DecodeRun run = Decode(gif, 0, 6, 4, 5);
   EXPECT_EQ(CutRectangle(run, gif.Images()[0]), std::vector<uint8_t>(8, 5));
@@ -394,7 +394,7 @@ TEST(LzwDecoder, GarbageCodesNeverHang) {
     data.insert(data.begin(), static_cast<uint8_t>(minCodeSize));
     data.push_back(0);
     GifBuilder gif(40, 30, Grey(4));
-    gif.ImageFromRawData(ImageSpec{5, 5, 40, 30, round % 2 == 1}, data);
+    gif.ImageFromRawData(ImageDescriptor{5, 5, 40, 30, round % 2 == 1}, data);
     gif.Trailer();
     DecodeRun run = Decode(gif, 0, 40, 30);
     EXPECT_TRUE(run.guardsIntact);

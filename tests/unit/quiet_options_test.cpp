@@ -16,7 +16,7 @@
 
 namespace fs = std::filesystem;
 using gifbuild::GifBuilder;
-using gifbuild::ImageSpec;
+using gifbuild::ImageDescriptor;
 
 namespace {
 
@@ -28,7 +28,7 @@ void WriteTwoFrames(const std::string& path) {
     std::vector<uint8_t> px(48, 0);
     px[2 * 8 + 3 + f] = static_cast<uint8_t>(2 + f);  // row 2, column 3 or 4
     gif.GraphicControl(20, 1);
-    gif.Image(ImageSpec{0, 0, 8, 6}, px);
+    gif.Image(ImageDescriptor{0, 0, 8, 6}, px);
   }
   gif.Trailer();
   ASSERT_TRUE(gif.Save(path));

@@ -150,7 +150,7 @@ TEST(SettingsStore, FirstLoadGivesTheMainWindowDefaults) {
   SettingsSandbox sandbox;
   CurrentPublishSettings = PublishSettings{9, 9, 9, 9, 9, 9};
   MainWindowOptions window;  // start values 0, 1, 1 are replaced by loading
-  window.urlName = "stale";
+  window.linkUrl = "stale";
   LoadOptions(window);
   EXPECT_EQ(CurrentPublishSettings.borderCorrection, 1);
   EXPECT_EQ(CurrentPublishSettings.writeHtml, 1);
@@ -160,10 +160,10 @@ TEST(SettingsStore, FirstLoadGivesTheMainWindowDefaults) {
   EXPECT_EQ(CurrentPublishSettings.protect, 0);
   EXPECT_EQ(window.changeLoop, 0);
   EXPECT_EQ(window.loopForever, 0);
-  EXPECT_EQ(window.loopValue, 0);
-  EXPECT_EQ(window.loopValueText, "0");
-  EXPECT_EQ(window.useUrl, 0);
-  EXPECT_EQ(window.urlName, "");
+  EXPECT_EQ(window.playCount, 0);
+  EXPECT_EQ(window.playCountText, "0");
+  EXPECT_EQ(window.useLinkUrl, 0);
+  EXPECT_EQ(window.linkUrl, "");
   // reading created the key
   HKEY key = nullptr;
   ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\Tervano", 0, KEY_READ, &key),
@@ -180,7 +180,7 @@ TEST(SettingsStore, QuietOptionsAreAllOffWithoutStoredValues) {
   EXPECT_EQ(o.borderCorrection, 0);
   EXPECT_EQ(o.useGifBackground, 0);
   EXPECT_EQ(o.optimiseCanvas, 0);
-  EXPECT_FALSE(o.hasLinkUrl);
+  EXPECT_FALSE(o.useLinkUrl);
   EXPECT_EQ(o.linkUrl, "");
   EXPECT_EQ(o.protect, 0);
   EXPECT_EQ(o.writeHtml, 0);
@@ -200,9 +200,9 @@ TEST(SettingsStore, SaveWritesEachFieldUnderItsNameAndLoadReadsItBack) {
   MainWindowOptions saved;
   saved.changeLoop = 8;
   saved.loopForever = 9;
-  saved.loopValue = 65535;
-  saved.useUrl = 10;
-  saved.urlName = "http://click.example/";
+  saved.playCount = 65535;
+  saved.useLinkUrl = 10;
+  saved.linkUrl = "http://click.example/";
   SaveOptions(saved);
 
   const struct {
@@ -232,10 +232,10 @@ TEST(SettingsStore, SaveWritesEachFieldUnderItsNameAndLoadReadsItBack) {
   EXPECT_EQ(CurrentPublishSettings.protect, 7);
   EXPECT_EQ(loaded.changeLoop, 8);
   EXPECT_EQ(loaded.loopForever, 9);
-  EXPECT_EQ(loaded.loopValue, 65535);
-  EXPECT_EQ(loaded.loopValueText, "65535");
-  EXPECT_EQ(loaded.useUrl, 10);
-  EXPECT_EQ(loaded.urlName, "http://click.example/");
+  EXPECT_EQ(loaded.playCount, 65535);
+  EXPECT_EQ(loaded.playCountText, "65535");
+  EXPECT_EQ(loaded.useLinkUrl, 10);
+  EXPECT_EQ(loaded.linkUrl, "http://click.example/");
 
   ConversionOptions q = ReadQuietOptions();
   EXPECT_EQ(q.borderCorrection, 2);
@@ -247,7 +247,7 @@ TEST(SettingsStore, SaveWritesEachFieldUnderItsNameAndLoadReadsItBack) {
   EXPECT_EQ(q.changeLoop, 8);
   EXPECT_EQ(q.loopForever, 9);
   EXPECT_EQ(q.playCount, 65535);
-  EXPECT_TRUE(q.hasLinkUrl);
+  EXPECT_TRUE(q.useLinkUrl);
   EXPECT_EQ(q.linkUrl, "http://click.example/");
   CurrentPublishSettings = PublishSettings{};
 }
@@ -255,8 +255,8 @@ TEST(SettingsStore, SaveWritesEachFieldUnderItsNameAndLoadReadsItBack) {
 TEST(SettingsStore, EmptyLinkIsKeptAsEmptyTextAndStillALink) {
   SettingsSandbox sandbox;
   MainWindowOptions window;
-  window.useUrl = 1;
-  window.urlName = "";
+  window.useLinkUrl = 1;
+  window.linkUrl = "";
   SaveOptions(window);
   Stored stored = Inspect("OptionURLName");
   EXPECT_EQ(stored.result, ERROR_SUCCESS);
@@ -267,14 +267,14 @@ TEST(SettingsStore, EmptyLinkIsKeptAsEmptyTextAndStillALink) {
   EXPECT_EQ(text, "");
 
   ConversionOptions q = ReadQuietOptions();
-  EXPECT_TRUE(q.hasLinkUrl);
+  EXPECT_TRUE(q.useLinkUrl);
   EXPECT_EQ(q.linkUrl, "");
 
   // a name without OptionURL gives no link
   ASSERT_EQ(WriteSettingNumber("OptionURL", 0), 1);
   ASSERT_EQ(WriteSettingText("OptionURLName", "http://unused.example/"), 1);
   q = ReadQuietOptions();
-  EXPECT_FALSE(q.hasLinkUrl);
+  EXPECT_FALSE(q.useLinkUrl);
   EXPECT_EQ(q.linkUrl, "");
 }
 
@@ -296,7 +296,7 @@ TEST(SettingsStore, UnusableStoreGivesDefaults) {
   LoadOptions(window);
   EXPECT_EQ(CurrentPublishSettings.writeHtml, 1);
   EXPECT_EQ(CurrentPublishSettings.protect, 0);
-  EXPECT_EQ(window.loopValueText, "0");
+  EXPECT_EQ(window.playCountText, "0");
   SaveOptions(window);  // fails quietly
   CurrentPublishSettings = PublishSettings{};
 }
@@ -317,7 +317,7 @@ TEST(SettingsStore, DamagedStoreFileKeepsItsReadableValues) {
   EXPECT_EQ(CurrentPublishSettings.writeHtml, 0);  // readable
   EXPECT_EQ(CurrentPublishSettings.fullMenu, 1);   // unreadable: default
   EXPECT_EQ(CurrentPublishSettings.protect, 0);    // gone with the damage
-  EXPECT_EQ(window.urlName, "");
+  EXPECT_EQ(window.linkUrl, "");
   CurrentPublishSettings = PublishSettings{};
 }
 

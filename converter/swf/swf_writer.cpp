@@ -1,23 +1,33 @@
-#include "body_file.h"
+#include "swf_writer.h"
 
 #include <cstring>
+#include <new>
 
 #include "../platform/temp_file.h"
 
-SwfWriter& TheSwfWriter() {
-  static SwfWriter writer;
-  return writer;
-}
+namespace {
 
-static void CloseAndRemoveBody(SwfWriter& w) {
+constexpr size_t kCopyChunk = 1 << 16;
+
+void CloseAndRemoveBody(SwfWriter& w) {
   if (w.body) std::fclose(w.body);
   w.body = nullptr;
   if (w.bodyPath[0]) std::remove(w.bodyPath);
   w.bodyPath[0] = '\0';
 }
 
-int OpenBody() {
-  SwfWriter& w = TheSwfWriter();
+}  // namespace
+
+void BitmapCompressor::Release() {
+  if (level >= 0) deflateEnd(&stream);
+  level = -1;
+  out.reset();
+  outCapacity = 0;
+}
+
+SwfWriter::~SwfWriter() { CloseAndRemoveBody(*this); }
+
+int OpenBody(SwfWriter& w) {
   CloseAndRemoveBody(w);
   w.bodyLength = 0;
   w.failed = false;
@@ -30,8 +40,7 @@ int OpenBody() {
   return 1;
 }
 
-int32_t AppendBody(const void* bytes, size_t n) {
-  SwfWriter& w = TheSwfWriter();
+int32_t AppendBody(SwfWriter& w, const void* bytes, size_t n) {
   if (!w.body) {
     w.failed = true;
     return w.bodyLength;
@@ -41,28 +50,27 @@ int32_t AppendBody(const void* bytes, size_t n) {
   return w.bodyLength;
 }
 
-void MarkBodyFailed() { TheSwfWriter().failed = true; }
+void MarkBodyFailed(SwfWriter& w) { w.failed = true; }
 
-void DiscardBody() { CloseAndRemoveBody(TheSwfWriter()); }
+void DiscardBody(SwfWriter& w) { CloseAndRemoveBody(w); }
 
-int AssembleMovie(const char* destinationPath, const uint8_t* header, int headerLength) {
-  SwfWriter& w = TheSwfWriter();
+int AssembleMovie(SwfWriter& w, const char* destinationPath, const uint8_t* header, int headerLength) {
   if (!w.body || w.failed || std::fflush(w.body) != 0 || std::fseek(w.body, 0, SEEK_SET) != 0) {
     CloseAndRemoveBody(w);
     return 0;
   }
-  FILE* out = std::fopen(destinationPath, "wb");
+  std::unique_ptr<uint8_t[]> chunk(new (std::nothrow) uint8_t[kCopyChunk]);
+  FILE* out = chunk ? std::fopen(destinationPath, "wb") : nullptr;
   if (!out) {
     CloseAndRemoveBody(w);
     return 0;
   }
   bool ok = std::fwrite(header, 1, static_cast<size_t>(headerLength), out) == static_cast<size_t>(headerLength);
-  static uint8_t chunk[1 << 16];
   size_t left = static_cast<size_t>(w.bodyLength);
   while (ok && left > 0) {
-    size_t want = left < sizeof chunk ? left : sizeof chunk;
-    size_t got = std::fread(chunk, 1, want, w.body);
-    if (got != want || std::fwrite(chunk, 1, got, out) != got) ok = false;
+    size_t want = left < kCopyChunk ? left : kCopyChunk;
+    size_t got = std::fread(chunk.get(), 1, want, w.body);
+    if (got != want || std::fwrite(chunk.get(), 1, got, out) != got) ok = false;
     left -= got;
   }
   if (std::fclose(out) != 0) ok = false;

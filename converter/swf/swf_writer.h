@@ -1,0 +1,56 @@
+// The movie writer of one conversion. The movie body is collected in a
+// private temporary file while frames are written; the header (which needs
+// the final length) is put in front at the end. Every tag writer takes the
+// writer it appends to.
+#pragma once
+#include <zlib.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+
+// One deflate stream and one output buffer serve every bitmap of a movie:
+// setting up zlib's level-9 state and a frame-sized buffer anew for each
+// frame costs more than compressing a small frame.
+struct BitmapCompressor {
+  z_stream stream{};
+  int level = -1;  // level the stream was made for; -1: none
+  std::unique_ptr<uint8_t[]> out;
+  size_t outCapacity = 0;
+
+  BitmapCompressor() = default;
+  ~BitmapCompressor() { Release(); }
+  BitmapCompressor(const BitmapCompressor&) = delete;
+  BitmapCompressor& operator=(const BitmapCompressor&) = delete;
+  // Frees the stream and the buffer; the next bitmap makes them again.
+  void Release();
+};
+
+struct SwfWriter {
+  FILE* body = nullptr;
+  char bodyPath[1024] = {0};
+  int32_t bodyLength = 0;
+  bool failed = false;  // a write to the body went wrong; the movie is not complete
+  BitmapCompressor compressor;
+
+  SwfWriter() = default;
+  // A body still open (an abandoned conversion) is deleted.
+  ~SwfWriter();
+  SwfWriter(const SwfWriter&) = delete;
+  SwfWriter& operator=(const SwfWriter&) = delete;
+};
+
+// Creates a new, unique body file in the system temp folder. Returns 1, or 0
+// when it cannot be created (then nothing is open and AppendBody does nothing).
+int OpenBody(SwfWriter& w);
+// Appends n bytes; returns the new body length.
+int32_t AppendBody(SwfWriter& w, const void* bytes, size_t n);
+// Marks the body as incomplete (a tag could not be composed).
+void MarkBodyFailed(SwfWriter& w);
+// Closes and deletes the body file.
+void DiscardBody(SwfWriter& w);
+// Writes header + body to the destination and deletes the body file.
+// Returns 1, or 0 when the destination cannot be written completely (a partly
+// written destination is removed) or the body itself was incomplete.
+int AssembleMovie(SwfWriter& w, const char* destinationPath, const uint8_t* header, int headerLength);

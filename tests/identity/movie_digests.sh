@@ -1,0 +1,79 @@
+#!/usr/bin/env bash
+# Converts every GIF of the given folders with `tervano -quite` under a set of
+# stored option sets and prints one line per conversion: option set, GIF,
+# SHA-256 of the movie and of the page ("-" when none was written).
+#   movie_digests.sh TERVANO WORK_DIR GIF_DIR...
+#   movie_digests.sh --check EXPECTED TERVANO WORK_DIR GIF_DIR...
+# With --check the lines are compared with EXPECTED (made the same way by an
+# earlier build); any difference fails. Make EXPECTED anew only when a change
+# of the movies is intended.
+set -uo pipefail
+
+expected=""
+if [ "${1:-}" = --check ]; then
+  expected=$2
+  shift 2
+fi
+tervano=$1
+work=$2
+shift 2
+
+# name|stored values, one "Name=dword:N" or "Name=\"text\"" each, ";"-separated.
+option_sets=(
+  'none|'
+  'border|"OptionTransparent"=dword:00000001'
+  'crop-bg|"OptionCanvasSize"=dword:00000001;"OptionBackGround"=dword:00000001'
+  'crop|"OptionCanvasSize"=dword:00000001'
+  'border-crop-bg-protect|"OptionTransparent"=dword:00000001;"OptionCanvasSize"=dword:00000001;"OptionBackGround"=dword:00000001;"OptionProtect"=dword:00000001'
+  'loop-forever|"OptionChangeLoop"=dword:00000001;"OptionLoopForever"=dword:00000001'
+  'play-once|"OptionChangeLoop"=dword:00000001;"OptionLoopValue"=dword:00000001'
+  'play-5-protect|"OptionChangeLoop"=dword:00000001;"OptionLoopValue"=dword:00000005;"OptionProtect"=dword:00000001'
+  'link-empty-html|"OptionURL"=dword:00000001;"OptionURLName"="";"OptionHTML"=dword:00000001;"OptionHideMenu"=dword:00000001'
+  'link-html-bg-menu-off|"OptionURL"=dword:00000001;"OptionURLName"="http://www.tervano.example/a?b=1&c=2";"OptionHTML"=dword:00000001;"OptionBackGround"=dword:00000001'
+  'all|"OptionTransparent"=dword:00000001;"OptionHTML"=dword:00000001;"OptionHideMenu"=dword:00000000;"OptionBackGround"=dword:00000001;"OptionCanvasSize"=dword:00000001;"OptionProtect"=dword:00000001;"OptionURL"=dword:00000001;"OptionURLName"="http://www.tervano.example/";"OptionChangeLoop"=dword:00000001;"OptionLoopForever"=dword:00000000;"OptionLoopValue"=dword:00000003'
+)
+
+digest() { if [ -f "$1" ]; then sha256sum <"$1" | cut -c1-64; else echo -; fi; }
+
+rm -rf "$work"
+mkdir -p "$work"
+lines="$work/digests.txt"
+: >"$lines"
+for set in "${option_sets[@]}"; do
+  name=${set%%|*}
+  values=${set#*|}
+  dir="$work/$name"
+  mkdir -p "$dir/config" "$dir/gifs"
+  {
+    printf 'REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\Software\\Tervano]\r\n'
+    IFS=';' read -ra pairs <<<"$values"
+    for p in "${pairs[@]}"; do [ -n "$p" ] && printf '%s\r\n' "$p"; done
+  } >"$dir/config/hkey_local_machine+software+tervano.reg"
+  for folder in "$@"; do
+    for g in "$folder"/*.gif; do
+      [ -f "$g" ] || continue
+      base=$(basename "$g" .gif)
+      cp "$g" "$dir/gifs/$base.gif"
+      (cd "$dir/gifs" && TERVANO_CONFIG_DIR="$dir/config" "$tervano" -quite "$base.gif" </dev/null >/dev/null 2>&1)
+      echo "$name $base $(digest "$dir/gifs/$base.swf") $(digest "$dir/gifs/$base.htm")" >>"$lines"
+    done
+  done
+done
+sort -o "$lines" "$lines"
+
+if [ -z "$expected" ]; then
+  cat "$lines"
+  exit 0
+fi
+total=$(wc -l <"$lines")
+if [ "$total" -eq 0 ]; then
+  echo "movie identity: no GIF converted"
+  exit 1
+fi
+if diff -u "$expected" "$lines" >"$work/diff.txt"; then
+  echo "movie identity: $total conversions, all movies and pages as expected"
+  exit 0
+fi
+echo "movie identity: movies or pages differ from $expected:"
+grep '^[-+][^-+]' "$work/diff.txt"
+exit 1
