@@ -1,5 +1,5 @@
 // Options kept between runs in the key "Software\Tervano" under
-// HKEY_LOCAL_MACHINE (a file-backed stand-in off Windows, see registry.h).
+// HKEY_LOCAL_MACHINE (a file-backed stand-in off Windows, see platform/registry_keys.h).
 #pragma once
 #include <cstdint>
 #include <string>
