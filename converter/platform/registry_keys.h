@@ -44,3 +44,9 @@ int KeyExists(const char* keyPath);
 // 1 when the key is gone afterwards (deleted, or it was not there). On
 // Windows a key with subkeys cannot be deleted.
 int DeleteKey(const char* keyPath);
+
+#ifndef _WIN32
+// The folder of the key files (no trailing slash); empty when none can be
+// named. Read from the environment at every call.
+std::string KeyStoreFolder();
+#endif

@@ -46,8 +46,9 @@ bool SameName(const std::string& a, const std::string& b) {
                     [](char x, char y) { return Lower(x) == Lower(y); });
 }
 
-// Read from the environment at every call; empty when no folder can be named.
-std::string StoreFolder() {
+}  // namespace
+
+std::string KeyStoreFolder() {
   std::string folder;
   const char* own = std::getenv("TERVANO_CONFIG_DIR");
   const char* xdg = std::getenv("XDG_CONFIG_HOME");
@@ -67,6 +68,8 @@ std::string StoreFolder() {
   while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
   return folder;
 }
+
+namespace {
 
 // The key's file in folder; empty for a path with an empty or over-long
 // part, or when the name would be too long.
@@ -305,7 +308,7 @@ int Locked(const std::string& folder, Body body) {
 template <typename Change>
 int ChangeKey(const char* keyPath, Change change) {
   return Guarded([&] {
-    std::string folder = StoreFolder();
+    std::string folder = KeyStoreFolder();
     std::string file = KeyFile(folder, keyPath);
     if (file.empty()) return 0;
     return Locked(folder, [&] {
@@ -323,7 +326,7 @@ int ReadKeyData(const char* keyPath, const char* valueName, uint32_t& type, char
   size = 0;
   return Guarded([&] {
     std::string name = valueName ? valueName : "";
-    for (const Value& v : LoadValues(KeyFile(StoreFolder(), keyPath))) {
+    for (const Value& v : LoadValues(KeyFile(KeyStoreFolder(), keyPath))) {
       if (!SameName(v.name, name) || v.data.size() > capacity) continue;
       type = v.type;
       size = v.data.size();
@@ -365,14 +368,14 @@ int CreateKey(const char* keyPath) {
 
 int KeyExists(const char* keyPath) {
   return Guarded([&] {
-    std::string file = KeyFile(StoreFolder(), keyPath);
+    std::string file = KeyFile(KeyStoreFolder(), keyPath);
     return !file.empty() && access(file.c_str(), F_OK) == 0 ? 1 : 0;
   });
 }
 
 int DeleteKey(const char* keyPath) {
   return Guarded([&] {
-    std::string folder = StoreFolder();
+    std::string folder = KeyStoreFolder();
     std::string file = KeyFile(folder, keyPath);
     if (file.empty()) return 0;
     if (access(file.c_str(), F_OK) != 0) return 1;

@@ -1,0 +1,48 @@
+// The batch: every file line of the main window's list converted one after
+// the other, reporting to the progress window. The worker itself is plain
+// C++; the Windows side starts it on a thread and shows the progress.
+#pragma once
+#include <atomic>
+#include <cstdint>
+#include <string>
+
+class ProgressSink;
+
+// A line of the list that sets the destination folder of the file lines
+// below it: this prefix, then the folder.
+constexpr char kDestinationPrefix[] = "Dest--目标文件夹为: ";
+constexpr size_t kDestinationPrefixBytes = sizeof kDestinationPrefix - 1;
+
+// What the batch works on: copies made before the worker starts, and the
+// two cancel flags that the user-interface thread sets when the progress
+// window closes.
+struct BatchRequest {
+  std::string fileList;    // CR LF separated lines
+  int32_t lineCount = 0;   // lines of fileList, destination lines included
+  int32_t changeLoop = 0;  // the main window's loop and link choices
+  int32_t loopForever = 0;
+  int32_t playCount = 0;
+  int32_t useLinkUrl = 0;
+  std::string linkUrl;
+  std::string errorCaption;            // caption of the error box: the program's name
+  std::atomic<bool> cancel{false};     // no further file after the current one
+  std::atomic<bool> jobCancel{false};  // the current file stops (its emission pass)
+};
+
+// Line k (from 0) of the list as a file to convert: its source and its
+// destination (the source's name with "swf" for "gif", in the folder of the
+// nearest destination line above it, else beside the source). False for a
+// destination line, a name that does not end in "gif" (any case), a line
+// past the end, or a path of 260 bytes or more.
+bool ResolveListEntry(const std::string& list, int32_t k, std::string& source, std::string& destination);
+
+// The status line for a destination: shortened for display, ASCII capitals
+// in lower case. out holds at least 260 bytes.
+void MakeBatchStatusText(const std::string& destination, char* out);
+
+// Converts every file of the request, with the process-wide publish
+// settings as each file starts. Stops after a file that cannot be written
+// (after an error box) or after a file during which request.cancel was set;
+// only a batch that was not cancelled ends with BatchDone. progress may be
+// null.
+void RunBatch(BatchRequest& request, ProgressSink* progress);

@@ -1,0 +1,283 @@
+// The batch: which lines of the list become which files, what the progress
+// window is told, cancel and write failures; and the hand-off of files
+// between processes.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <filesystem>
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
+#ifndef _WIN32
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
+
+#include "app/batch_worker.h"
+#include "app/hand_off.h"
+#include "app/settings_store.h"
+#include "platform/message_box.h"
+#include "platform/registry_keys.h"
+#include "support/body_capture.h"
+#include "support/gif_builder.h"
+#include "support/gif_convert.h"
+#include "support/progress_recorder.h"
+#include "support/settings_sandbox.h"
+#include "support/temp_folder.h"
+
+namespace fs = std::filesystem;
+using gifbuild::GifBuilder;
+using gifbuild::ImageDescriptor;
+
+namespace {
+
+const std::string kDest = kDestinationPrefix;
+
+struct Resolved {
+  bool ok;
+  std::string source, destination;
+};
+
+Resolved Resolve(const std::string& list, int k) {
+  Resolved r;
+  r.ok = ResolveListEntry(list, k, r.source, r.destination);
+  return r;
+}
+
+TEST(ResolveListEntry, DestinationLinesAndNames) {
+  const std::string one = kDest + "D:\\out\r\nC:\\a\\x.gif";
+  EXPECT_FALSE(Resolve(one, 0).ok);
+  Resolved r = Resolve(one, 1);
+  ASSERT_TRUE(r.ok);
+  EXPECT_EQ(r.source, "C:\\a\\x.gif");
+  EXPECT_EQ(r.destination, "D:\\out\\x.swf");
+  r = Resolve(kDest + "D:\\out\\\r\nC:\\a\\x.gif", 1);  // one trailing backslash is dropped
+  EXPECT_EQ(r.destination, "D:\\out\\x.swf");
+
+  // Above the first destination line: beside the source. Then each
+  // destination line serves the lines below it, up to the next.
+  const std::string two = "C:\\top.GIF\r\n" + kDest + "D:\\one\r\nC:\\b\\y.gif\r\n" + kDest +
+                          "E:\\two\r\nz.Gif\r\nC:\\c\\pic.png";
+  EXPECT_EQ(Resolve(two, 0).destination, "C:\\top.swf");
+  EXPECT_FALSE(Resolve(two, 1).ok);
+  EXPECT_EQ(Resolve(two, 2).destination, "D:\\one\\y.swf");
+  EXPECT_FALSE(Resolve(two, 3).ok);
+  r = Resolve(two, 4);
+  EXPECT_EQ(r.source, "z.Gif");
+  EXPECT_EQ(r.destination, "E:\\two\\z.swf");  // no backslash in the source: the whole name
+  EXPECT_FALSE(Resolve(two, 5).ok);             // not a gif: skipped
+  EXPECT_FALSE(Resolve(two, 6).ok);             // past the end
+  EXPECT_FALSE(Resolve(two, -1).ok);
+
+  // "Dest" without the whole prefix names no folder.
+  EXPECT_EQ(Resolve("Dest\r\nC:\\a-rather-long-folder-name\\d.gif", 1).destination,
+            "C:\\a-rather-long-folder-name\\d.swf");
+}
+
+TEST(ResolveListEntry, PathsTooLongForWindowsAreSkipped) {
+  const std::string longLine = "C:\\" + std::string(300, 'p') + ".gif";
+  std::string source = "unchanged", destination = "unchanged";
+  EXPECT_FALSE(ResolveListEntry("a.gif\r\n" + longLine + "\r\nb.gif", 1, source, destination));
+  EXPECT_TRUE(source.empty() && destination.empty());
+  EXPECT_TRUE(Resolve("a.gif\r\n" + longLine + "\r\nb.gif", 2).ok);
+  // A source that fits, in a folder that makes the destination too long.
+  const std::string name = "C:\\" + std::string(200, 'q') + ".gif";
+  EXPECT_TRUE(Resolve(name, 0).ok);
+  EXPECT_FALSE(Resolve(kDest + "D:\\" + std::string(100, 'f') + "\r\n" + name, 1).ok);
+}
+
+TEST(BatchStatus, ShortenedAndLowerCase) {
+  char text[260];
+  MakeBatchStatusText("C:\\Movies\\Some ANIMATION With A Long NAME Here.SWF", text);
+  EXPECT_EQ(std::string(text), "c:\\...nimation with a long name here.swf");
+}
+
+// Five small GIFs in a fresh folder; their names, in list order.
+std::vector<std::string> FiveGifs(const std::string& dir) {
+  std::vector<std::string> names;
+  for (int i = 0; i < 5; ++i) {
+    GifBuilder gif(8, 6, Palette(4));
+    for (int f = 0; f < 3; ++f) gif.Image(ImageDescriptor{0, 0, 8, 6}, Stripes(8, 6, 4));
+    gif.Trailer();
+    std::string path = (fs::path(dir) / ("f" + std::to_string(i) + ".GIF")).string();
+    EXPECT_TRUE(gif.Save(path));
+    names.push_back(path);
+  }
+  return names;
+}
+
+void Fill(BatchRequest& r, const std::vector<std::string>& lines) {
+  r.fileList.clear();
+  for (size_t i = 0; i < lines.size(); ++i) r.fileList += (i ? "\r\n" : "") + lines[i];
+  r.lineCount = static_cast<int32_t>(lines.size());
+  r.errorCaption = "tervano";
+}
+
+std::string Swf(const std::string& gif) { return gif.substr(0, gif.size() - 3) + "swf"; }
+
+TEST(RunBatch, ConvertsEveryFileAndReportsEachStep) {
+  ScopedTempFolder tmp("batch-all");
+  std::string dir = FreshFolder("batch-all");
+  std::vector<std::string> gifs = FiveGifs(dir);
+  std::vector<std::string> lines = gifs;
+  lines.insert(lines.begin() + 2, (fs::path(dir) / "notes.txt").string());
+  BatchRequest request;
+  Fill(request, lines);
+  ProgressRecorder progress;
+  RunBatch(request, &progress);
+  for (const std::string& g : gifs) EXPECT_TRUE(FileExists(Swf(g))) << g;
+  // Per file: step, frame count 3, three frames; then the end of the batch.
+  ASSERT_EQ(progress.events.size(), 5u * 5u + 1u);
+  for (int f = 0; f < 5; ++f) {
+    const ProgressEvent* e = &progress.events[static_cast<size_t>(f) * 5];
+    EXPECT_EQ(e[0].commandId, ID_PROGRESS_STEP);
+    char expected[260];
+    MakeBatchStatusText(Swf(gifs[static_cast<size_t>(f)]), expected);
+    EXPECT_EQ(e[0].status, expected);
+    EXPECT_EQ(e[1].commandId, ID_FRAME_COUNT);
+    EXPECT_EQ(e[1].param, 3);
+    for (int i = 2; i < 5; ++i) EXPECT_EQ(e[i].commandId, ID_FRAME_DONE);
+  }
+  EXPECT_EQ(progress.events.back().commandId, ID_BATCH_DONE);
+  EXPECT_EQ(tmp.FileCount(), 0);
+}
+
+TEST(RunBatch, CancelDuringTheThirdFileStopsTheBatch) {
+  ScopedTempFolder tmp("batch-cancel");
+  std::string dir = FreshFolder("batch-cancel");
+  std::vector<std::string> gifs = FiveGifs(dir);
+  BatchRequest request;
+  Fill(request, gifs);
+  ProgressRecorder progress;
+  // The user closes the progress window during the third file's emission.
+  progress.observer = [&](const ProgressEvent& e) {
+    if (e.commandId == ID_FRAME_DONE && progress.Count(ID_PROGRESS_STEP) == 3) {
+      request.cancel.store(true);
+      request.jobCancel.store(true);
+    }
+  };
+  RunBatch(request, &progress);
+  EXPECT_TRUE(FileExists(Swf(gifs[0])));
+  EXPECT_TRUE(FileExists(Swf(gifs[1])));
+  for (size_t i = 2; i < 5; ++i) EXPECT_FALSE(FileExists(Swf(gifs[i]))) << i;
+  EXPECT_EQ(progress.Count(ID_PROGRESS_STEP), 3);
+  EXPECT_EQ(progress.Count(ID_BATCH_DONE), 0);
+  EXPECT_EQ(tmp.FileCount(), 0);
+}
+
+TEST(RunBatch, UnwritableDestinationShowsTheMessageAndEndsTheBatch) {
+  ScopedTempFolder tmp("batch-fail");
+  std::string dir = FreshFolder("batch-fail");
+  std::vector<std::string> gifs = FiveGifs(dir);
+  std::string missing = (fs::path(dir) / "gone").string();
+  BatchRequest request;
+  Fill(request, {gifs[0], kDest + missing, gifs[1], gifs[2]});
+  ProgressRecorder progress;
+  MessageBoxRecorder boxes;
+  RunBatch(request, &progress);
+  EXPECT_TRUE(FileExists(Swf(gifs[0])));
+  EXPECT_FALSE(FileExists(Swf(gifs[2])));
+  std::vector<RecordedMessageBox> shown = boxes.Boxes();
+  ASSERT_EQ(shown.size(), 1u);
+  const std::string head = "错误: 无法写入文件 " + missing + "\\";
+  EXPECT_EQ(shown[0].text.compare(0, head.size(), head), 0) << shown[0].text;
+  EXPECT_EQ(shown[0].text.substr(shown[0].text.size() - 6), "f1.swf");
+  EXPECT_EQ(shown[0].caption, "tervano");
+  EXPECT_EQ(shown[0].style, static_cast<unsigned>(MB_OK | MB_ICONEXCLAMATION));
+  EXPECT_EQ(progress.Count(ID_PROGRESS_STEP), 2);
+  EXPECT_EQ(progress.Count(ID_BATCH_DONE), 1);
+}
+
+// Every sent name is taken exactly once, in the order of its number, however
+// senders and receivers interleave.
+std::vector<std::string> SendAndTake(int senders, int perSender) {
+  std::vector<std::string> taken;
+  std::atomic<bool> sending{true};
+  std::thread receiver([&] {
+    while (sending.load()) {
+      std::vector<std::string> t = TakeHandedTexts();
+      taken.insert(taken.end(), t.begin(), t.end());
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+  });
+  auto prefix = [](int s) { return "C:\\s" + std::to_string(s) + "\\f"; };
+#ifndef _WIN32
+  // Separate processes, as the senders are.
+  std::vector<pid_t> children;
+  for (int s = 0; s < senders; ++s) {
+    std::string p = prefix(s), n = std::to_string(perSender);
+    char* args[] = {const_cast<char*>(TERVANO_HAND_OFF_SENDER), &p[0], &n[0], nullptr};
+    pid_t pid = -1;
+    EXPECT_EQ(posix_spawn(&pid, TERVANO_HAND_OFF_SENDER, nullptr, nullptr, args, environ), 0);
+    if (pid > 0) children.push_back(pid);
+  }
+  for (pid_t pid : children) {
+    int status = -1;
+    waitpid(pid, &status, 0);
+    EXPECT_EQ(status, 0);
+  }
+#else
+  std::vector<std::thread> threads;
+  for (int s = 0; s < senders; ++s)
+    threads.emplace_back([&, s] {
+      for (int i = 0; i < perSender; ++i)
+        EXPECT_EQ(StoreHandedText((prefix(s) + std::to_string(i) + ".gif").c_str()), 1);
+    });
+  for (std::thread& t : threads) t.join();
+#endif
+  sending.store(false);
+  receiver.join();
+  std::vector<std::string> rest = TakeHandedTexts();
+  taken.insert(taken.end(), rest.begin(), rest.end());
+  return taken;
+}
+
+TEST(HandOff, NoNameIsLostOrTakenTwice) {
+  SettingsSandbox settings;
+  const int senders = 12, perSender = 8;
+  std::vector<std::string> taken = SendAndTake(senders, perSender);
+  std::set<std::string> distinct(taken.begin(), taken.end());
+  EXPECT_EQ(taken.size(), static_cast<size_t>(senders * perSender));
+  EXPECT_EQ(distinct.size(), taken.size());
+  // Each sender's names arrive in the order it sent them.
+  for (int s = 0; s < senders; ++s) {
+    int last = -1;
+    for (const std::string& t : taken) {
+      std::string head = "C:\\s" + std::to_string(s) + "\\f";
+      if (t.compare(0, head.size(), head) != 0) continue;
+      int i = std::stoi(t.substr(head.size()));
+      EXPECT_GT(i, last) << t;
+      last = i;
+    }
+  }
+  int32_t count = -1;
+  EXPECT_EQ(ReadKeyNumber(kSettingsKeyPath, kNumFilesValue, count), 1);
+  EXPECT_EQ(count, 0);
+  std::string text;
+  for (int i = 1; i <= senders * perSender; ++i)
+    EXPECT_EQ(ReadKeyText(kSettingsKeyPath, std::to_string(i).c_str(), text), 0) << i;
+}
+
+TEST(HandOff, OverlongValueIsDeletedAndCountCapped) {
+  SettingsSandbox settings;
+  ASSERT_EQ(WriteKeyNumber(kSettingsKeyPath, kNumFilesValue, 3), 1);
+  ASSERT_EQ(WriteKeyText(kSettingsKeyPath, "1", "C:\\a.gif"), 1);
+  ASSERT_EQ(WriteKeyText(kSettingsKeyPath, "2", std::string(400, 'x').c_str()), 1);
+  ASSERT_EQ(WriteKeyText(kSettingsKeyPath, "3", "C:\\c.gif"), 1);
+  EXPECT_EQ(TakeHandedTexts(), (std::vector<std::string>{"C:\\a.gif", "C:\\c.gif"}));
+  std::string text;
+  EXPECT_EQ(ReadKeyText(kSettingsKeyPath, "2", text), 0);
+  // A damaged count ends the walk at its cap; the count is reset.
+  ASSERT_EQ(WriteKeyNumber(kSettingsKeyPath, kNumFilesValue, 0x7FFFFFFF), 1);
+  ASSERT_EQ(WriteKeyText(kSettingsKeyPath, "1", "C:\\d.gif"), 1);
+  EXPECT_EQ(TakeHandedTexts(), std::vector<std::string>{"C:\\d.gif"});
+  EXPECT_EQ(StoreHandedText("C:\\e.gif"), 1);
+  EXPECT_EQ(TakeHandedTexts(), std::vector<std::string>{"C:\\e.gif"});
+}
+
+}  // namespace
