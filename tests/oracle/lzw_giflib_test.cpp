@@ -16,6 +16,7 @@
 
 #include "support/gif_builder.h"
 #include "support/lzw_harness.h"
+#include "support/temp_folder.h"
 
 using gifbuild::GifBuilder;
 using gifbuild::ImageInfo;
@@ -53,7 +54,7 @@ bool SlurpWithGiflib(const std::string& path, std::vector<GiflibFrame>& frames, 
 
 std::string Scratch(const std::string& tag) {
   const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-  return std::string("oracle_") + info->name() + "_" + tag + ".gif";
+  return TestOutputFolder() + "/oracle_" + info->name() + "_" + tag + ".gif";
 }
 
 // Decodes every frame with both decoders and compares; returns the frame
@@ -246,12 +247,10 @@ TEST(LzwGiflib, PackagedGifs) {
 
 // The sample animations shipped with the project.
 TEST(LzwGiflib, SampleGifs) {
-  const char* source = std::getenv("TERVANO_SOURCE_DIR");
-  if (!source) GTEST_SKIP() << "TERVANO_SOURCE_DIR not set";
   namespace fs = std::filesystem;
   std::error_code ec;
   int compared = 0;
-  for (const auto& entry : fs::directory_iterator(fs::path(source) / "samples", ec)) {
+  for (const auto& entry : fs::directory_iterator(fs::path(TERVANO_SOURCE_DIR) / "samples", ec)) {
     if (entry.path().extension() != ".gif") continue;
     std::vector<uint8_t> bytes;
     ASSERT_TRUE(gifbuild::ReadFileBytes(entry.path().string(), bytes));
