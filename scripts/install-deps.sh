@@ -24,8 +24,9 @@ need() {  # need PACKAGE...: queue the ones dpkg does not list as installed
 need build-essential cmake ninja-build zlib1g-dev
 if [ "$want_all" = 1 ]; then
   need googletest libgtest-dev libgif-dev
-  # Makers of real animated GIFs for the converter tests.
-  need imagemagick ffmpeg
+  # No ImageMagick or ffmpeg: the tests use the committed GIFs of
+  # tests/fixtures/gifs. (Window screenshots with ImageMagick's `import`
+  # will need imagemagick here again.)
   need mingw-w64 g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix libz-mingw-w64-dev
   # 64-bit Windows build and Wine: the Windows tests run there on machines
   # whose kernel executes no 32-bit code.

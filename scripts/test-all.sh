@@ -10,6 +10,8 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 jobs=${TERVANO_JOBS:-2}
 t_start=$(date +%s)
+# Seconds since a start time, with the load average (the machine is shared).
+took() { echo "$(( $(date +%s) - $1 )) s (load $(cut -d' ' -f1-3 /proc/loadavg))"; }
 
 xvfb_pid=""
 cleanup() {
@@ -54,11 +56,12 @@ if ! bash "$root/scripts/install-deps.sh" --all </dev/null; then
   echo "total: 0 passed, 1 failed"
   exit 1
 fi
+installed="dependencies checked in $(took "$t_start")"
 mkdir -p "$root/build"
 
 # 32-bit Wine needs a kernel that runs 32-bit x86 code. Where it cannot, the
-# 32-bit build is still built in full, and the Windows tests run on the
-# 64-bit build of the same sources under 64-bit Wine.
+# Windows tests run on the 64-bit build of the same sources under 64-bit
+# Wine, and the 32-bit build compiles the program only.
 builds=(native windows asan)
 run32=1
 if ! /usr/lib/wine/wine --version >/dev/null 2>&1; then
@@ -72,14 +75,21 @@ total_fail=0
 summary=()
 
 for b in "${builds[@]}"; do
+  program_only=0
+  build_args=("$b")
+  if [ "$b" = windows ] && [ "$run32" = 0 ]; then
+    program_only=1
+    build_args=(--no-tests "$b")
+  fi
   t0=$(date +%s)
-  if ! bash "$root/scripts/build.sh" "$b" </dev/null; then
-    summary+=("build/$b: build failed")
+  if ! bash "$root/scripts/build.sh" "${build_args[@]}" </dev/null; then
+    summary+=("build/$b: build failed after $(took "$t0")")
     total_fail=$((total_fail + 1))
     continue
   fi
-  if [ "$b" = windows ] && [ "$run32" = 0 ]; then
-    summary+=("build/$b: built in $(( $(date +%s) - t0 )) s; tests not run (no 32-bit execution here)")
+  built="built in $(took "$t0")"
+  if [ "$program_only" = 1 ]; then
+    summary+=("build/$b: program $built; its tests run in build/win64")
     continue
   fi
   if { [ "$b" = windows ] || [ "$b" = win64 ]; } && [ -z "${DISPLAY:-}" ] && [ -z "$xvfb_pid" ]; then
@@ -87,6 +97,7 @@ for b in "${builds[@]}"; do
   fi
   echo "== build/$b: ctest"
   log="$root/build/$b.ctest.log"
+  t1=$(date +%s)
   ctest --test-dir "$root/build/$b" --output-on-failure --no-tests=error \
         --parallel "$jobs" --timeout 1200 </dev/null 2>&1 | tee "$log"
   rc=${PIPESTATUS[0]}
@@ -103,11 +114,12 @@ for b in "${builds[@]}"; do
   if [ "$rc" -ne 0 ] && [ "$failed" -eq 0 ]; then failed=1; fi
   total_pass=$((total_pass + passed))
   total_fail=$((total_fail + failed))
-  summary+=("build/$b: $passed passed, $failed failed in $(( $(date +%s) - t0 )) s")
+  summary+=("build/$b: $built; $passed passed, $failed failed in $(took "$t1")")
 done
 
 echo
-echo "== summary ($(( $(date +%s) - t_start )) s)"
+echo "== summary ($(took "$t_start"))"
+echo "$installed"
 for s in "${summary[@]}"; do echo "$s"; done
 echo "total: $total_pass passed, $total_fail failed"
 [ "$total_fail" -eq 0 ]

@@ -26,10 +26,11 @@ wine_run() {
 
 rm -rf "$work"
 mkdir -p "$work/gifs"
-cp "$root"/samples/*.gif "$work/gifs/" 2>/dev/null
-# GIFs that other programs made, as Debian packages ship them.
-find /usr/share/doc /usr/share/pixmaps -name '*.gif' -size -200k 2>/dev/null | sort | head -n 16 |
-  while read -r f; do cp "$f" "$work/gifs/$(basename "$(dirname "$f")")-$(basename "$f")"; done
+# The samples and the GIFs that other programs made (tests/fixtures/gifs).
+if ! cp "$root"/samples/*.gif "$root"/tests/fixtures/gifs/*.gif "$work/gifs/"; then
+  echo "cross-build identity: cannot copy the sample and fixture GIFs"
+  exit 1
+fi
 printf 'not a gif at all' >"$work/gifs/notgif.gif"
 printf 'GIF89a\x20\x00' >"$work/gifs/cut.gif"
 

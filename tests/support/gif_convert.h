@@ -1,4 +1,4 @@
-// Converting test GIFs into test-movies/ and comparing the movies with what a
+// Converting test GIFs into the build folder's test-movies/ and comparing the movies with what a
 // test expects: the same expectation is checked here with the test-side tag
 // reader and written beside the movie for the independent swf-parser check.
 #pragma once
@@ -16,7 +16,7 @@
 
 struct Conversion {
   int result = 0;         // what ConvertFile returned
-  std::string gifPath;    // test-movies/work/<name>/<name>.gif
+  std::string gifPath;    // FreshFolder(name)/<name>.gif, or a fixture
   std::string moviePath;  // TestMoviePath(name)
   SwfMovie movie;         // ok is false when no movie was written
   ProgressRecorder progress;  // what the job reported

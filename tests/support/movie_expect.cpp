@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "temp_folder.h"
+
 ExpectedTag& ExpectedMovie::Add(int code) {
   ExpectedTag t;
   t.code = code;
@@ -109,7 +111,7 @@ std::vector<std::string> LoopLimitActions(unsigned n) {
           "Push " + Quoted("1"),      "Add",                                "SetVariable"};
 }
 
-std::string TestMoviePath(const std::string& name) { return "test-movies/" + name + ".swf"; }
+std::string TestMoviePath(const std::string& name) { return TestOutputFolder() + "/" + name + ".swf"; }
 
 std::string ExpectationPath(const std::string& moviePath) {
   std::string base = moviePath;

@@ -1,7 +1,7 @@
 // What a test expects of a movie it wrote. The test writes the movie to
 // TestMoviePath(name) and the expectation beside it with WriteExpectation;
 // after the test programs have run, the swf_parser_check test parses every
-// movie in test-movies/ with an independent SWF parser and compares it with
+// movie in the build folder's test-movies/ with an independent SWF parser and compares it with
 // its expectation file (tests/swfcheck/check.mjs).
 //
 // Whatever the expectation, the check always demands: signature FWS,
@@ -118,8 +118,8 @@ std::vector<std::string> StopActions();
 std::vector<std::string> QualitySwitchActions();
 std::vector<std::string> LoopLimitActions(unsigned n);
 
-// "test-movies/<name>.swf", relative to the build folder in which ctest runs
-// the test programs (also under Wine).
+// "<build folder>/test-movies/<name>.swf", an absolute path (also under
+// Wine), whatever the current folder.
 std::string TestMoviePath(const std::string& name);
 // "<movie without .swf>.expect.json".
 std::string ExpectationPath(const std::string& moviePath);

@@ -31,9 +31,11 @@ static void UnsetVariable(const char* name) {
 #endif
 }
 
+std::string TestOutputFolder() { return TERVANO_TEST_OUTPUT_DIR; }
+
 std::string FreshFolder(const std::string& name) {
   std::error_code ec;
-  fs::path p = fs::absolute(fs::path("test-movies") / "work" / name, ec);
+  fs::path p = fs::path(TestOutputFolder()) / "work" / name;
   fs::remove_all(p, ec);
   fs::create_directories(p, ec);
   return p.string();

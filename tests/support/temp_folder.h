@@ -18,7 +18,12 @@ class ScopedTempFolder {
   bool hadSaved_ = false;
 };
 
-// A fresh, empty folder under test-movies/ for a test's own files.
+// The folder every test program writes into: test-movies/ of the build
+// folder, fixed when the tests are built, so that a test program started by
+// hand from any folder never writes into the source tree.
+std::string TestOutputFolder();
+
+// A fresh, empty folder under TestOutputFolder()/work for a test's own files.
 std::string FreshFolder(const std::string& name);
 
 // Runs the quiet conversion with `dir` as the current folder, so command
