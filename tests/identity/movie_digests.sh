@@ -14,9 +14,13 @@ if [ "${1:-}" = --check ]; then
   expected=$2
   shift 2
 fi
-tervano=$1
+tervano=$(cd "$(dirname "$1")" && pwd)/$(basename "$1")
 work=$2
 shift 2
+if [ ! -x "$tervano" ]; then
+  echo "movie identity: no program at $1"
+  exit 1
+fi
 
 # name|stored values, one "Name=dword:N" or "Name=\"text\"" each, ";"-separated.
 option_sets=(
@@ -75,5 +79,5 @@ if diff -u "$expected" "$lines" >"$work/diff.txt"; then
   exit 0
 fi
 echo "movie identity: movies or pages differ from $expected:"
-grep '^[-+][^-+]' "$work/diff.txt"
+grep '^[-+][^-+]' "$work/diff.txt" | head -n 40
 exit 1
