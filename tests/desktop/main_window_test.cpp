@@ -214,9 +214,14 @@ TEST_F(DesktopProgram, DestinationFilesConvertAndPublishSettings) {
   ASSERT_NE(browse, nullptr);
   RemoteMemory path(browse, out.size() + 1);
   ASSERT_TRUE(path.Write(0, out.c_str(), out.size() + 1));
-  SendMessageA(browse, BFFM_SETSELECTIONA, TRUE, reinterpret_cast<LPARAM>(path.address()));
+  // The tree fills in while the dialog shows: the choice is repeated until
+  // it holds.
+  for (int i = 0; i < 6; ++i) {
+    Sleep(300);
+    SendMessageA(browse, BFFM_SETSELECTIONA, TRUE, reinterpret_cast<LPARAM>(path.address()));
+  }
   Click(browse, IDOK);
-  EXPECT_TRUE(ItemTextBecomes(window, 1001, "Dest--目标文件夹为: " + out));
+  EXPECT_TRUE(ItemTextBecomes(window, 1001, "Dest--目标文件夹为: " + out)) << ItemText(window, 1001);
   EXPECT_EQ(ItemText(window, 1003), "");
 
   Command(window, 1000);
