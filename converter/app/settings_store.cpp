@@ -1,25 +1,12 @@
 #include "settings_store.h"
 
 #include <cstdio>
-#include <cstring>
 
-#include "../platform/registry.h"
+#include "../platform/registry_keys.h"
 
 PublishSettings CurrentPublishSettings;
 
 namespace {
-
-constexpr DWORD kTextLimit = 260;
-
-// Opens (creating it when needed) the settings key; null when it cannot be
-// opened with full access.
-HKEY OpenSettingsKey() {
-  HKEY key = nullptr;
-  LONG result = RegCreateKeyExA(HKEY_LOCAL_MACHINE, kSettingsKeyPath, 0, nullptr,
-                                REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr,
-                                &key, nullptr);
-  return result == ERROR_SUCCESS ? key : nullptr;
-}
 
 // Missing values take fallback.
 int32_t NumberOr(const char* name, int32_t fallback) {
@@ -30,66 +17,20 @@ int32_t NumberOr(const char* name, int32_t fallback) {
 }  // namespace
 
 int ReadSettingNumber(const char* name, int32_t& number) {
-  number = 0;
-  HKEY key = OpenSettingsKey();
-  if (!key) return 0;
-  BYTE data[4] = {0, 0, 0, 0};
-  DWORD size = sizeof data;
-  DWORD type = 0;
-  LONG result = RegQueryValueExA(key, name, nullptr, &type, data, &size);
-  RegCloseKey(key);
-  if (result != ERROR_SUCCESS) return 0;
-  uint32_t value = 0;
-  for (DWORD i = 0; i < size && i < sizeof data; ++i) value |= uint32_t(data[i]) << (8 * i);
-  number = static_cast<int32_t>(value);
-  return 1;
+  return ReadKeyNumber(kSettingsKeyPath, name, number);
 }
 
 int WriteSettingNumber(const char* name, int32_t number) {
-  HKEY key = OpenSettingsKey();
-  if (!key) return 0;
-  uint32_t value = static_cast<uint32_t>(number);
-  BYTE data[4];
-  for (int i = 0; i < 4; ++i) data[i] = static_cast<BYTE>(value >> (8 * i));
-  LONG result = RegSetValueExA(key, name, 0, REG_DWORD, data, sizeof data);
-  RegCloseKey(key);
-  return result == ERROR_SUCCESS ? 1 : 0;
+  return WriteKeyNumber(kSettingsKeyPath, name, number);
 }
 
 int ReadSettingText(const char* name, std::string& text) {
-  text.clear();
-  HKEY key = OpenSettingsKey();
-  if (!key) return 0;
-  char data[kTextLimit];
-  DWORD size = sizeof data;
-  DWORD type = 0;
-  LONG result = RegQueryValueExA(key, name, nullptr, &type,
-                                 reinterpret_cast<BYTE*>(data), &size);
-  RegCloseKey(key);
-  if (result != ERROR_SUCCESS) return 0;
-  if (size > sizeof data) size = sizeof data;
-  // the text ends at its zero, or with the data when it has none
-  const void* zero = std::memchr(data, '\0', size);
-  size_t length = zero ? static_cast<size_t>(static_cast<const char*>(zero) - data) : size;
-  text.assign(data, length);
-  return 1;
+  return ReadKeyText(kSettingsKeyPath, name, text);
 }
 
 int WriteSettingText(const char* name, const char* text) {
-  HKEY key = OpenSettingsKey();
-  if (!key) return 0;
-  LONG result;
-  if (text) {
-    size_t size = std::strlen(text) + 1;
-    result = RegSetValueExA(key, name, 0, REG_SZ,
-                            reinterpret_cast<const BYTE*>(text),
-                            static_cast<DWORD>(size));
-  } else {
-    RegDeleteValueA(key, name);  // nothing to delete is fine too
-    result = ERROR_SUCCESS;
-  }
-  RegCloseKey(key);
-  return result == ERROR_SUCCESS ? 1 : 0;
+  if (!text) return DeleteKeyValue(kSettingsKeyPath, name);
+  return WriteKeyText(kSettingsKeyPath, name, text);
 }
 
 void LoadOptions(MainWindowOptions& window) {

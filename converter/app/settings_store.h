@@ -1,12 +1,13 @@
 // Options kept between runs in the key "Software\Tervano" under
-// HKEY_LOCAL_MACHINE (a file-backed stand-in off Windows, see registry.h).
+// HKEY_LOCAL_MACHINE (a file-backed stand-in off Windows, see platform/registry_keys.h).
 #pragma once
 #include <cstdint>
 #include <string>
 
 #include "conversion_options.h"
 
-// Every access opens the key with create semantics and full access.
+// On Windows every access opens the key with create semantics and full
+// access; elsewhere only writes create it.
 constexpr const char* kSettingsKeyPath = "Software\\Tervano";
 
 // ExecString (REG_SZ, read by the shell extension) holds the command that

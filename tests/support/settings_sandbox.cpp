@@ -1,7 +1,5 @@
 #include "settings_sandbox.h"
 
-#include "platform/registry.h"
-
 #ifndef _WIN32
 
 #include <cstdlib>
@@ -64,19 +62,21 @@ void SettingsSandbox::Clear() {
 
 #else
 
+#include <windows.h>
+
+#include "platform/registry_key_data.h"
+#include "platform/registry_keys.h"
+
 namespace {
 
-HKEY OpenIfExists() {
-  HKEY key = nullptr;
-  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\Tervano", 0, KEY_ALL_ACCESS, &key) !=
-      ERROR_SUCCESS)
-    return nullptr;
-  return key;
-}
+const char* const kKey = "Software\\Tervano";
 
-// Names of all values of key.
-std::vector<std::string> ValueNames(HKEY key) {
+// Names of all values of the settings key (the one thing the seam cannot
+// tell); none when it does not exist.
+std::vector<std::string> ValueNames() {
   std::vector<std::string> names;
+  HKEY key = nullptr;
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kKey, 0, KEY_READ, &key) != ERROR_SUCCESS) return names;
   for (DWORD i = 0;; ++i) {
     char name[16384];
     DWORD size = sizeof name;
@@ -85,51 +85,35 @@ std::vector<std::string> ValueNames(HKEY key) {
       break;
     names.emplace_back(name, size);
   }
+  RegCloseKey(key);
   return names;
 }
 
 }  // namespace
 
 SettingsSandbox::SettingsSandbox() {
-  HKEY key = OpenIfExists();
-  keyExisted_ = key != nullptr;
-  if (!key) return;
-  for (const std::string& name : ValueNames(key)) {
-    DWORD type = 0, size = 0;
-    if (RegQueryValueExA(key, name.c_str(), nullptr, &type, nullptr, &size) != ERROR_SUCCESS)
-      continue;
-    std::string data(size, '\0');
-    if (RegQueryValueExA(key, name.c_str(), nullptr, &type,
-                         reinterpret_cast<BYTE*>(&data[0]), &size) != ERROR_SUCCESS)
-      continue;
-    data.resize(size);
-    saved_.push_back(SavedValue{name, type, data});
+  keyExisted_ = KeyExists(kKey) == 1;
+  std::vector<char> data(1 << 20);
+  for (const std::string& name : ValueNames()) {
+    uint32_t type = 0;
+    size_t size = 0;
+    if (ReadKeyData(kKey, name.c_str(), type, data.data(), data.size(), size))
+      saved_.push_back(SavedValue{name, type, std::string(data.data(), size)});
   }
-  RegCloseKey(key);
 }
 
 SettingsSandbox::~SettingsSandbox() {
   Clear();
   if (!keyExisted_) {
-    RegDeleteKeyA(HKEY_LOCAL_MACHINE, "Software\\Tervano");
+    DeleteKey(kKey);
     return;
   }
-  HKEY key = nullptr;
-  if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, "Software\\Tervano", 0, nullptr, 0,
-                      KEY_ALL_ACCESS, nullptr, &key, nullptr) != ERROR_SUCCESS)
-    return;
   for (const SavedValue& v : saved_)
-    RegSetValueExA(key, v.name.c_str(), 0, v.type,
-                   reinterpret_cast<const BYTE*>(v.data.data()),
-                   static_cast<DWORD>(v.data.size()));
-  RegCloseKey(key);
+    WriteKeyData(kKey, v.name.c_str(), v.type, v.data.data(), v.data.size());
 }
 
 void SettingsSandbox::Clear() {
-  HKEY key = OpenIfExists();
-  if (!key) return;
-  for (const std::string& name : ValueNames(key)) RegDeleteValueA(key, name.c_str());
-  RegCloseKey(key);
+  for (const std::string& name : ValueNames()) DeleteKeyValue(kKey, name.c_str());
 }
 
 #endif

@@ -1,9 +1,10 @@
-// Keeps tests away from a real user's settings. Off Windows the registry
-// stand-in is pointed at a fresh private folder (TERVANO_CONFIG_DIR) that is
-// removed afterwards. On Windows (Wine, private prefix) the values of
+// Keeps tests away from a real user's settings. Off Windows the key files
+// go to a fresh private folder (TERVANO_CONFIG_DIR) that is removed
+// afterwards. On Windows (Wine, private prefix) the values of
 // HKLM\Software\Tervano are saved and put back afterwards, and the key is
 // deleted again when it did not exist before.
 #pragma once
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -29,7 +30,7 @@ class SettingsSandbox {
 #else
   struct SavedValue {
     std::string name;
-    unsigned long type;
+    uint32_t type;
     std::string data;
   };
   bool keyExisted_ = false;

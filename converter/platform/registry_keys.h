@@ -1,0 +1,46 @@
+// The registry keys of the program, all under HKEY_LOCAL_MACHINE: the
+// settings key "Software\Tervano" with its values and the start-up marker
+// subkey. Every function takes the key path below HKEY_LOCAL_MACHINE and
+// returns 1 on success, 0 on failure. Texts are bytes of the system code
+// page, never converted here.
+//
+// On Windows these are the real registry. Every value operation opens the
+// key with create semantics and full access, so the key comes into being at
+// its first use.
+//
+// Elsewhere each key is one file in the .reg text format, in the folder
+// $TERVANO_CONFIG_DIR, else $XDG_CONFIG_HOME/tervano, else
+// ~/.config/tervano. Key and value names compare case-insensitively (ASCII)
+// as on Windows. Only writes create the folder or a key file; reading a key
+// that has no file gives the missing-value result. Changes are atomic and
+// serialised between processes; a damaged file still gives its readable
+// values. A key exists when its file does, and deleting it leaves its
+// subkeys alone.
+#pragma once
+#include <cstdint>
+#include <string>
+
+// Reads at most 4 bytes, whatever the type: number = the bytes read,
+// little-endian, and 1. Missing value, longer data or no key: number = 0, 0.
+int ReadKeyNumber(const char* keyPath, const char* valueName, int32_t& number);
+// Stores number as a 4-byte REG_DWORD; 1 on success.
+int WriteKeyNumber(const char* keyPath, const char* valueName, int32_t number);
+
+// Reads at most 260 bytes (the terminating zero included); the text ends at
+// its first zero byte or with the data. Missing value, longer data or no
+// key: empty text, 0.
+int ReadKeyText(const char* keyPath, const char* valueName, std::string& text);
+// Stores text as REG_SZ with its terminating zero; 1 when stored.
+int WriteKeyText(const char* keyPath, const char* valueName, const char* text);
+
+// 1 whether or not the value was there; 0 when the key cannot be opened
+// for writing.
+int DeleteKeyValue(const char* keyPath, const char* valueName);
+
+// Creates the key (no values) unless it exists; 1 when it exists afterwards.
+int CreateKey(const char* keyPath);
+// 1 when the key exists and opens with full access.
+int KeyExists(const char* keyPath);
+// 1 when the key is gone afterwards (deleted, or it was not there). On
+// Windows a key with subkeys cannot be deleted.
+int DeleteKey(const char* keyPath);
