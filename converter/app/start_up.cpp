@@ -21,29 +21,8 @@ std::string CommandLineText(const char* commandLine) {
 #include <commctrl.h>
 #include <objbase.h>
 
-#include "platform/registry.h"
+#include "platform/registry_keys.h"
 #include "ui/main_dialog.h"
-
-namespace {
-
-bool MarkerExists() {
-  HKEY key = nullptr;
-  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kStartingMarkerKey, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS) {
-    return false;
-  }
-  RegCloseKey(key);
-  return true;
-}
-
-void CreateMarker() {
-  HKEY key = nullptr;
-  if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, kStartingMarkerKey, 0, nullptr, REG_OPTION_NON_VOLATILE,
-                      KEY_ALL_ACCESS, nullptr, &key, nullptr) == ERROR_SUCCESS) {
-    RegCloseKey(key);
-  }
-}
-
-}  // namespace
 
 int StartUp(const std::string& text) {
   if (text.empty()) {
@@ -59,12 +38,12 @@ int StartUp(const std::string& text) {
     HandOffFiles(text.c_str(), running);
     return 0;
   }
-  if (MarkerExists()) {
+  if (KeyExists(kStartingMarkerKey)) {
     // Another copy is opening its window: it collects the file by its timer.
     HandOffFiles(text.c_str(), nullptr);
     return 0;
   }
-  CreateMarker();
+  CreateKey(kStartingMarkerKey);
   return RunMainWindow(text.c_str());
 }
 

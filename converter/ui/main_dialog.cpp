@@ -9,7 +9,7 @@
 #include "app/list_entry.h"
 #include "app/start_up.h"
 #include "pickers.h"
-#include "platform/registry.h"
+#include "platform/registry_keys.h"
 #include "publish_settings_dialog.h"
 #include "resource.h"
 #include "start_batch.h"
@@ -52,7 +52,7 @@ void MainDialog::DoDataExchange(DataExchange& exchange) {
 }
 
 bool MainDialog::OnInitDialog() {
-  RegDeleteKeyA(HKEY_LOCAL_MACHINE, kStartingMarkerKey);
+  DeleteKey(kStartingMarkerKey);
   LoadOptions(options_);
   DragAcceptFiles(hwnd(), TRUE);
   Refresh();
