@@ -206,9 +206,13 @@ LRESULT CHyperLink::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 INT_PTR CHyperLink::OpenLink(const std::string& url, int showMode) {
-  INT_PTR result = reinterpret_cast<INT_PTR>(
-      ShellExecuteA(nullptr, "open", url.c_str(), nullptr, nullptr, showMode));
-  if (result > 32) return result;
+  // Shells stop at path-sized names (Wine hangs or dies on a long unknown
+  // address), so a longer address goes to the web page command at once.
+  INT_PTR result = SE_ERR_NOASSOC;
+  if (url.size() < MAX_PATH) {
+    result = reinterpret_cast<INT_PTR>(ShellExecuteA(nullptr, "open", url.c_str(), nullptr, nullptr, showMode));
+    if (result > 32) return result;
+  }
   char htmlClass[260];
   LONG size = sizeof htmlClass;
   if (RegQueryValueA(HKEY_CLASSES_ROOT, ".htm", htmlClass, &size) != ERROR_SUCCESS) return result;
