@@ -1,0 +1,95 @@
+#include "list_entry.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
+const char kDestinationPrefix[] = "Dest--目标文件夹为: ";
+static_assert(sizeof kDestinationPrefix == kDestinationPrefixLength + 1,
+              "the destination prefix must be compiled as GB2312");
+
+namespace {
+
+constexpr size_t kPathLimit = 259;
+
+// Bytes from `from` up to the next CR (or the end).
+std::string RestOfLine(const std::string& text, size_t from) {
+  if (from >= text.size()) return std::string();
+  size_t cr = text.find('\r', from);
+  return text.substr(from, cr == std::string::npos ? std::string::npos : cr - from);
+}
+
+bool StartsWithDest(const std::string& text, size_t at) { return text.compare(at, 4, "Dest") == 0; }
+
+bool EndsWithGif(const std::string& path) {
+  if (path.size() < 3) return false;
+  const char* end = path.c_str() + path.size() - 3;
+  return (end[0] | 0x20) == 'g' && (end[1] | 0x20) == 'i' && (end[2] | 0x20) == 'f';
+}
+
+}  // namespace
+
+bool IsLeadByte(unsigned char c) {
+#ifdef _WIN32
+  return IsDBCSLeadByte(c) != 0;
+#else
+  return c >= 0x81 && c <= 0xFE;
+#endif
+}
+
+size_t FindLastBackslash(const std::string& path) {
+  size_t last = std::string::npos;
+  for (size_t i = 0; i < path.size(); ++i) {
+    unsigned char c = static_cast<unsigned char>(path[i]);
+    if (IsLeadByte(c) && i + 1 < path.size()) {
+      ++i;
+    } else if (c == '\\') {
+      last = i;
+    }
+  }
+  return last;
+}
+
+bool EndsWithBackslash(const std::string& path) {
+  return !path.empty() && FindLastBackslash(path) == path.size() - 1;
+}
+
+ListEntry ExamineListEntry(const std::string& text, int32_t k, std::string& source,
+                           std::string& destination) {
+  source.clear();
+  destination.clear();
+  if (k < 0) return ListEntry::kMissing;
+  std::string folder;
+  if (StartsWithDest(text, 0)) {
+    folder = RestOfLine(text, kDestinationPrefixLength);
+    if (k == 0) return ListEntry::kDestination;
+  }
+  size_t lineStart = 0;
+  for (int32_t lines = 0; lines < k; ++lines) {
+    size_t lf = text.find('\n', lineStart);
+    if (lf == std::string::npos) return ListEntry::kMissing;
+    lineStart = lf + 1;
+    if (StartsWithDest(text, lineStart)) {
+      folder = RestOfLine(text, lineStart + kDestinationPrefixLength);
+      if (lines + 1 == k) return ListEntry::kDestination;
+    }
+  }
+  source = RestOfLine(text, lineStart);
+  if (folder.empty()) {
+    destination = source;
+  } else {
+    if (EndsWithBackslash(folder)) folder.pop_back();
+    size_t slash = FindLastBackslash(source);
+    destination = folder + (slash == std::string::npos ? "\\" + source : source.substr(slash));
+  }
+  if (!EndsWithGif(destination)) return ListEntry::kSkipped;
+  destination.replace(destination.size() - 3, 3, "swf");
+  // Longer names never fit the converter's path buffers.
+  if (source.size() > kPathLimit || destination.size() > kPathLimit) return ListEntry::kSkipped;
+  return ListEntry::kFile;
+}
+
+bool ResolveListEntry(const std::string& text, int32_t k, std::string& source,
+                      std::string& destination) {
+  return ExamineListEntry(text, k, source, destination) == ListEntry::kFile;
+}

@@ -1,0 +1,74 @@
+#include "start_up.h"
+
+#include <cstring>
+
+#include "conversion_job.h"
+
+std::string CommandLineText(const char* commandLine) {
+  const char* p = commandLine ? commandLine : "";
+  if (*p == '"') {
+    ++p;
+    while (*p && *p != '"') ++p;
+    if (*p == '"') ++p;
+  } else {
+    while (*p && *p != ' ' && *p != '\t') ++p;
+  }
+  while (*p == ' ' || *p == '\t') ++p;
+  return p;
+}
+
+#ifdef _WIN32
+#include <commctrl.h>
+#include <objbase.h>
+
+#include "platform/registry_keys.h"
+#include "ui/main_dialog.h"
+
+int StartUp(const std::string& text) {
+  if (text.empty()) {
+    // A running window is left as it is.
+    if (FindWindowA(nullptr, kMainWindowTitle)) return 0;
+    return RunMainWindow(nullptr);
+  }
+  if (text.compare(0, 6, "-quite") == 0) {
+    QuietConvert(text.c_str());
+    return 0;
+  }
+  if (HWND running = FindWindowA(nullptr, kMainWindowTitle)) {
+    HandOffFiles(text.c_str(), running);
+    return 0;
+  }
+  if (KeyExists(kStartingMarkerKey)) {
+    // Another copy is opening its window: it collects the file by its timer.
+    HandOffFiles(text.c_str(), nullptr);
+    return 0;
+  }
+  CreateKey(kStartingMarkerKey);
+  return RunMainWindow(text.c_str());
+}
+
+int RunMainWindow(const char* initialText) {
+  INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_WIN95_CLASSES};
+  InitCommonControlsEx(&controls);
+  // The folder browsers need COM on this thread.
+  HRESULT com = CoInitialize(nullptr);
+  int code = 1;
+  {
+    MainDialog window(initialText);
+    if (window.Create()) {
+      ShowWindow(window.hwnd(), SW_SHOW);
+      MSG msg;
+      BOOL got;
+      while ((got = GetMessageA(&msg, nullptr, 0, 0)) > 0) {
+        if (!window.PreTranslateMessage(&msg)) {
+          TranslateMessage(&msg);
+          DispatchMessageA(&msg);
+        }
+      }
+      code = got == 0 ? static_cast<int>(msg.wParam) : 1;
+    }
+  }
+  if (SUCCEEDED(com)) CoUninitialize();
+  return code;
+}
+#endif

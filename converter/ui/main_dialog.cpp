@@ -1,0 +1,301 @@
+#include "main_dialog.h"
+
+#include <shellapi.h>
+
+#include <cstdio>
+#include <vector>
+
+#include "about_dialog.h"
+#include "app/list_entry.h"
+#include "app/start_up.h"
+#include "pickers.h"
+#include "platform/registry_keys.h"
+#include "publish_settings_dialog.h"
+#include "resource.h"
+#include "start_batch.h"
+
+MainDialog::MainDialog(const char* startupFile) : Dialog(IDD_MAIN, nullptr) {
+  if (startupFile) {
+    hasStartupFile_ = true;
+    startupFile_ = startupFile;
+  }
+  char folder[MAX_PATH] = "";
+  DWORD length = GetCurrentDirectoryA(sizeof folder, folder);
+  if (length > 0 && length < sizeof folder) openFolder_ = folder;
+  HINSTANCE instance = GetModuleHandleA(nullptr);
+  icon_ = static_cast<HICON>(LoadImageA(instance, MAKEINTRESOURCEA(IDI_MAIN), IMAGE_ICON, 32, 32, 0));
+  smallIcon_ = static_cast<HICON>(LoadImageA(instance, MAKEINTRESOURCEA(IDI_MAIN), IMAGE_ICON, 16, 16, 0));
+}
+
+MainDialog::~MainDialog() {
+  if (hwnd()) DestroyWindow(hwnd());
+  if (icon_) DestroyIcon(icon_);
+  if (smallIcon_) DestroyIcon(smallIcon_);
+}
+
+bool MainDialog::IsGifFile(const char* path) {
+  FILE* file = std::fopen(path, "rb");
+  if (!file) return false;
+  char head[3] = {0, 0, 0};
+  size_t got = std::fread(head, 1, sizeof head, file);
+  std::fclose(file);
+  return got == 3 && head[0] == 'G' && head[1] == 'I' && head[2] == 'F';
+}
+
+void MainDialog::DoDataExchange(DataExchange& exchange) {
+  exchange.Text(IDC_FILE_LIST, list_.text);
+  exchange.Text(IDC_READY_COUNT, readyCountText_);
+  exchange.Text(IDC_URL_TEXT, options_.linkUrl);
+  exchange.Text(IDC_PLAY_COUNT, options_.playCountText);
+  exchange.Check(IDC_URL_CHECK, options_.useLinkUrl);
+  exchange.Check(IDC_LOOP_FOREVER, options_.loopForever);
+}
+
+bool MainDialog::OnInitDialog() {
+  DeleteKey(kStartingMarkerKey);
+  LoadOptions(options_);
+  DragAcceptFiles(hwnd(), TRUE);
+  Refresh();
+  SetWindowTextA(hwnd(), kMainWindowTitle);
+  AttachMenu();
+  EnableWindow(Item(IDC_URL_TEXT), options_.useLinkUrl ? TRUE : FALSE);
+  EnableWindow(Item(IDC_CONVERT), FALSE);
+  CheckRadioButton(hwnd(), IDC_CHANGE_LOOP, IDC_KEEP_LOOP,
+                   options_.changeLoop ? IDC_CHANGE_LOOP : IDC_KEEP_LOOP);
+  EnableLoopControls();
+  if (icon_) SendMessageA(hwnd(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon_));
+  if (smallIcon_) SendMessageA(hwnd(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_));
+  if (hasStartupFile_) {
+    list_.text = startupFile_;
+    list_.lineCount = 1;
+    UpdateReadyCount();
+    Refresh();
+  }
+  SetTimer(hwnd(), TIMER_TAKE_FILES, 500, nullptr);
+  // The first key press adds files, instead of selecting the whole list.
+  SetFocus(Item(IDC_ADD_FILES));
+  return false;
+}
+
+void MainDialog::AttachMenu() {
+  HMENU menu = LoadMenuA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDR_MAIN_MENU));
+  if (!menu) return;
+  SetMenu(hwnd(), menu);
+  EnableConvertCommands(false);
+}
+
+void MainDialog::EnableConvertCommands(bool enable) {
+  UINT state = MF_BYCOMMAND | (enable ? MF_ENABLED : MF_GRAYED);
+  HMENU menu = GetMenu(hwnd());
+  if (menu) {
+    EnableMenuItem(menu, IDC_CONVERT, state);
+    EnableMenuItem(menu, ID_SAVE_AS, state);
+  }
+  EnableWindow(Item(IDC_CONVERT), enable ? TRUE : FALSE);
+}
+
+void MainDialog::EnableLoopControls() {
+  LoopControls states = LoopControlStates(options_);
+  EnableWindow(Item(IDC_LOOP_FOREVER), states.loopForeverBox ? TRUE : FALSE);
+  for (int id : {IDC_PLAY_LABEL, IDC_TIMES_LABEL, IDC_PLAY_COUNT}) {
+    EnableWindow(Item(id), states.countFields ? TRUE : FALSE);
+  }
+}
+
+void MainDialog::UpdateReadyCount() {
+  readyCountText_ = ReadyCountText(list_);
+  if (ReadyCount(list_) > 0) EnableConvertCommands(true);
+}
+
+bool MainDialog::OnCommand(int id, int code, HWND control) {
+  switch (id) {
+    case IDC_ADD_FILES: OnAddFiles(); return true;
+    case IDC_CONVERT: OnConvert(); return true;
+    case IDC_RESET: OnReset(); return true;
+    case IDC_CHANGE_LOOP: OnLoopChoice(true); return true;
+    case IDC_KEEP_LOOP: OnLoopChoice(false); return true;
+    case IDC_LOOP_FOREVER: OnLoopForever(); return true;
+    case IDC_URL_CHECK: OnUrlToggle(); return true;
+    case IDC_URL_TEXT:
+      if (code == EN_CHANGE && !refreshing_) Collect();
+      return true;
+    case IDC_PLAY_COUNT:
+      if (refreshing_) return true;
+      if (code == EN_CHANGE) OnPlayCountChanged();
+      if (code == EN_KILLFOCUS) OnPlayCountLeft();
+      return true;
+    case ID_EXIT: OnExit(); return true;
+    case ID_DESTINATION: OnDestinationFolder(); return true;
+    case ID_SAVE_AS: OnSaveAs(); return true;
+    case ID_PUBLISH_SETTINGS: OnPublishSettings(); return true;
+    case ID_HELP_TOPICS: OnHelpTopics(); return true;
+    case ID_ABOUT: OnAbout(); return true;
+    case IDOK:
+    case IDCANCEL:
+      return true;  // neither Enter without a default nor Escape ends the window
+    default:
+      return Dialog::OnCommand(id, code, control);
+  }
+}
+
+bool MainDialog::WindowProc(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+  (void)lParam;
+  switch (message) {
+    case WM_CLOSE:
+      OnExit();
+      result = 0;
+      return true;
+    case WM_DROPFILES:
+      OnDrop(reinterpret_cast<HDROP>(wParam));
+      result = 0;
+      return true;
+    case WM_TIMER:
+      if (wParam != TIMER_TAKE_FILES) return false;
+      PostMessageA(hwnd(), WM_TAKE_FILES, 0, 0);
+      KillTimer(hwnd(), TIMER_TAKE_FILES);
+      result = 0;
+      return true;
+    case WM_TAKE_FILES:
+      OnTakeFiles();
+      result = 0;
+      return true;
+    default:
+      return false;
+  }
+}
+
+void MainDialog::OnAddFiles() {
+  std::vector<std::string> paths;
+  if (ChooseGifFiles(hwnd(), openFolder_, paths)) {
+    openFolder_ = FolderOfPath(paths.front());
+    AddPickedFiles(list_, paths);
+  }
+  UpdateReadyCount();
+  Refresh();
+}
+
+void MainDialog::OnReset() {
+  EnableConvertCommands(false);
+  ResetList(list_);
+  readyCountText_.clear();
+  Refresh();
+}
+
+void MainDialog::OnDestinationFolder() {
+  std::string folder;
+  if (!BrowseDestinationFolder(hwnd(), folder)) return;
+  SetDestinationLine(list_, folder);
+  Refresh();
+}
+
+void MainDialog::OnSaveAs() {
+  SaveAsPlan plan = PlanSaveAs(list_);
+  std::string folder;
+  if (plan.singleFile) {
+    std::string chosen;
+    if (!AskSaveFile(hwnd(), plan.lastDestination, chosen)) return;
+    // Only the folder counts: the movie keeps the name of its source.
+    folder = FolderOfPath(chosen);
+  } else {
+    if (!BrowseSaveFolder(hwnd(), FolderOfPath(plan.lastSource), folder)) return;
+  }
+  ApplySaveAs(list_, plan, folder);
+  UpdateReadyCount();
+  Refresh();
+  SendMessageA(hwnd(), WM_COMMAND, MAKEWPARAM(IDC_CONVERT, 0), 0);
+}
+
+void MainDialog::OnConvert() { StartBatch(hwnd(), list_, options_); }
+
+void MainDialog::OnLoopChoice(bool change) {
+  options_.changeLoop = change ? 1 : 0;
+  EnableLoopControls();
+}
+
+void MainDialog::OnLoopForever() {
+  options_.loopForever = 1 - (options_.loopForever ? 1 : 0);
+  EnableLoopControls();
+  if (options_.loopForever == 0) {
+    HWND field = Item(IDC_PLAY_COUNT);
+    SendMessageA(hwnd(), WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(field), TRUE);
+    int end = GetWindowTextLengthA(field);
+    SendMessageA(field, EM_SETSEL, end, end);
+  }
+}
+
+void MainDialog::OnUrlToggle() {
+  options_.useLinkUrl = 1 - (options_.useLinkUrl ? 1 : 0);
+  EnableWindow(Item(IDC_URL_TEXT), options_.useLinkUrl ? TRUE : FALSE);
+}
+
+void MainDialog::OnPlayCountChanged() {
+  Collect();
+  bool caretToEnd = NormalisePlayCount(options_);
+  Refresh();
+  if (caretToEnd) {
+    HWND field = Item(IDC_PLAY_COUNT);
+    int end = GetWindowTextLengthA(field);
+    SendMessageA(field, EM_SETSEL, end, end);
+  }
+}
+
+void MainDialog::OnPlayCountLeft() {
+  Collect();
+  bool toLoopForever = GetFocus() == Item(IDC_LOOP_FOREVER);
+  if (EmptyPlayCountLeft(options_, toLoopForever)) {
+    Refresh();
+    EnableLoopControls();
+  }
+}
+
+void MainDialog::OnPublishSettings() {
+  PublishSettingsDialog dialog(hwnd(), CurrentPublishSettings);
+  dialog.DoModal();
+}
+
+void MainDialog::OnHelpTopics() {
+  char program[MAX_PATH] = "";
+  DWORD length = GetModuleFileNameA(nullptr, program, sizeof program);
+  if (length == 0 || length >= sizeof program) return;
+  std::string help = FolderOfPath(program);
+  if (help.empty()) return;
+  help = EndsWithBackslash(help) ? help + "help.chm" : help + "\\help.chm";
+  SHELLEXECUTEINFOA info = {};
+  info.cbSize = sizeof info;
+  info.fMask = SEE_MASK_FLAG_NO_UI;  // a missing help file is not reported
+  info.hwnd = hwnd();
+  info.lpVerb = "open";
+  info.lpFile = help.c_str();
+  info.nShow = SW_SHOWMAXIMIZED;
+  ShellExecuteExA(&info);
+}
+
+void MainDialog::OnAbout() {
+  AboutDialog dialog(hwnd());
+  dialog.DoModal();
+}
+
+void MainDialog::OnExit() {
+  SaveOptions(options_);
+  PostQuitMessage(0);
+}
+
+void MainDialog::OnDrop(HDROP drop) {
+  UINT count = DragQueryFileA(drop, 0xFFFFFFFF, nullptr, 0);
+  for (UINT i = count; i-- > 0;) {
+    char path[MAX_PATH] = "";
+    UINT length = DragQueryFileA(drop, i, path, sizeof path);
+    if (length == 0 || length >= sizeof path) continue;
+    if (IsGifFile(path)) AppendSourceLine(list_, path);
+  }
+  DragFinish(drop);
+  UpdateReadyCount();
+  Refresh();
+}
+
+void MainDialog::OnTakeFiles() {
+  // Receiving handed-over files comes with the hand-off between copies;
+  // until then the list is only refreshed.
+  UpdateReadyCount();
+  Refresh();
+}

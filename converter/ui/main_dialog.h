@@ -1,0 +1,76 @@
+// The converter's main window: the list of GIF files with its destination
+// lines, the loop and link options, and the commands of its menu.
+#pragma once
+#include <windows.h>
+#include <shellapi.h>
+
+#include <string>
+
+#include "app/settings_store.h"
+#include "app/window_rules.h"
+#include "framework.h"
+
+// The exact title by which other copies of the program find the window.
+constexpr const char* kMainWindowTitle = "Tervano v2.5";
+// Sent or posted by copies that left files in the settings key.
+constexpr UINT WM_TAKE_FILES = WM_USER + 10;
+// One-shot timer that collects files handed over before the window existed.
+constexpr UINT_PTR TIMER_TAKE_FILES = 105;
+
+class MainDialog : public Dialog {
+ public:
+  // startupFile: the text named on the command line, or null.
+  explicit MainDialog(const char* startupFile);
+  ~MainDialog() override;
+
+  FileList& list() { return list_; }
+  const MainWindowOptions& options() const { return options_; }
+  // Count label and convert commands after the list has grown.
+  void UpdateReadyCount();
+  // The file opens and begins with "GIF".
+  static bool IsGifFile(const char* path);
+
+ protected:
+  bool OnCommand(int id, int code, HWND control) override;
+  void DoDataExchange(DataExchange& exchange) override;
+  bool WindowProc(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
+  bool OnInitDialog() override;
+
+ private:
+  void AttachMenu();
+  void EnableConvertCommands(bool enable);
+  void EnableLoopControls();
+  void OnAddFiles();
+  void OnReset();
+  void OnDestinationFolder();
+  void OnSaveAs();
+  void OnConvert();
+  void OnLoopChoice(bool change);
+  void OnLoopForever();
+  void OnUrlToggle();
+  void OnPlayCountChanged();
+  void OnPlayCountLeft();
+  void OnPublishSettings();
+  void OnHelpTopics();
+  void OnAbout();
+  void OnExit();
+  void OnDrop(HDROP drop);
+  void OnTakeFiles();
+  // Writing a value into a field must not run the field's change rules.
+  void Refresh() {
+    refreshing_ = true;
+    UpdateData(false);
+    refreshing_ = false;
+  }
+  void Collect() { UpdateData(true); }
+
+  FileList list_;
+  std::string readyCountText_;
+  MainWindowOptions options_;
+  bool hasStartupFile_ = false;
+  std::string startupFile_;
+  std::string openFolder_;  // where the open-file dialog starts
+  HICON icon_ = nullptr;
+  HICON smallIcon_ = nullptr;
+  bool refreshing_ = false;
+};

@@ -1,0 +1,67 @@
+// Drives the real tervano.exe from another process, as a user's clicks
+// would: start it, find its windows by title, send commands and clicks,
+// read texts and states. Windows (Wine) only.
+#pragma once
+#include <windows.h>
+
+#include <string>
+
+// The program under test: $TERVANO_EXE (a Unix path is taken as Z:).
+std::string ProgramPath();
+
+class RunningProgram {
+ public:
+  // Starts the program with the command-line text args in folder (empty:
+  // the current folder).
+  RunningProgram(const std::string& args, const std::string& folder = std::string());
+  ~RunningProgram();  // ends the process if it still runs
+  RunningProgram(const RunningProgram&) = delete;
+  RunningProgram& operator=(const RunningProgram&) = delete;
+  bool started() const { return process_.hProcess != nullptr; }
+  DWORD id() const { return process_.dwProcessId; }
+  // Waits for the process to end; false on time-out.
+  bool WaitExit(DWORD milliseconds, DWORD* code = nullptr);
+
+ private:
+  PROCESS_INFORMATION process_ = {};
+};
+
+// A visible top-level window with exactly this title (of process pid when
+// not 0), waited for up to milliseconds; null when none came.
+HWND WaitForWindow(const char* title, DWORD pid, DWORD milliseconds = 15000);
+// How many top-level windows have exactly this title.
+int CountWindows(const char* title);
+// Text of a window or of a dialog's control.
+std::string Text(HWND window);
+std::string ItemText(HWND dialog, int id);
+// A command as a menu item or button sends it. Post: for commands that
+// open a modal window. Send: waits until the command has been handled.
+void Command(HWND window, int id);
+bool Send(HWND window, int id, DWORD milliseconds = 120000);
+// Waits until the window's thread has handled what was sent before.
+bool Settle(HWND window, DWORD milliseconds = 20000);
+// Clicks a dialog's button and waits until the click has been handled.
+void Click(HWND dialog, int id);
+// Waits until a control shows expected (for results of a closed picker,
+// which the window takes after the picker's own loop has ended).
+bool ItemTextBecomes(HWND dialog, int id, const std::string& expected, DWORD milliseconds = 10000);
+// Opens the window's menu with the keyboard (Alt and menuKey) and picks the
+// item with the mnemonic itemKey, as a user would: a grey item runs nothing.
+void PickMenuItem(HWND window, char menuKey, char itemKey);
+
+// Memory in another process, for messages that carry pointers.
+class RemoteMemory {
+ public:
+  RemoteMemory(HWND owner, size_t size);
+  ~RemoteMemory();
+  RemoteMemory(const RemoteMemory&) = delete;
+  RemoteMemory& operator=(const RemoteMemory&) = delete;
+  void* address() const { return address_; }
+  bool Write(size_t offset, const void* data, size_t size);
+  bool Read(size_t offset, void* data, size_t size) const;
+
+ private:
+  HANDLE process_ = nullptr;
+  void* address_ = nullptr;
+  size_t size_ = 0;
+};
