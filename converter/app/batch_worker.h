@@ -8,11 +8,6 @@
 
 class ProgressSink;
 
-// A line of the list that sets the destination folder of the file lines
-// below it: this prefix, then the folder.
-constexpr char kDestinationPrefix[] = "Dest--目标文件夹为: ";
-constexpr size_t kDestinationPrefixBytes = sizeof kDestinationPrefix - 1;
-
 // What the batch works on: copies made before the worker starts, and the
 // two cancel flags that the user-interface thread sets when the progress
 // window closes.
@@ -28,13 +23,6 @@ struct BatchRequest {
   std::atomic<bool> cancel{false};     // no further file after the current one
   std::atomic<bool> jobCancel{false};  // the current file stops (its emission pass)
 };
-
-// Line k (from 0) of the list as a file to convert: its source and its
-// destination (the source's name with "swf" for "gif", in the folder of the
-// nearest destination line above it, else beside the source). False for a
-// destination line, a name that does not end in "gif" (any case), a line
-// past the end, or a path of 260 bytes or more.
-bool ResolveListEntry(const std::string& list, int32_t k, std::string& source, std::string& destination);
 
 // The status line for a destination: shortened for display, ASCII capitals
 // in lower case. out holds at least 260 bytes.

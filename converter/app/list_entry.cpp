@@ -21,6 +21,13 @@ std::string RestOfLine(const std::string& text, size_t from) {
 
 bool StartsWithDest(const std::string& text, size_t at) { return text.compare(at, 4, "Dest") == 0; }
 
+// The folder of the destination line at `at`; a line too short for the
+// prefix names none (rather than a piece of the next line).
+std::string FolderOf(const std::string& text, size_t at) {
+  std::string line = RestOfLine(text, at);
+  return line.size() > kDestinationPrefixLength ? line.substr(kDestinationPrefixLength) : std::string();
+}
+
 bool EndsWithGif(const std::string& path) {
   if (path.size() < 3) return false;
   const char* end = path.c_str() + path.size() - 3;
@@ -61,7 +68,7 @@ ListEntry ExamineListEntry(const std::string& text, int32_t k, std::string& sour
   if (k < 0) return ListEntry::kMissing;
   std::string folder;
   if (StartsWithDest(text, 0)) {
-    folder = RestOfLine(text, kDestinationPrefixLength);
+    folder = FolderOf(text, 0);
     if (k == 0) return ListEntry::kDestination;
   }
   size_t lineStart = 0;
@@ -70,7 +77,7 @@ ListEntry ExamineListEntry(const std::string& text, int32_t k, std::string& sour
     if (lf == std::string::npos) return ListEntry::kMissing;
     lineStart = lf + 1;
     if (StartsWithDest(text, lineStart)) {
-      folder = RestOfLine(text, lineStart + kDestinationPrefixLength);
+      folder = FolderOf(text, lineStart);
       if (lines + 1 == k) return ListEntry::kDestination;
     }
   }

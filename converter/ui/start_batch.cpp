@@ -4,9 +4,7 @@
 
 #include <string>
 
-#include "app/conversion_job.h"
-#include "app/list_entry.h"
-#include "platform/message_box.h"
+#include "app/batch_worker.h"
 
 namespace {
 
@@ -25,16 +23,17 @@ std::string ProgramName() {
 }  // namespace
 
 void StartBatch(HWND mainWindow, const FileList& list, const MainWindowOptions& options) {
-  ConversionOptions conversion = BatchOptions(options, CurrentPublishSettings);
+  (void)mainWindow;
+  BatchRequest request;
+  request.fileList = list.text;
+  request.lineCount = list.lineCount;
+  request.changeLoop = options.changeLoop;
+  request.loopForever = options.loopForever;
+  request.playCount = options.playCount;
+  request.useLinkUrl = options.useLinkUrl;
+  if (options.useLinkUrl) request.linkUrl = options.linkUrl;
+  request.errorCaption = ProgramName();
   HCURSOR previous = SetCursor(LoadCursorA(nullptr, MAKEINTRESOURCEA(32514)));  // IDC_WAIT
-  for (int32_t k = 0; k < list.lineCount; ++k) {
-    std::string source, destination;
-    if (!ResolveListEntry(list.text, k, source, destination)) continue;
-    if (!ConvertFile(source.c_str(), destination.c_str(), conversion)) {
-      std::string text = "错误: 无法写入文件 " + destination;
-      ShowMessageBox(mainWindow, text.c_str(), ProgramName().c_str(), MB_OK | MB_ICONEXCLAMATION);
-      break;
-    }
-  }
+  RunBatch(request, nullptr);
   SetCursor(previous);
 }

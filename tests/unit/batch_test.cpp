@@ -20,6 +20,7 @@
 
 #include "app/batch_worker.h"
 #include "app/hand_off.h"
+#include "app/list_entry.h"
 #include "app/settings_store.h"
 #include "platform/message_box.h"
 #include "platform/registry_keys.h"
@@ -37,59 +38,6 @@ using gifbuild::ImageDescriptor;
 namespace {
 
 const std::string kDest = kDestinationPrefix;
-
-struct Resolved {
-  bool ok;
-  std::string source, destination;
-};
-
-Resolved Resolve(const std::string& list, int k) {
-  Resolved r;
-  r.ok = ResolveListEntry(list, k, r.source, r.destination);
-  return r;
-}
-
-TEST(ResolveListEntry, DestinationLinesAndNames) {
-  const std::string one = kDest + "D:\\out\r\nC:\\a\\x.gif";
-  EXPECT_FALSE(Resolve(one, 0).ok);
-  Resolved r = Resolve(one, 1);
-  ASSERT_TRUE(r.ok);
-  EXPECT_EQ(r.source, "C:\\a\\x.gif");
-  EXPECT_EQ(r.destination, "D:\\out\\x.swf");
-  r = Resolve(kDest + "D:\\out\\\r\nC:\\a\\x.gif", 1);  // one trailing backslash is dropped
-  EXPECT_EQ(r.destination, "D:\\out\\x.swf");
-
-  // Above the first destination line: beside the source. Then each
-  // destination line serves the lines below it, up to the next.
-  const std::string two = "C:\\top.GIF\r\n" + kDest + "D:\\one\r\nC:\\b\\y.gif\r\n" + kDest +
-                          "E:\\two\r\nz.Gif\r\nC:\\c\\pic.png";
-  EXPECT_EQ(Resolve(two, 0).destination, "C:\\top.swf");
-  EXPECT_FALSE(Resolve(two, 1).ok);
-  EXPECT_EQ(Resolve(two, 2).destination, "D:\\one\\y.swf");
-  EXPECT_FALSE(Resolve(two, 3).ok);
-  r = Resolve(two, 4);
-  EXPECT_EQ(r.source, "z.Gif");
-  EXPECT_EQ(r.destination, "E:\\two\\z.swf");  // no backslash in the source: the whole name
-  EXPECT_FALSE(Resolve(two, 5).ok);             // not a gif: skipped
-  EXPECT_FALSE(Resolve(two, 6).ok);             // past the end
-  EXPECT_FALSE(Resolve(two, -1).ok);
-
-  // "Dest" without the whole prefix names no folder.
-  EXPECT_EQ(Resolve("Dest\r\nC:\\a-rather-long-folder-name\\d.gif", 1).destination,
-            "C:\\a-rather-long-folder-name\\d.swf");
-}
-
-TEST(ResolveListEntry, PathsTooLongForWindowsAreSkipped) {
-  const std::string longLine = "C:\\" + std::string(300, 'p') + ".gif";
-  std::string source = "unchanged", destination = "unchanged";
-  EXPECT_FALSE(ResolveListEntry("a.gif\r\n" + longLine + "\r\nb.gif", 1, source, destination));
-  EXPECT_TRUE(source.empty() && destination.empty());
-  EXPECT_TRUE(Resolve("a.gif\r\n" + longLine + "\r\nb.gif", 2).ok);
-  // A source that fits, in a folder that makes the destination too long.
-  const std::string name = "C:\\" + std::string(200, 'q') + ".gif";
-  EXPECT_TRUE(Resolve(name, 0).ok);
-  EXPECT_FALSE(Resolve(kDest + "D:\\" + std::string(100, 'f') + "\r\n" + name, 1).ok);
-}
 
 TEST(BatchStatus, ShortenedAndLowerCase) {
   char text[260];

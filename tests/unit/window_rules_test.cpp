@@ -96,6 +96,12 @@ TEST(WindowRules, ListLinesResolveToMovies) {
   EXPECT_EQ(ExamineListEntry("C:\\" + std::string(293, 'n') + ".gif", 0, source, destination),
             ListEntry::kSkipped);
   EXPECT_EQ(ExamineListEntry("x.gif", 1, source, destination), ListEntry::kMissing);
+  // A source that fits, moved into a folder that makes its movie path too long.
+  EXPECT_FALSE(ResolveListEntry(kDest + "D:\\" + std::string(100, 'f') + "\r\n" + longName, 1, source,
+                                destination));
+  // "Dest" without the whole prefix names no folder, not a piece of the next line.
+  ASSERT_TRUE(ResolveListEntry("Dest\r\nC:\\a-rather-long-folder\\d.gif", 1, source, destination));
+  EXPECT_EQ(destination, "C:\\a-rather-long-folder\\d.swf");
 }
 
 TEST(WindowRules, SaveAsGathersFilesUnderOneFolder) {
