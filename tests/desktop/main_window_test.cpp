@@ -199,6 +199,43 @@ TEST_F(DesktopProgram, BadStartsAndCommandsEndCleanly) {
   if (search != INVALID_HANDLE_VALUE) FindClose(search);
 }
 
+// Text of the folder browser's selected tree item (a folder's display name).
+std::string SelectedFolderName(HWND browse) {
+  HWND tree = FindWindowExA(browse, nullptr, "SysTreeView32", nullptr);
+  for (HWND child = nullptr; !tree && (child = FindWindowExA(browse, child, nullptr, nullptr));)
+    tree = FindWindowExA(child, nullptr, "SysTreeView32", nullptr);
+  if (!tree) return std::string();
+  HTREEITEM item = reinterpret_cast<HTREEITEM>(SendMessageA(tree, TVM_GETNEXTITEM, TVGN_CARET, 0));
+  if (!item) return std::string();
+  RemoteMemory memory(browse, sizeof(TVITEMA) + MAX_PATH);
+  TVITEMA query = {};
+  query.mask = TVIF_TEXT;
+  query.hItem = item;
+  query.pszText = static_cast<char*>(memory.address()) + sizeof(TVITEMA);
+  query.cchTextMax = MAX_PATH;
+  char text[MAX_PATH] = "";
+  if (!memory.Write(0, &query, sizeof query) ||
+      !SendMessageA(tree, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(memory.address())) ||
+      !memory.Read(sizeof(TVITEMA), text, sizeof text))
+    return std::string();
+  text[MAX_PATH - 1] = '\0';
+  return text;
+}
+
+// The tree fills in while the dialog shows, later on a busy machine: the
+// choice is repeated until the tree shows the folder selected.
+bool SelectFolder(HWND browse, const std::string& folder) {
+  RemoteMemory path(browse, folder.size() + 1);
+  if (!path.Write(0, folder.c_str(), folder.size() + 1)) return false;
+  const std::string name = folder.substr(folder.find_last_of("\\/") + 1);
+  for (int i = 0; i < 100; ++i) {
+    SendMessageA(browse, BFFM_SETSELECTIONA, TRUE, reinterpret_cast<LPARAM>(path.address()));
+    Sleep(200);
+    if (SelectedFolderName(browse) == name) return true;
+  }
+  return false;
+}
+
 TEST_F(DesktopProgram, DestinationFilesConvertAndPublishSettings) {
   std::string folder = FreshFolder("desktop-convert");
   std::string out = FreshFolder("desktop-convert-out");
@@ -212,14 +249,7 @@ TEST_F(DesktopProgram, DestinationFilesConvertAndPublishSettings) {
   Command(window, 32776);
   HWND browse = WaitForWindow("目标文件夹", program.id());
   ASSERT_NE(browse, nullptr);
-  RemoteMemory path(browse, out.size() + 1);
-  ASSERT_TRUE(path.Write(0, out.c_str(), out.size() + 1));
-  // The tree fills in while the dialog shows: the choice is repeated until
-  // it holds.
-  for (int i = 0; i < 6; ++i) {
-    Sleep(300);
-    SendMessageA(browse, BFFM_SETSELECTIONA, TRUE, reinterpret_cast<LPARAM>(path.address()));
-  }
+  ASSERT_TRUE(SelectFolder(browse, out)) << "selected: '" << SelectedFolderName(browse) << "' want " << out;
   Click(browse, IDOK);
   EXPECT_TRUE(ItemTextBecomes(window, 1001, "Dest--目标文件夹为: " + out)) << ItemText(window, 1001);
   EXPECT_EQ(ItemText(window, 1003), "");

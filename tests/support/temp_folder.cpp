@@ -31,11 +31,12 @@ static void UnsetVariable(const char* name) {
 #endif
 }
 
-std::string TestOutputFolder() { return TERVANO_TEST_OUTPUT_DIR; }
+// Windows programs (and Wine's shell) want backslashes throughout.
+std::string TestOutputFolder() { return fs::path(TERVANO_TEST_OUTPUT_DIR).make_preferred().string(); }
 
 std::string FreshFolder(const std::string& name) {
   std::error_code ec;
-  fs::path p = fs::path(TestOutputFolder()) / "work" / name;
+  fs::path p = (fs::path(TestOutputFolder()) / "work" / name).make_preferred();
   fs::remove_all(p, ec);
   fs::create_directories(p, ec);
   return p.string();
