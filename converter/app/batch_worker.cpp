@@ -7,6 +7,7 @@
 #include "list_entry.h"
 #include "progress_sink.h"
 #include "settings_store.h"
+#include "window_rules.h"
 
 namespace {
 
@@ -31,19 +32,7 @@ void RunBatch(BatchRequest& request, ProgressSink* progress) {
     MakeBatchStatusText(destination, status);
     if (progress && !request.cancel.load()) progress->Step(status);
 
-    const PublishSettings& publish = CurrentPublishSettings;
-    ConversionOptions options;
-    options.changeLoop = request.changeLoop;
-    options.loopForever = request.loopForever;
-    options.playCount = request.playCount;
-    options.useLinkUrl = request.useLinkUrl;
-    if (request.useLinkUrl) options.linkUrl = request.linkUrl;
-    options.borderCorrection = publish.borderCorrection;
-    options.useGifBackground = publish.useGifBackground;
-    options.optimiseCanvas = publish.optimiseCanvas;
-    options.protect = publish.protect;
-    options.writeHtml = publish.writeHtml;
-    options.fullMenu = publish.fullMenu;
+    const ConversionOptions options = BatchOptions(request.window, CurrentPublishSettings);
     if (!ConvertFile(source.c_str(), destination.c_str(), options, progress, &request.jobCancel)) {
       std::string text = "错误: 无法写入文件 " + destination;
       ShowMessageBox(nullptr, text.c_str(), request.errorCaption.c_str(), MB_OK | MB_ICONEXCLAMATION);

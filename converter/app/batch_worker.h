@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <string>
 
+#include "settings_store.h"
+
 class ProgressSink;
 
 // What the batch works on: copies made before the worker starts, and the
@@ -14,11 +16,7 @@ class ProgressSink;
 struct BatchRequest {
   std::string fileList;    // CR LF separated lines
   int32_t lineCount = 0;   // lines of fileList, destination lines included
-  int32_t changeLoop = 0;  // the main window's loop and link choices
-  int32_t loopForever = 0;
-  int32_t playCount = 0;
-  int32_t useLinkUrl = 0;
-  std::string linkUrl;
+  MainWindowOptions window;  // the main window's loop and link choices
   std::string errorCaption;            // caption of the error box: the program's name
   std::atomic<bool> cancel{false};     // no further file after the current one
   std::atomic<bool> jobCancel{false};  // the current file stops (its emission pass)

@@ -27,11 +27,7 @@ void StartBatch(HWND mainWindow, const FileList& list, const MainWindowOptions& 
   BatchRequest request;
   request.fileList = list.text;
   request.lineCount = list.lineCount;
-  request.changeLoop = options.changeLoop;
-  request.loopForever = options.loopForever;
-  request.playCount = options.playCount;
-  request.useLinkUrl = options.useLinkUrl;
-  if (options.useLinkUrl) request.linkUrl = options.linkUrl;
+  request.window = options;
   request.errorCaption = ProgramName();
   HCURSOR previous = SetCursor(LoadCursorA(nullptr, MAKEINTRESOURCEA(32514)));  // IDC_WAIT
   RunBatch(request, nullptr);
