@@ -1,6 +1,8 @@
 #include "drive.h"
 
-#include <vector>
+#include <shlobj.h>
+
+#include <memory>
 
 std::string ProgramPath() {
   char value[1024] = "";
@@ -13,13 +15,13 @@ std::string ProgramPath() {
   return path;
 }
 
-RunningProgram::RunningProgram(const std::string& args, const std::string& folder) {
+RunningProgram::RunningProgram(const std::string& args, const std::string& folder, bool suspended) {
   std::string line = "\"" + ProgramPath() + "\"" + (args.empty() ? "" : " " + args);
   std::vector<char> commandLine(line.begin(), line.end());
   commandLine.push_back('\0');
   STARTUPINFOA startup = {};
   startup.cb = sizeof startup;
-  if (!CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+  if (!CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, suspended ? CREATE_SUSPENDED : 0, nullptr,
                       folder.empty() ? nullptr : folder.c_str(), &startup, &process_)) {
     process_ = PROCESS_INFORMATION();
   }
@@ -40,6 +42,37 @@ bool RunningProgram::WaitExit(DWORD milliseconds, DWORD* code) {
   if (WaitForSingleObject(process_.hProcess, milliseconds) != WAIT_OBJECT_0) return false;
   if (code) GetExitCodeProcess(process_.hProcess, code);
   return true;
+}
+
+void RunningProgram::Resume() {
+  if (process_.hThread) ResumeThread(process_.hThread);
+}
+
+long RunningProgram::EndedAfter(const FILETIME& since) const {
+  FILETIME created, ended, kernel, user;
+  if (!process_.hProcess || WaitForSingleObject(process_.hProcess, 0) != WAIT_OBJECT_0 ||
+      !GetProcessTimes(process_.hProcess, &created, &ended, &kernel, &user)) {
+    return -1;
+  }
+  auto ticks = [](const FILETIME& t) { return (static_cast<long long>(t.dwHighDateTime) << 32) | t.dwLowDateTime; };
+  return static_cast<long>((ticks(ended) - ticks(since)) / 10000);  // 100 ns units
+}
+
+long StartTogether(const std::vector<std::string>& texts, DWORD milliseconds) {
+  std::vector<std::unique_ptr<RunningProgram>> programs;
+  for (const std::string& text : texts) programs.emplace_back(new RunningProgram(text, std::string(), true));
+  FILETIME start;
+  GetSystemTimeAsFileTime(&start);
+  for (auto& program : programs) program->Resume();
+  long slowest = 0;
+  DWORD begin = GetTickCount();
+  for (auto& program : programs) {
+    DWORD waited = GetTickCount() - begin;
+    if (!program->WaitExit(waited < milliseconds ? milliseconds - waited : 0)) return -1;
+    long took = program->EndedAfter(start);
+    if (took > slowest) slowest = took;
+  }
+  return slowest;
 }
 
 namespace {
@@ -130,6 +163,50 @@ void PickMenuItem(HWND window, char menuKey, char itemKey) {
   PostMessageA(window, WM_KEYDOWN, VK_ESCAPE, 0);
   PostMessageA(window, WM_KEYDOWN, VK_ESCAPE, 0);
   Settle(window);
+}
+
+std::vector<std::string> ListLines(HWND window) {
+  std::string text = ItemText(window, 1001);
+  std::vector<std::string> lines;
+  size_t start = 0;
+  for (size_t end; (end = text.find("\r\n", start)) != std::string::npos; start = end + 2)
+    lines.push_back(text.substr(start, end - start));
+  lines.push_back(text.substr(start));
+  return lines;
+}
+
+bool ChooseDestination(HWND window, DWORD pid, const std::string& folder) {
+  Command(window, 32776);
+  HWND browse = WaitForWindow("目标文件夹", pid);
+  if (!browse) return false;
+  RemoteMemory path(browse, folder.size() + 1);
+  if (!path.Write(0, folder.c_str(), folder.size() + 1)) return false;
+  // The tree fills in while the dialog shows: the choice is repeated until
+  // it holds.
+  for (int i = 0; i < 6; ++i) {
+    Sleep(300);
+    SendMessageA(browse, BFFM_SETSELECTIONA, TRUE, reinterpret_cast<LPARAM>(path.address()));
+  }
+  Click(browse, IDOK);
+  return WaitForWindow("目标文件夹", pid, 0) == nullptr;
+}
+
+std::string PickerFolder(const std::string& name) {
+  char temp[MAX_PATH] = "";
+  DWORD n = GetTempPathA(sizeof temp, temp);
+  if (n == 0 || n >= sizeof temp) return std::string();
+  std::string folder = std::string(temp) + "tervano-" + name;
+  // Empty it: a test run before may have left files.
+  WIN32_FIND_DATAA found;
+  HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &found);
+  if (search != INVALID_HANDLE_VALUE) {
+    do {
+      DeleteFileA((folder + "\\" + found.cFileName).c_str());
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+  }
+  CreateDirectoryA(folder.c_str(), nullptr);
+  return folder;
 }
 
 RemoteMemory::RemoteMemory(HWND owner, size_t size) : size_(size) {

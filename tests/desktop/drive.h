@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 // The program under test: $TERVANO_EXE (a Unix path is taken as Z:).
 std::string ProgramPath();
@@ -13,7 +14,7 @@ class RunningProgram {
  public:
   // Starts the program with the command-line text args in folder (empty:
   // the current folder).
-  RunningProgram(const std::string& args, const std::string& folder = std::string());
+  RunningProgram(const std::string& args, const std::string& folder = std::string(), bool suspended = false);
   ~RunningProgram();  // ends the process if it still runs
   RunningProgram(const RunningProgram&) = delete;
   RunningProgram& operator=(const RunningProgram&) = delete;
@@ -21,10 +22,21 @@ class RunningProgram {
   DWORD id() const { return process_.dwProcessId; }
   // Waits for the process to end; false on time-out.
   bool WaitExit(DWORD milliseconds, DWORD* code = nullptr);
+  // Lets a program started suspended run.
+  void Resume();
+  // Milliseconds from since (a GetSystemTimeAsFileTime value) to the
+  // process's end; -1 while it runs.
+  long EndedAfter(const FILETIME& since) const;
 
  private:
   PROCESS_INFORMATION process_ = {};
 };
+
+// Starts the program once for each text, all at the same moment (created
+// suspended, then let go together), and waits up to milliseconds for all of
+// them to end. Returns the longest time one of them ran, in milliseconds,
+// or -1 when one did not end.
+long StartTogether(const std::vector<std::string>& texts, DWORD milliseconds);
 
 // A visible top-level window with exactly this title (of process pid when
 // not 0), waited for up to milliseconds; null when none came.
@@ -48,6 +60,14 @@ bool ItemTextBecomes(HWND dialog, int id, const std::string& expected, DWORD mil
 // Opens the window's menu with the keyboard (Alt and menuKey) and picks the
 // item with the mnemonic itemKey, as a user would: a grey item runs nothing.
 void PickMenuItem(HWND window, char menuKey, char itemKey);
+
+// The lines of the main window's list, as it shows them.
+std::vector<std::string> ListLines(HWND window);
+// Chooses folder in the main window's destination-folder browser.
+bool ChooseDestination(HWND window, DWORD pid, const std::string& folder);
+// A fresh folder where the shell's pickers can reach it (the temp folder of
+// the Wine prefix: the pickers cannot browse every drive).
+std::string PickerFolder(const std::string& name);
 
 // Memory in another process, for messages that carry pointers.
 class RemoteMemory {

@@ -7,47 +7,25 @@
 #include <shlobj.h>
 
 #include <cstdint>
-#include <fstream>
 #include <string>
 
 #include "app/settings_store.h"
-#include "desktop/drive.h"
-#include "support/settings_sandbox.h"
+#include "desktop/desktop_program.h"
 #include "support/temp_folder.h"
 
 namespace {
 
-const char kTitle[] = "Tervano v2.5";
+using namespace desktop;
+
 const char kPlaceholder[] = "(尚未添加源文件)";
 const char kOneReady[] = "1 个文件准备转换";
-const char kMarker[] = "Software\\Tervano\\open";
-
-bool MarkerExists() {
-  HKEY key = nullptr;
-  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kMarker, 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
-  RegCloseKey(key);
-  return true;
-}
 
 int32_t Stored(const char* name) {
   int32_t value = -1;
   return ReadSettingNumber(name, value) ? value : -1;
 }
 
-bool FileStartsWith(const std::string& path, const std::string& head) {
-  std::ifstream file(path, std::ios::binary);
-  std::string got(head.size(), '\0');
-  return file.read(&got[0], static_cast<std::streamsize>(got.size())) && got == head;
-}
-
-bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
-
-void CopySample(const std::string& name, const std::string& to) {
-  char root[1024] = "";
-  GetEnvironmentVariableA("TERVANO_SOURCE_DIR", root, sizeof root);
-  std::string from = std::string(root) + "/samples/" + name;
-  ASSERT_TRUE(CopyFileA(from.c_str(), to.c_str(), FALSE)) << from;
-}
+void CopySample(const std::string& name, const std::string& to) { CopySource("samples/" + name, to); }
 
 struct FindId {
   int id;
@@ -65,29 +43,6 @@ HWND FindDescendant(HWND window, int id) {
   EnumChildWindows(window, &MatchId, reinterpret_cast<LPARAM>(&find));
   return find.found;
 }
-
-// Each test starts from an empty settings key and no windows of its own.
-class DesktopProgram : public ::testing::Test {
- protected:
-  void SetUp() override {
-    char display[256];
-    if (!GetEnvironmentVariableA("DISPLAY", display, sizeof display)) GTEST_SKIP() << "no X display";
-    sandbox_.Clear();
-    RegDeleteKeyA(HKEY_LOCAL_MACHINE, kMarker);
-    ASSERT_EQ(CountWindows(kTitle), 0) << "a main window is already open";
-  }
-  void TearDown() override { RegDeleteKeyA(HKEY_LOCAL_MACHINE, kMarker); }
-
-  // Ends the window through its Exit command and checks the process ended.
-  void Exit(RunningProgram& program, HWND window) {
-    Command(window, 32775);
-    DWORD code = 1;
-    EXPECT_TRUE(program.WaitExit(15000, &code));
-    EXPECT_EQ(code, 0u);
-  }
-
-  SettingsSandbox sandbox_;
-};
 
 TEST_F(DesktopProgram, FirstWindowAndSecondStarts) {
   RunningProgram first("");
@@ -200,8 +155,8 @@ TEST_F(DesktopProgram, BadStartsAndCommandsEndCleanly) {
 }
 
 TEST_F(DesktopProgram, DestinationFilesConvertAndPublishSettings) {
-  std::string folder = FreshFolder("desktop-convert");
-  std::string out = FreshFolder("desktop-convert-out");
+  std::string folder = PickerFolder("convert");
+  std::string out = PickerFolder("convert-out");
   CopySample("bouncing_ball.gif", folder + "\\a.gif");
   CopySample("spinner.gif", folder + "\\b.gif");
   RunningProgram program("", folder);
@@ -209,18 +164,7 @@ TEST_F(DesktopProgram, DestinationFilesConvertAndPublishSettings) {
   ASSERT_NE(window, nullptr);
 
   // destination first, so that it applies to the files added after it
-  Command(window, 32776);
-  HWND browse = WaitForWindow("目标文件夹", program.id());
-  ASSERT_NE(browse, nullptr);
-  RemoteMemory path(browse, out.size() + 1);
-  ASSERT_TRUE(path.Write(0, out.c_str(), out.size() + 1));
-  // The tree fills in while the dialog shows: the choice is repeated until
-  // it holds.
-  for (int i = 0; i < 6; ++i) {
-    Sleep(300);
-    SendMessageA(browse, BFFM_SETSELECTIONA, TRUE, reinterpret_cast<LPARAM>(path.address()));
-  }
-  Click(browse, IDOK);
+  ASSERT_TRUE(ChooseDestination(window, program.id(), out));
   EXPECT_TRUE(ItemTextBecomes(window, 1001, "Dest--目标文件夹为: " + out)) << ItemText(window, 1001);
   EXPECT_EQ(ItemText(window, 1003), "");
 

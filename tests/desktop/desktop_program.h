@@ -1,0 +1,77 @@
+// What the tests of the desktop program share: a clean start for each test
+// (empty settings key, no marker, no main window) and a few file checks.
+#pragma once
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <cstdint>
+#include <fstream>
+#include <string>
+
+#include "desktop/drive.h"
+#include "support/settings_sandbox.h"
+
+namespace desktop {
+
+constexpr char kTitle[] = "Tervano v2.5";
+constexpr char kMarker[] = "Software\\Tervano\\open";
+
+inline bool MarkerExists() {
+  HKEY key = nullptr;
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kMarker, 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+  RegCloseKey(key);
+  return true;
+}
+
+inline bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+inline bool FileStartsWith(const std::string& path, const std::string& head) {
+  std::ifstream file(path, std::ios::binary);
+  std::string got(head.size(), '\0');
+  return file.read(&got[0], static_cast<std::streamsize>(got.size())) && got == head;
+}
+
+// A whole movie: "FWS" and a length field equal to the file's size.
+inline bool IsWholeMovie(const std::string& path) {
+  std::ifstream file(path, std::ios::binary | std::ios::ate);
+  if (!file) return false;
+  std::streamoff size = file.tellg();
+  unsigned char head[8] = {};
+  file.seekg(0);
+  if (!file.read(reinterpret_cast<char*>(head), sizeof head)) return false;
+  uint32_t length = head[4] | head[5] << 8 | head[6] << 16 | static_cast<uint32_t>(head[7]) << 24;
+  return head[0] == 'F' && head[1] == 'W' && head[2] == 'S' && length == static_cast<uint32_t>(size);
+}
+
+// A file of the source tree (samples/, tests/fixtures/gifs/) copied to `to`.
+inline void CopySource(const std::string& relative, const std::string& to) {
+  char root[1024] = "";
+  GetEnvironmentVariableA("TERVANO_SOURCE_DIR", root, sizeof root);
+  std::string from = std::string(root) + "/" + relative;
+  ASSERT_TRUE(CopyFileA(from.c_str(), to.c_str(), FALSE)) << from;
+}
+
+// Each test starts from an empty settings key and no windows of its own.
+class DesktopProgram : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char display[256];
+    if (!GetEnvironmentVariableA("DISPLAY", display, sizeof display)) GTEST_SKIP() << "no X display";
+    sandbox_.Clear();
+    RegDeleteKeyA(HKEY_LOCAL_MACHINE, kMarker);
+    ASSERT_EQ(CountWindows(kTitle), 0) << "a main window is already open";
+  }
+  void TearDown() override { RegDeleteKeyA(HKEY_LOCAL_MACHINE, kMarker); }
+
+  // Ends the window through its Exit command and checks the process ended.
+  void Exit(RunningProgram& program, HWND window) {
+    Command(window, 32775);
+    DWORD code = 1;
+    EXPECT_TRUE(program.WaitExit(15000, &code));
+    EXPECT_EQ(code, 0u);
+  }
+
+  SettingsSandbox sandbox_;
+};
+
+}  // namespace desktop
