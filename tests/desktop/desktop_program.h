@@ -7,8 +7,10 @@
 #include <cstdint>
 #include <fstream>
 #include <string>
+#include <vector>
 
 #include "desktop/drive.h"
+#include "support/gif_builder.h"
 #include "support/settings_sandbox.h"
 
 namespace desktop {
@@ -51,12 +53,49 @@ inline void CopySource(const std::string& relative, const std::string& to) {
   ASSERT_TRUE(CopyFileA(from.c_str(), to.c_str(), FALSE)) << from;
 }
 
+// A GIF that takes a while to convert: frames of four-colour noise, which
+// the movie's compressor works hard on. Each frame takes a few
+// milliseconds, so a cancel stops it quickly.
+inline bool MakeSlowGif(const std::string& path, int frames) {
+  const int width = 400, height = 300;
+  gifbuild::GifBuilder gif(width, height, {{0, 0, 0}, {255, 0, 0}, {0, 255, 0}, {0, 0, 255}});
+  uint32_t seed = 12345;
+  std::vector<uint8_t> pixels(static_cast<size_t>(width) * height);
+  for (int f = 0; f < frames; ++f) {
+    for (uint8_t& p : pixels) {
+      seed = seed * 1103515245u + 12345u;
+      p = static_cast<uint8_t>(seed >> 30);
+    }
+    gif.GraphicControl(5, 1);
+    gif.Image(gifbuild::ImageDescriptor{0, 0, width, height}, pixels);
+  }
+  gif.Trailer();
+  return gif.Save(path);
+}
+
+// Under Wine, windows are framed by Wine itself rather than by a window
+// manager: there is none on the test display, and each window that hides
+// would wait two seconds for its answer. Read by every program started
+// afterwards.
+inline void UseWineFrames() {
+  HMODULE ntdll = GetModuleHandleA("ntdll.dll");
+  if (!ntdll || !GetProcAddress(ntdll, "wine_get_version")) return;
+  HKEY key = nullptr;
+  if (RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Wine\\X11 Driver", 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key,
+                      nullptr) != ERROR_SUCCESS) {
+    return;
+  }
+  RegSetValueExA(key, "Managed", 0, REG_SZ, reinterpret_cast<const BYTE*>("N"), 2);
+  RegCloseKey(key);
+}
+
 // Each test starts from an empty settings key and no windows of its own.
 class DesktopProgram : public ::testing::Test {
  protected:
   void SetUp() override {
     char display[256];
     if (!GetEnvironmentVariableA("DISPLAY", display, sizeof display)) GTEST_SKIP() << "no X display";
+    UseWineFrames();
     sandbox_.Clear();
     RegDeleteKeyA(HKEY_LOCAL_MACHINE, kMarker);
     ASSERT_EQ(CountWindows(kTitle), 0) << "a main window is already open";

@@ -1,5 +1,6 @@
 #include "drive.h"
 
+#include <commctrl.h>
 #include <shlobj.h>
 
 #include <memory>
@@ -110,6 +111,14 @@ HWND WaitForWindow(const char* title, DWORD pid, DWORD milliseconds) {
   }
 }
 
+bool WaitGone(HWND window, DWORD milliseconds) {
+  for (DWORD waited = 0; IsWindow(window); waited += 50) {
+    if (waited >= milliseconds) return false;
+    Sleep(50);
+  }
+  return true;
+}
+
 int CountWindows(const char* title) {
   Search search = {title, 0, nullptr, 0};
   EnumWindows(&MatchWindow, reinterpret_cast<LPARAM>(&search));
@@ -175,38 +184,93 @@ std::vector<std::string> ListLines(HWND window) {
   return lines;
 }
 
-bool ChooseDestination(HWND window, DWORD pid, const std::string& folder) {
-  Command(window, 32776);
-  HWND browse = WaitForWindow("目标文件夹", pid);
-  if (!browse) return false;
-  RemoteMemory path(browse, folder.size() + 1);
-  if (!path.Write(0, folder.c_str(), folder.size() + 1)) return false;
-  // The tree fills in while the dialog shows: the choice is repeated until
-  // it holds.
-  for (int i = 0; i < 6; ++i) {
-    Sleep(300);
-    SendMessageA(browse, BFFM_SETSELECTIONA, TRUE, reinterpret_cast<LPARAM>(path.address()));
+namespace {
+
+BOOL CALLBACK MatchTree(HWND child, LPARAM data) {
+  char name[64] = "";
+  GetClassNameA(child, name, sizeof name);
+  if (lstrcmpiA(name, WC_TREEVIEWA) != 0) return TRUE;
+  *reinterpret_cast<HWND*>(data) = child;
+  return FALSE;
+}
+
+// The text of the selected item of a tree view in another process.
+std::string SelectedTreeText(HWND tree) {
+  HTREEITEM item = reinterpret_cast<HTREEITEM>(SendMessageA(tree, TVM_GETNEXTITEM, TVGN_CARET, 0));
+  if (!item) return std::string();
+  const size_t textAt = 256, textSize = 260;
+  RemoteMemory remote(tree, textAt + textSize);
+  TVITEMA query = {};
+  query.mask = TVIF_TEXT;
+  query.hItem = item;
+  query.pszText = static_cast<char*>(remote.address()) + textAt;
+  query.cchTextMax = textSize;
+  char text[textSize] = "";
+  if (!remote.Write(0, &query, sizeof query) || !SendMessageA(tree, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(remote.address())) ||
+      !remote.Read(textAt, text, textSize - 1)) {
+    return std::string();
   }
-  Click(browse, IDOK);
-  return WaitForWindow("目标文件夹", pid, 0) == nullptr;
+  return text;
+}
+
+}  // namespace
+
+bool ChooseDestination(HWND window, DWORD pid, const std::string& folder) {
+  std::string name = folder.substr(folder.find_last_of('\\') + 1);
+  // The tree fills in while the dialog shows and can move the selection
+  // back, and now and then one instance never takes it: the choice is
+  // repeated until the folder stays selected, in a new dialog if need be.
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    Command(window, 32776);
+    HWND browse = WaitForWindow("目标文件夹", pid);
+    if (!browse) return false;
+    HWND tree = nullptr;
+    EnumChildWindows(browse, &MatchTree, reinterpret_cast<LPARAM>(&tree));
+    RemoteMemory path(browse, folder.size() + 1);
+    if (!tree || !path.Write(0, folder.c_str(), folder.size() + 1)) return false;
+    int held = 0;
+    for (int i = 0; i < 20 && held < 3; ++i) {
+      SendMessageA(browse, BFFM_SETSELECTIONA, TRUE, reinterpret_cast<LPARAM>(path.address()));
+      Sleep(150);
+      held = lstrcmpiA(SelectedTreeText(tree).c_str(), name.c_str()) == 0 ? held + 1 : 0;
+    }
+    Click(browse, held >= 3 ? IDOK : IDCANCEL);
+    if (WaitForWindow("目标文件夹", pid, 0) != nullptr) return false;
+    if (held >= 3) return true;
+  }
+  return false;
 }
 
 std::string PickerFolder(const std::string& name) {
   char temp[MAX_PATH] = "";
   DWORD n = GetTempPathA(sizeof temp, temp);
   if (n == 0 || n >= sizeof temp) return std::string();
-  std::string folder = std::string(temp) + "tervano-" + name;
-  // Empty it: a test run before may have left files.
+  // Beside the temp folder, not in it, and a new name each time: the folder
+  // browser finds a folder only while each folder on the way still looks
+  // (time stamps included) as when it listed it.
+  std::string parent(temp, n - 1);
+  parent = parent.substr(0, parent.find_last_of('\\') + 1) + "tervano-pickers";
+  CreateDirectoryA(parent.c_str(), nullptr);
+  // Those of earlier runs go first.
   WIN32_FIND_DATAA found;
-  HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &found);
+  HANDLE search = FindFirstFileA((parent + "\\" + name + "-*").c_str(), &found);
   if (search != INVALID_HANDLE_VALUE) {
     do {
-      DeleteFileA((folder + "\\" + found.cFileName).c_str());
+      std::string old = parent + "\\" + found.cFileName;
+      WIN32_FIND_DATAA file;
+      HANDLE files = FindFirstFileA((old + "\\*").c_str(), &file);
+      if (files != INVALID_HANDLE_VALUE) {
+        do {
+          DeleteFileA((old + "\\" + file.cFileName).c_str());
+        } while (FindNextFileA(files, &file));
+        FindClose(files);
+      }
+      RemoveDirectoryA(old.c_str());
     } while (FindNextFileA(search, &found));
     FindClose(search);
   }
-  CreateDirectoryA(folder.c_str(), nullptr);
-  return folder;
+  std::string folder = parent + "\\" + name + "-" + std::to_string(GetTickCount());
+  return CreateDirectoryA(folder.c_str(), nullptr) ? folder : std::string();
 }
 
 RemoteMemory::RemoteMemory(HWND owner, size_t size) : size_(size) {

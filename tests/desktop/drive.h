@@ -41,6 +41,8 @@ long StartTogether(const std::vector<std::string>& texts, DWORD milliseconds);
 // A visible top-level window with exactly this title (of process pid when
 // not 0), waited for up to milliseconds; null when none came.
 HWND WaitForWindow(const char* title, DWORD pid, DWORD milliseconds = 15000);
+// Waits until window no longer exists; false on time-out.
+bool WaitGone(HWND window, DWORD milliseconds);
 // How many top-level windows have exactly this title.
 int CountWindows(const char* title);
 // Text of a window or of a dialog's control.
@@ -65,8 +67,8 @@ void PickMenuItem(HWND window, char menuKey, char itemKey);
 std::vector<std::string> ListLines(HWND window);
 // Chooses folder in the main window's destination-folder browser.
 bool ChooseDestination(HWND window, DWORD pid, const std::string& folder);
-// A fresh folder where the shell's pickers can reach it (the temp folder of
-// the Wine prefix: the pickers cannot browse every drive).
+// A fresh folder where the shell's pickers can reach it (on the Wine
+// prefix's own drive: the pickers cannot browse every drive).
 std::string PickerFolder(const std::string& name);
 
 // Memory in another process, for messages that carry pointers.
