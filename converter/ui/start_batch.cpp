@@ -1,7 +1,6 @@
 #include "start_batch.h"
 
 #include <string>
-#include <thread>
 
 #include "app/batch_worker.h"
 #include "app/progress_sink.h"
@@ -51,10 +50,47 @@ class WindowProgress : public ProgressSink {
   bool donePosted_ = false;  // read only after the worker has ended
 };
 
+struct Batch {
+  BatchRequest& request;
+  WindowProgress& progress;
+};
+
+DWORD WINAPI BatchWorker(LPVOID parameter) {
+  auto* batch = static_cast<Batch*>(parameter);
+  RunBatch(batch->request, &batch->progress);
+  return 0;
+}
+
+// Waits for the worker to end. A file in its counting pass when Cancel came
+// is still completed, which can take seconds, so the window goes on
+// painting and taking handed-over files meanwhile (it takes no input). A
+// quit message is put back for the main loop.
+void WaitForWorker(HANDLE worker, HWND mainWindow) {
+  bool enabled = IsWindowEnabled(mainWindow) != 0;
+  if (enabled) EnableWindow(mainWindow, FALSE);
+  bool quit = false;
+  WPARAM quitCode = 0;
+  while (!quit && MsgWaitForMultipleObjects(1, &worker, FALSE, INFINITE, QS_ALLINPUT) == WAIT_OBJECT_0 + 1) {
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      if (msg.message == WM_QUIT) {
+        quit = true;
+        quitCode = msg.wParam;
+        break;
+      }
+      TranslateMessage(&msg);
+      DispatchMessageA(&msg);
+    }
+  }
+  WaitForSingleObject(worker, INFINITE);
+  if (enabled) EnableWindow(mainWindow, TRUE);
+  if (quit) PostQuitMessage(static_cast<int>(quitCode));
+}
+
 }  // namespace
 
 void StartBatch(HWND mainWindow, const FileList& list, const MainWindowOptions& options, RunningBatch& running) {
-  if (running.progress) return;  // one batch at a time
+  if (running.busy) return;  // one batch at a time
   BatchRequest request;
   request.fileList = list.text;
   request.lineCount = list.lineCount;
@@ -66,29 +102,37 @@ void StartBatch(HWND mainWindow, const FileList& list, const MainWindowOptions& 
   request.errorCaption = ProgramName();
 
   // The request, the texts and the sink live here until the worker has
-  // ended, so neither side can outlive them.
+  // ended, so neither the worker nor the window can outlive them.
   StatusTexts texts;
   WindowProgress progress(mainWindow, texts);
-  std::thread worker;
+  Batch batch = {request, progress};
+  HANDLE worker = nullptr;
   ProgressDialog dialog(mainWindow, texts, [&](HWND window) {
     // The window exists now: every message of the batch reaches it.
     progress.SetWindow(window);
     request.errorOwner = window;
-    worker = std::thread([&request, &progress] { RunBatch(request, &progress); });
+    worker = CreateThread(nullptr, 0, &BatchWorker, &batch, 0, nullptr);
+    if (!worker) PostMessageA(window, WM_COMMAND, MAKEWPARAM(IDCANCEL, 0), 0);  // nothing will end it
   });
   dialog.SetFileRange(list.lineCount + 1);
+  running.busy = true;
+  running.doneSeen = false;
   running.progress = &dialog;
-  INT_PTR result = dialog.DoModal();
+  dialog.DoModal();
   running.progress = nullptr;
 
   // Closed for whatever reason: no further file, and the current one stops
-  // in its emission pass (one in its counting pass still completes).
+  // in its emission pass.
   request.cancel = true;
   request.jobCancel = true;
-  if (worker.joinable()) worker.join();
-  // Cancel came first, but the worker had already posted its BatchDone:
+  if (worker) {
+    WaitForWorker(worker, mainWindow);
+    CloseHandle(worker);
+  }
+  // Cancel ended the batch, but the worker had already posted its BatchDone:
   // that one must not close the next batch's window.
-  if (progress.donePosted() && result != kBatchDoneResult) ++running.staleDone;
+  if (progress.donePosted() && !running.doneSeen) ++running.staleDone;
+  running.busy = false;
 }
 
 void BatchDone(RunningBatch& running) {
@@ -96,5 +140,6 @@ void BatchDone(RunningBatch& running) {
     --running.staleDone;
     return;
   }
+  running.doneSeen = true;
   if (running.progress) running.progress->EndDialog(kBatchDoneResult);
 }

@@ -12,8 +12,11 @@ class ProgressDialog;
 
 // What the main window knows of its batch, for the worker's ID_BATCH_DONE.
 struct RunningBatch {
+  bool busy = false;                   // from Convert until the worker has ended
   ProgressDialog* progress = nullptr;  // the open progress window, or null
-  // BatchDone messages still on their way from batches that Cancel ended.
+  bool doneSeen = false;               // this batch's BatchDone was handled
+  // BatchDone messages of earlier batches still on their way: Cancel ended
+  // those batches first.
   int32_t staleDone = 0;
 };
 
