@@ -35,15 +35,12 @@ inline bool FileStartsWith(const std::string& path, const std::string& head) {
 
 // A whole movie: "FWS" and a length field equal to the file's size.
 inline bool IsWholeMovie(const std::string& path) {
-  std::ifstream file(path, std::ios::binary | std::ios::ate);
-  if (!file) return false;
-  std::streamoff size = file.tellg();
-  unsigned char head[8] = {};
-  file.seekg(0);
-  if (!file.read(reinterpret_cast<char*>(head), sizeof head)) return false;
-  uint32_t length = head[4] | head[5] << 8 | head[6] << 16 | static_cast<uint32_t>(head[7]) << 24;
-  return head[0] == 'F' && head[1] == 'W' && head[2] == 'S' && length == static_cast<uint32_t>(size);
+  std::vector<uint8_t> b;
+  return gifbuild::ReadFileBytes(path, b) && b.size() > 8 && b[0] == 'F' && b[1] == 'W' && b[2] == 'S' &&
+         (b[4] | b[5] << 8 | b[6] << 16 | static_cast<uint32_t>(b[7]) << 24) == b.size();
 }
+
+inline std::string MovieOf(const std::string& gif) { return gif.substr(0, gif.size() - 3) + "swf"; }
 
 // A file of the source tree (samples/, tests/fixtures/gifs/) copied to `to`.
 inline void CopySource(const std::string& relative, const std::string& to) {
@@ -53,24 +50,18 @@ inline void CopySource(const std::string& relative, const std::string& to) {
   ASSERT_TRUE(CopyFileA(from.c_str(), to.c_str(), FALSE)) << from;
 }
 
-// A GIF that takes a while to convert: frames of four-colour noise, which
-// the movie's compressor works hard on. Each frame takes a few
-// milliseconds, so a cancel stops it quickly.
-inline bool MakeSlowGif(const std::string& path, int frames) {
+// A GIF that takes seconds to convert: 35 frames of four-colour noise,
+// which the movie's compressor works hard on, a tenth of a second each.
+inline bool MakeSlowGif(const std::string& path) {
   const int width = 400, height = 300;
   gifbuild::GifBuilder gif(width, height, {{0, 0, 0}, {255, 0, 0}, {0, 255, 0}, {0, 0, 255}});
   uint32_t seed = 12345;
   std::vector<uint8_t> pixels(static_cast<size_t>(width) * height);
-  for (int f = 0; f < frames; ++f) {
-    for (uint8_t& p : pixels) {
-      seed = seed * 1103515245u + 12345u;
-      p = static_cast<uint8_t>(seed >> 30);
-    }
-    gif.GraphicControl(5, 1);
-    gif.Image(gifbuild::ImageDescriptor{0, 0, width, height}, pixels);
+  for (int f = 0; f < 35; ++f) {
+    for (uint8_t& p : pixels) p = static_cast<uint8_t>((seed = seed * 1103515245u + 12345u) >> 30);
+    gif.GraphicControl(5, 1).Image(gifbuild::ImageDescriptor{0, 0, width, height}, pixels);
   }
-  gif.Trailer();
-  return gif.Save(path);
+  return gif.Trailer().Save(path);
 }
 
 // Under Wine, windows are framed by Wine itself rather than by a window

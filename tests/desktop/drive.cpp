@@ -1,9 +1,9 @@
 #include "drive.h"
 
-#include <commctrl.h>
+#include <shellapi.h>
 #include <shlobj.h>
 
-#include <memory>
+#include <algorithm>
 
 std::string ProgramPath() {
   char value[1024] = "";
@@ -59,21 +59,32 @@ long RunningProgram::EndedAfter(const FILETIME& since) const {
   return static_cast<long>((ticks(ended) - ticks(since)) / 10000);  // 100 ns units
 }
 
-long StartTogether(const std::vector<std::string>& texts, DWORD milliseconds) {
-  std::vector<std::unique_ptr<RunningProgram>> programs;
-  for (const std::string& text : texts) programs.emplace_back(new RunningProgram(text, std::string(), true));
-  FILETIME start;
-  GetSystemTimeAsFileTime(&start);
-  for (auto& program : programs) program->Resume();
+StartedTogether StartTogether(const std::vector<std::string>& texts) {
+  StartedTogether started;
+  for (const std::string& text : texts) started.programs.emplace_back(new RunningProgram(text, std::string(), true));
+  GetSystemTimeAsFileTime(&started.start);
+  for (auto& program : started.programs) program->Resume();
+  return started;
+}
+
+long StartedTogether::WaitEnd(DWORD milliseconds, DWORD stays) {
   long slowest = 0;
   DWORD begin = GetTickCount();
   for (auto& program : programs) {
+    if (program->id() == stays) continue;
     DWORD waited = GetTickCount() - begin;
     if (!program->WaitExit(waited < milliseconds ? milliseconds - waited : 0)) return -1;
-    long took = program->EndedAfter(start);
-    if (took > slowest) slowest = took;
+    slowest = std::max(slowest, program->EndedAfter(start));
   }
   return slowest;
+}
+
+bool WaitFor(const std::function<bool()>& done, DWORD milliseconds) {
+  for (DWORD waited = 0; !done(); waited += 50) {
+    if (waited >= milliseconds) return false;
+    Sleep(50);
+  }
+  return true;
 }
 
 namespace {
@@ -109,14 +120,6 @@ HWND WaitForWindow(const char* title, DWORD pid, DWORD milliseconds) {
     if (waited >= milliseconds) return nullptr;
     Sleep(100);
   }
-}
-
-bool WaitGone(HWND window, DWORD milliseconds) {
-  for (DWORD waited = 0; IsWindow(window); waited += 50) {
-    if (waited >= milliseconds) return false;
-    Sleep(50);
-  }
-  return true;
 }
 
 int CountWindows(const char* title) {
@@ -184,59 +187,22 @@ std::vector<std::string> ListLines(HWND window) {
   return lines;
 }
 
-namespace {
-
-BOOL CALLBACK MatchTree(HWND child, LPARAM data) {
-  char name[64] = "";
-  GetClassNameA(child, name, sizeof name);
-  if (lstrcmpiA(name, WC_TREEVIEWA) != 0) return TRUE;
-  *reinterpret_cast<HWND*>(data) = child;
-  return FALSE;
-}
-
-// The text of the selected item of a tree view in another process.
-std::string SelectedTreeText(HWND tree) {
-  HTREEITEM item = reinterpret_cast<HTREEITEM>(SendMessageA(tree, TVM_GETNEXTITEM, TVGN_CARET, 0));
-  if (!item) return std::string();
-  const size_t textAt = 256, textSize = 260;
-  RemoteMemory remote(tree, textAt + textSize);
-  TVITEMA query = {};
-  query.mask = TVIF_TEXT;
-  query.hItem = item;
-  query.pszText = static_cast<char*>(remote.address()) + textAt;
-  query.cchTextMax = textSize;
-  char text[textSize] = "";
-  if (!remote.Write(0, &query, sizeof query) || !SendMessageA(tree, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(remote.address())) ||
-      !remote.Read(textAt, text, textSize - 1)) {
-    return std::string();
-  }
-  return text;
-}
-
-}  // namespace
-
 bool ChooseDestination(HWND window, DWORD pid, const std::string& folder) {
-  std::string name = folder.substr(folder.find_last_of('\\') + 1);
-  // The tree fills in while the dialog shows and can move the selection
-  // back, and now and then one instance never takes it: the choice is
-  // repeated until the folder stays selected, in a new dialog if need be.
+  const std::string line = "Dest--目标文件夹为: " + folder;
+  // The tree fills in while the browser shows and can move the selection
+  // back, and now and then a browser never takes it: the choice is
+  // repeated, in a new browser if need be (its line replaces the last one).
   for (int attempt = 0; attempt < 3; ++attempt) {
     Command(window, 32776);
     HWND browse = WaitForWindow("目标文件夹", pid);
-    if (!browse) return false;
-    HWND tree = nullptr;
-    EnumChildWindows(browse, &MatchTree, reinterpret_cast<LPARAM>(&tree));
     RemoteMemory path(browse, folder.size() + 1);
-    if (!tree || !path.Write(0, folder.c_str(), folder.size() + 1)) return false;
-    int held = 0;
-    for (int i = 0; i < 20 && held < 3; ++i) {
+    if (!browse || !path.Write(0, folder.c_str(), folder.size() + 1)) return false;
+    for (int i = 0; i < 6; ++i) {
+      Sleep(300);
       SendMessageA(browse, BFFM_SETSELECTIONA, TRUE, reinterpret_cast<LPARAM>(path.address()));
-      Sleep(150);
-      held = lstrcmpiA(SelectedTreeText(tree).c_str(), name.c_str()) == 0 ? held + 1 : 0;
     }
-    Click(browse, held >= 3 ? IDOK : IDCANCEL);
-    if (WaitForWindow("目标文件夹", pid, 0) != nullptr) return false;
-    if (held >= 3) return true;
+    Click(browse, IDOK);
+    if (WaitFor([&] { return ListLines(window).back() == line; }, 2000)) return true;
   }
   return false;
 }
@@ -244,31 +210,19 @@ bool ChooseDestination(HWND window, DWORD pid, const std::string& folder) {
 std::string PickerFolder(const std::string& name) {
   char temp[MAX_PATH] = "";
   DWORD n = GetTempPathA(sizeof temp, temp);
-  if (n == 0 || n >= sizeof temp) return std::string();
-  // Beside the temp folder, not in it, and a new name each time: the folder
+  std::string parent(temp, n > 0 && n < sizeof temp ? n - 1 : 0);
+  // Beside the temp folder, not in it, and a new name each time: the
   // browser finds a folder only while each folder on the way still looks
   // (time stamps included) as when it listed it.
-  std::string parent(temp, n - 1);
   parent = parent.substr(0, parent.find_last_of('\\') + 1) + "tervano-pickers";
   CreateDirectoryA(parent.c_str(), nullptr);
-  // Those of earlier runs go first.
-  WIN32_FIND_DATAA found;
-  HANDLE search = FindFirstFileA((parent + "\\" + name + "-*").c_str(), &found);
-  if (search != INVALID_HANDLE_VALUE) {
-    do {
-      std::string old = parent + "\\" + found.cFileName;
-      WIN32_FIND_DATAA file;
-      HANDLE files = FindFirstFileA((old + "\\*").c_str(), &file);
-      if (files != INVALID_HANDLE_VALUE) {
-        do {
-          DeleteFileA((old + "\\" + file.cFileName).c_str());
-        } while (FindNextFileA(files, &file));
-        FindClose(files);
-      }
-      RemoveDirectoryA(old.c_str());
-    } while (FindNextFileA(search, &found));
-    FindClose(search);
-  }
+  std::string earlier = parent + "\\" + name + "-*";
+  earlier.push_back('\0');  // the list of paths ends with two zeros
+  SHFILEOPSTRUCTA removal = {};
+  removal.wFunc = FO_DELETE;
+  removal.pFrom = earlier.c_str();
+  removal.fFlags = FOF_NO_UI;
+  SHFileOperationA(&removal);
   std::string folder = parent + "\\" + name + "-" + std::to_string(GetTickCount());
   return CreateDirectoryA(folder.c_str(), nullptr) ? folder : std::string();
 }

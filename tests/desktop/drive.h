@@ -4,6 +4,8 @@
 #pragma once
 #include <windows.h>
 
+#include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -32,17 +34,23 @@ class RunningProgram {
   PROCESS_INFORMATION process_ = {};
 };
 
-// Starts the program once for each text, all at the same moment (created
-// suspended, then let go together), and waits up to milliseconds for all of
-// them to end. Returns the longest time one of them ran, in milliseconds,
-// or -1 when one did not end.
-long StartTogether(const std::vector<std::string>& texts, DWORD milliseconds);
+// Programs started once for each text, all at the same moment (created
+// suspended, then let go together).
+struct StartedTogether {
+  std::vector<std::unique_ptr<RunningProgram>> programs;
+  FILETIME start = {};
+  // Waits for all but the program with process id `stays` to end; the
+  // longest time one of them ran, in milliseconds, or -1 on time-out.
+  long WaitEnd(DWORD milliseconds, DWORD stays = 0);
+};
+StartedTogether StartTogether(const std::vector<std::string>& texts);
+
+// Polls done every 50 ms for up to milliseconds.
+bool WaitFor(const std::function<bool()>& done, DWORD milliseconds);
 
 // A visible top-level window with exactly this title (of process pid when
 // not 0), waited for up to milliseconds; null when none came.
 HWND WaitForWindow(const char* title, DWORD pid, DWORD milliseconds = 15000);
-// Waits until window no longer exists; false on time-out.
-bool WaitGone(HWND window, DWORD milliseconds);
 // How many top-level windows have exactly this title.
 int CountWindows(const char* title);
 // Text of a window or of a dialog's control.

@@ -155,7 +155,7 @@ TEST_F(DesktopProgram, BadStartsAndCommandsEndCleanly) {
 }
 
 TEST_F(DesktopProgram, DestinationFilesConvertAndPublishSettings) {
-  std::string folder = PickerFolder("convert");
+  std::string folder = PickerFolder("convert-in");
   std::string out = PickerFolder("convert-out");
   CopySample("bouncing_ball.gif", folder + "\\a.gif");
   CopySample("spinner.gif", folder + "\\b.gif");
