@@ -35,7 +35,8 @@ void RunBatch(BatchRequest& request, ProgressSink* progress) {
     const ConversionOptions options = BatchOptions(request.window, CurrentPublishSettings);
     if (!ConvertFile(source.c_str(), destination.c_str(), options, progress, &request.jobCancel)) {
       std::string text = "错误: 无法写入文件 " + destination;
-      ShowMessageBox(nullptr, text.c_str(), request.errorCaption.c_str(), MB_OK | MB_ICONEXCLAMATION);
+      ShowMessageBox(static_cast<WindowHandle>(request.errorOwner), text.c_str(), request.errorCaption.c_str(),
+                     MB_OK | MB_ICONEXCLAMATION);
       break;
     }
     if (request.cancel.load()) return;

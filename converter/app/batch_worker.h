@@ -18,6 +18,9 @@ struct BatchRequest {
   int32_t lineCount = 0;   // lines of fileList, destination lines included
   MainWindowOptions window;  // the main window's loop and link choices
   std::string errorCaption;            // caption of the error box: the program's name
+  // Window the error box belongs to (a HWND on Windows): the progress
+  // window, so that Cancel cannot end the batch under an open box.
+  void* errorOwner = nullptr;
   std::atomic<bool> cancel{false};     // no further file after the current one
   std::atomic<bool> jobCancel{false};  // the current file stops (its emission pass)
 };

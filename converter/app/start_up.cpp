@@ -21,6 +21,8 @@ std::string CommandLineText(const char* commandLine) {
 #include <commctrl.h>
 #include <objbase.h>
 
+#include "hand_off.h"
+#include "platform/process_lock.h"
 #include "platform/registry_keys.h"
 #include "ui/main_dialog.h"
 
@@ -34,17 +36,27 @@ int StartUp(const std::string& text) {
     QuietConvert(text.c_str());
     return 0;
   }
-  if (HWND running = FindWindowA(nullptr, kMainWindowTitle)) {
-    HandOffFiles(text.c_str(), running);
-    return 0;
-  }
-  if (KeyExists(kStartingMarkerKey)) {
-    // Another copy is opening its window: it collects the file by its timer.
-    HandOffFiles(text.c_str(), nullptr);
+  // Copies started at the same moment decide one after the other, so only
+  // the first opens a window and the others hand their files to it. The
+  // window deletes the marker under the same lock, once it can be found.
+  ProcessLock decision(kHandOffLockName);
+  decision.Acquire(kHandOffLockWaitMs);
+  HWND running = FindWindowA(nullptr, kMainWindowTitle);
+  // Without a window, one that is starting collects the file by its timer.
+  if (running || KeyExists(kStartingMarkerKey)) {
+    HandOffFiles(text.c_str(), running, decision);
     return 0;
   }
   CreateKey(kStartingMarkerKey);
+  decision.Release();
   return RunMainWindow(text.c_str());
+}
+
+void HandOffFiles(const char* text, HWND runningWindow, ProcessLock& decision) {
+  // The store takes the lock again; this thread already holds it.
+  StoreHandedText(text);
+  decision.Release();
+  if (runningWindow) SendMessageA(runningWindow, WM_TAKE_FILES, 0, 0);
 }
 
 int RunMainWindow(const char* initialText) {

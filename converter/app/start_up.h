@@ -14,6 +14,8 @@ std::string CommandLineText(const char* commandLine);
 #ifdef _WIN32
 #include <windows.h>
 
+class ProcessLock;
+
 // Runs the program for the command-line text; the result is the process's
 // exit code.
 int StartUp(const std::string& text);
@@ -21,6 +23,8 @@ int StartUp(const std::string& text);
 // runs the message loop until the quit message; returns its code.
 int RunMainWindow(const char* initialText);
 // Leaves the text for the running main window (null: for the window that
-// is starting) and tells it.
-void HandOffFiles(const char* text, HWND runningWindow);
+// is starting) and tells it. decision is the start-up's hold of the
+// hand-off lock: the text is stored under it, and it is released before the
+// window is told, because the window takes the texts under the same lock.
+void HandOffFiles(const char* text, HWND runningWindow, ProcessLock& decision);
 #endif

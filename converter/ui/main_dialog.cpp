@@ -6,9 +6,12 @@
 #include <vector>
 
 #include "about_dialog.h"
+#include "app/hand_off.h"
 #include "app/list_entry.h"
+#include "app/progress_sink.h"
 #include "app/start_up.h"
 #include "pickers.h"
+#include "platform/process_lock.h"
 #include "platform/registry_keys.h"
 #include "publish_settings_dialog.h"
 #include "resource.h"
@@ -52,7 +55,13 @@ void MainDialog::DoDataExchange(DataExchange& exchange) {
 }
 
 bool MainDialog::OnInitDialog() {
-  DeleteKey(kStartingMarkerKey);
+  {
+    // The window can be found by its title from now on. A copy deciding
+    // under the lock sees either the marker or this window, never neither.
+    ProcessLock lock(kHandOffLockName);
+    lock.Acquire(kHandOffLockWaitMs);
+    DeleteKey(kStartingMarkerKey);
+  }
   LoadOptions(options_);
   DragAcceptFiles(hwnd(), TRUE);
   Refresh();
@@ -130,6 +139,7 @@ bool MainDialog::OnCommand(int id, int code, HWND control) {
     case ID_PUBLISH_SETTINGS: OnPublishSettings(); return true;
     case ID_HELP_TOPICS: OnHelpTopics(); return true;
     case ID_ABOUT: OnAbout(); return true;
+    case ID_BATCH_DONE: BatchDone(batch_); return true;
     case IDOK:
     case IDCANCEL:
       return true;  // neither Enter without a default nor Escape ends the window
@@ -156,7 +166,7 @@ bool MainDialog::WindowProc(UINT message, WPARAM wParam, LPARAM lParam, LRESULT&
       result = 0;
       return true;
     case WM_TAKE_FILES:
-      OnTakeFiles();
+      TakeHandedFiles();
       result = 0;
       return true;
     default:
@@ -205,7 +215,7 @@ void MainDialog::OnSaveAs() {
   SendMessageA(hwnd(), WM_COMMAND, MAKEWPARAM(IDC_CONVERT, 0), 0);
 }
 
-void MainDialog::OnConvert() { StartBatch(hwnd(), list_, options_); }
+void MainDialog::OnConvert() { StartBatch(hwnd(), list_, options_, batch_); }
 
 void MainDialog::OnLoopChoice(bool change) {
   options_.changeLoop = change ? 1 : 0;
@@ -293,9 +303,10 @@ void MainDialog::OnDrop(HDROP drop) {
   Refresh();
 }
 
-void MainDialog::OnTakeFiles() {
-  // Receiving handed-over files comes with the hand-off between copies;
-  // until then the list is only refreshed.
+void MainDialog::TakeHandedFiles() {
+  for (const std::string& text : TakeHandedTexts()) {
+    if (IsGifFile(text.c_str())) AppendSourceLine(list_, text);
+  }
   UpdateReadyCount();
   Refresh();
 }

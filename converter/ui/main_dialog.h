@@ -9,6 +9,7 @@
 #include "app/settings_store.h"
 #include "app/window_rules.h"
 #include "framework.h"
+#include "start_batch.h"
 
 // The exact title by which other copies of the program find the window.
 constexpr const char* kMainWindowTitle = "Tervano v2.5";
@@ -55,7 +56,9 @@ class MainDialog : public Dialog {
   void OnAbout();
   void OnExit();
   void OnDrop(HDROP drop);
-  void OnTakeFiles();
+  // WM_TAKE_FILES: the GIF files that other copies left in the settings key
+  // join the list, in the order of their numbers.
+  void TakeHandedFiles();
   // Writing a value into a field must not run the field's change rules.
   void Refresh() {
     refreshing_ = true;
@@ -73,4 +76,5 @@ class MainDialog : public Dialog {
   HICON icon_ = nullptr;
   HICON smallIcon_ = nullptr;
   bool refreshing_ = false;
+  RunningBatch batch_;
 };

@@ -1,12 +1,15 @@
-// Until the batch worker with its progress window exists, the list is
-// converted here, on the window's thread, one file after the other.
 #include "start_batch.h"
 
 #include <string>
 
 #include "app/batch_worker.h"
+#include "app/progress_sink.h"
+#include "progress_dialog.h"
 
 namespace {
+
+// The result with which ID_BATCH_DONE closes the progress window.
+constexpr INT_PTR kBatchDoneResult = 9;
 
 // The program's file name without folder and extension, for captions.
 std::string ProgramName() {
@@ -20,16 +23,119 @@ std::string ProgramName() {
   return name;
 }
 
+// The worker's reports as commands posted to the windows; never waits for
+// the user-interface thread.
+class WindowProgress : public ProgressSink {
+ public:
+  WindowProgress(HWND mainWindow, StatusTexts& texts) : main_(mainWindow), texts_(texts) {}
+  void SetWindow(HWND progress) { progress_ = progress; }
+  bool donePosted() const { return donePosted_; }
+
+  void Step(const char* status) override {
+    texts_.Push(status);
+    if (!Post(progress_, ID_PROGRESS_STEP, 0)) texts_.DropNewest();
+  }
+  void FrameCount(int32_t frames) override { Post(progress_, ID_FRAME_COUNT, frames); }
+  void FrameDone() override { Post(progress_, ID_FRAME_DONE, 0); }
+  void BatchDone() override { donePosted_ = Post(main_, ID_BATCH_DONE, 0); }
+
+ private:
+  static bool Post(HWND window, int id, LPARAM param) {
+    return PostMessageA(window, WM_COMMAND, MAKEWPARAM(id, 0), param) != 0;
+  }
+
+  HWND main_;
+  HWND progress_ = nullptr;
+  StatusTexts& texts_;
+  bool donePosted_ = false;  // read only after the worker has ended
+};
+
+struct Batch {
+  BatchRequest& request;
+  WindowProgress& progress;
+};
+
+DWORD WINAPI BatchWorker(LPVOID parameter) {
+  auto* batch = static_cast<Batch*>(parameter);
+  RunBatch(batch->request, &batch->progress);
+  return 0;
+}
+
+// Waits for the worker to end. A file in its counting pass when Cancel came
+// is still completed, which can take seconds, so the window goes on
+// painting and taking handed-over files meanwhile (it takes no input). A
+// quit message is put back for the main loop.
+void WaitForWorker(HANDLE worker, HWND mainWindow) {
+  bool enabled = IsWindowEnabled(mainWindow) != 0;
+  if (enabled) EnableWindow(mainWindow, FALSE);
+  bool quit = false;
+  WPARAM quitCode = 0;
+  while (!quit && MsgWaitForMultipleObjects(1, &worker, FALSE, INFINITE, QS_ALLINPUT) == WAIT_OBJECT_0 + 1) {
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      if (msg.message == WM_QUIT) {
+        quit = true;
+        quitCode = msg.wParam;
+        break;
+      }
+      TranslateMessage(&msg);
+      DispatchMessageA(&msg);
+    }
+  }
+  WaitForSingleObject(worker, INFINITE);
+  if (enabled) EnableWindow(mainWindow, TRUE);
+  if (quit) PostQuitMessage(static_cast<int>(quitCode));
+}
+
 }  // namespace
 
-void StartBatch(HWND mainWindow, const FileList& list, const MainWindowOptions& options) {
-  (void)mainWindow;
+void StartBatch(HWND mainWindow, const FileList& list, const MainWindowOptions& options, RunningBatch& running) {
+  if (running.busy) return;  // one batch at a time
   BatchRequest request;
   request.fileList = list.text;
   request.lineCount = list.lineCount;
   request.window = options;
   request.errorCaption = ProgramName();
-  HCURSOR previous = SetCursor(LoadCursorA(nullptr, MAKEINTRESOURCEA(32514)));  // IDC_WAIT
-  RunBatch(request, nullptr);
-  SetCursor(previous);
+
+  // The request, the texts and the sink live here until the worker has
+  // ended, so neither the worker nor the window can outlive them.
+  StatusTexts texts;
+  WindowProgress progress(mainWindow, texts);
+  Batch batch = {request, progress};
+  HANDLE worker = nullptr;
+  ProgressDialog dialog(mainWindow, texts, [&](HWND window) {
+    // The window exists now: every message of the batch reaches it.
+    progress.SetWindow(window);
+    request.errorOwner = window;
+    worker = CreateThread(nullptr, 0, &BatchWorker, &batch, 0, nullptr);
+    if (!worker) PostMessageA(window, WM_COMMAND, MAKEWPARAM(IDCANCEL, 0), 0);  // nothing will end it
+  });
+  dialog.SetFileRange(list.lineCount + 1);
+  running.busy = true;
+  running.doneSeen = false;
+  running.progress = &dialog;
+  dialog.DoModal();
+  running.progress = nullptr;
+
+  // Closed for whatever reason: no further file, and the current one stops
+  // in its emission pass.
+  request.cancel = true;
+  request.jobCancel = true;
+  if (worker) {
+    WaitForWorker(worker, mainWindow);
+    CloseHandle(worker);
+  }
+  // Cancel ended the batch, but the worker had already posted its BatchDone:
+  // that one must not close the next batch's window.
+  if (progress.donePosted() && !running.doneSeen) ++running.staleDone;
+  running.busy = false;
+}
+
+void BatchDone(RunningBatch& running) {
+  if (running.staleDone > 0) {
+    --running.staleDone;
+    return;
+  }
+  running.doneSeen = true;
+  if (running.progress) running.progress->EndDialog(kBatchDoneResult);
 }

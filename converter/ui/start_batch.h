@@ -1,10 +1,28 @@
-// The convert command: converts every file of the list.
+// The convert command: converts every file of the list on a worker thread
+// while the modal progress window shows how far it is.
 #pragma once
 #include <windows.h>
+
+#include <cstdint>
 
 #include "app/settings_store.h"
 #include "app/window_rules.h"
 
+class ProgressDialog;
+
+// What the main window knows of its batch, for the worker's ID_BATCH_DONE.
+struct RunningBatch {
+  bool busy = false;                   // from Convert until the worker has ended
+  ProgressDialog* progress = nullptr;  // the open progress window, or null
+  bool doneSeen = false;               // this batch's BatchDone was handled
+  // BatchDone messages of earlier batches still on their way: Cancel ended
+  // those batches first.
+  int32_t staleDone = 0;
+};
+
 // Converts the list file by file with the window's loop and link values and
-// the current publishing options. Returns when the batch is over.
-void StartBatch(HWND mainWindow, const FileList& list, const MainWindowOptions& options);
+// the current publishing options. Returns when the progress window has
+// closed and the worker has ended.
+void StartBatch(HWND mainWindow, const FileList& list, const MainWindowOptions& options, RunningBatch& running);
+// The main window's ID_BATCH_DONE: closes the progress window with result 9.
+void BatchDone(RunningBatch& running);

@@ -1,6 +1,9 @@
 #include "drive.h"
 
-#include <vector>
+#include <shellapi.h>
+#include <shlobj.h>
+
+#include <algorithm>
 
 std::string ProgramPath() {
   char value[1024] = "";
@@ -13,13 +16,13 @@ std::string ProgramPath() {
   return path;
 }
 
-RunningProgram::RunningProgram(const std::string& args, const std::string& folder) {
+RunningProgram::RunningProgram(const std::string& args, const std::string& folder, bool suspended) {
   std::string line = "\"" + ProgramPath() + "\"" + (args.empty() ? "" : " " + args);
   std::vector<char> commandLine(line.begin(), line.end());
   commandLine.push_back('\0');
   STARTUPINFOA startup = {};
   startup.cb = sizeof startup;
-  if (!CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+  if (!CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, suspended ? CREATE_SUSPENDED : 0, nullptr,
                       folder.empty() ? nullptr : folder.c_str(), &startup, &process_)) {
     process_ = PROCESS_INFORMATION();
   }
@@ -39,6 +42,48 @@ bool RunningProgram::WaitExit(DWORD milliseconds, DWORD* code) {
   if (!process_.hProcess) return false;
   if (WaitForSingleObject(process_.hProcess, milliseconds) != WAIT_OBJECT_0) return false;
   if (code) GetExitCodeProcess(process_.hProcess, code);
+  return true;
+}
+
+void RunningProgram::Resume() {
+  if (process_.hThread) ResumeThread(process_.hThread);
+}
+
+long RunningProgram::EndedAfter(const FILETIME& since) const {
+  FILETIME created, ended, kernel, user;
+  if (!process_.hProcess || WaitForSingleObject(process_.hProcess, 0) != WAIT_OBJECT_0 ||
+      !GetProcessTimes(process_.hProcess, &created, &ended, &kernel, &user)) {
+    return -1;
+  }
+  auto ticks = [](const FILETIME& t) { return (static_cast<long long>(t.dwHighDateTime) << 32) | t.dwLowDateTime; };
+  return static_cast<long>((ticks(ended) - ticks(since)) / 10000);  // 100 ns units
+}
+
+StartedTogether StartTogether(const std::vector<std::string>& texts) {
+  StartedTogether started;
+  for (const std::string& text : texts) started.programs.emplace_back(new RunningProgram(text, std::string(), true));
+  GetSystemTimeAsFileTime(&started.start);
+  for (auto& program : started.programs) program->Resume();
+  return started;
+}
+
+long StartedTogether::WaitEnd(DWORD milliseconds, DWORD stays) {
+  long slowest = 0;
+  DWORD begin = GetTickCount();
+  for (auto& program : programs) {
+    if (program->id() == stays) continue;
+    DWORD waited = GetTickCount() - begin;
+    if (!program->WaitExit(waited < milliseconds ? milliseconds - waited : 0)) return -1;
+    slowest = std::max(slowest, program->EndedAfter(start));
+  }
+  return slowest;
+}
+
+bool WaitFor(const std::function<bool()>& done, DWORD milliseconds) {
+  for (DWORD waited = 0; !done(); waited += 50) {
+    if (waited >= milliseconds) return false;
+    Sleep(50);
+  }
   return true;
 }
 
@@ -130,6 +175,56 @@ void PickMenuItem(HWND window, char menuKey, char itemKey) {
   PostMessageA(window, WM_KEYDOWN, VK_ESCAPE, 0);
   PostMessageA(window, WM_KEYDOWN, VK_ESCAPE, 0);
   Settle(window);
+}
+
+std::vector<std::string> ListLines(HWND window) {
+  std::string text = ItemText(window, 1001);
+  std::vector<std::string> lines;
+  size_t start = 0;
+  for (size_t end; (end = text.find("\r\n", start)) != std::string::npos; start = end + 2)
+    lines.push_back(text.substr(start, end - start));
+  lines.push_back(text.substr(start));
+  return lines;
+}
+
+bool ChooseDestination(HWND window, DWORD pid, const std::string& folder) {
+  const std::string line = "Dest--目标文件夹为: " + folder;
+  // The tree fills in while the browser shows and can move the selection
+  // back, and now and then a browser never takes it: the choice is
+  // repeated, in a new browser if need be (its line replaces the last one).
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    Command(window, 32776);
+    HWND browse = WaitForWindow("目标文件夹", pid);
+    RemoteMemory path(browse, folder.size() + 1);
+    if (!browse || !path.Write(0, folder.c_str(), folder.size() + 1)) return false;
+    for (int i = 0; i < 6; ++i) {
+      Sleep(300);
+      SendMessageA(browse, BFFM_SETSELECTIONA, TRUE, reinterpret_cast<LPARAM>(path.address()));
+    }
+    Click(browse, IDOK);
+    if (WaitFor([&] { return ListLines(window).back() == line; }, 2000)) return true;
+  }
+  return false;
+}
+
+std::string PickerFolder(const std::string& name) {
+  char temp[MAX_PATH] = "";
+  DWORD n = GetTempPathA(sizeof temp, temp);
+  std::string parent(temp, n > 0 && n < sizeof temp ? n - 1 : 0);
+  // Beside the temp folder, not in it, and a new name each time: the
+  // browser finds a folder only while each folder on the way still looks
+  // (time stamps included) as when it listed it.
+  parent = parent.substr(0, parent.find_last_of('\\') + 1) + "tervano-pickers";
+  CreateDirectoryA(parent.c_str(), nullptr);
+  std::string earlier = parent + "\\" + name + "-*";
+  earlier.push_back('\0');  // the list of paths ends with two zeros
+  SHFILEOPSTRUCTA removal = {};
+  removal.wFunc = FO_DELETE;
+  removal.pFrom = earlier.c_str();
+  removal.fFlags = FOF_NO_UI;
+  SHFileOperationA(&removal);
+  std::string folder = parent + "\\" + name + "-" + std::to_string(GetTickCount());
+  return CreateDirectoryA(folder.c_str(), nullptr) ? folder : std::string();
 }
 
 RemoteMemory::RemoteMemory(HWND owner, size_t size) : size_(size) {

@@ -4,7 +4,10 @@
 #pragma once
 #include <windows.h>
 
+#include <functional>
+#include <memory>
 #include <string>
+#include <vector>
 
 // The program under test: $TERVANO_EXE (a Unix path is taken as Z:).
 std::string ProgramPath();
@@ -13,7 +16,7 @@ class RunningProgram {
  public:
   // Starts the program with the command-line text args in folder (empty:
   // the current folder).
-  RunningProgram(const std::string& args, const std::string& folder = std::string());
+  RunningProgram(const std::string& args, const std::string& folder = std::string(), bool suspended = false);
   ~RunningProgram();  // ends the process if it still runs
   RunningProgram(const RunningProgram&) = delete;
   RunningProgram& operator=(const RunningProgram&) = delete;
@@ -21,10 +24,29 @@ class RunningProgram {
   DWORD id() const { return process_.dwProcessId; }
   // Waits for the process to end; false on time-out.
   bool WaitExit(DWORD milliseconds, DWORD* code = nullptr);
+  // Lets a program started suspended run.
+  void Resume();
+  // Milliseconds from since (a GetSystemTimeAsFileTime value) to the
+  // process's end; -1 while it runs.
+  long EndedAfter(const FILETIME& since) const;
 
  private:
   PROCESS_INFORMATION process_ = {};
 };
+
+// Programs started once for each text, all at the same moment (created
+// suspended, then let go together).
+struct StartedTogether {
+  std::vector<std::unique_ptr<RunningProgram>> programs;
+  FILETIME start = {};
+  // Waits for all but the program with process id `stays` to end; the
+  // longest time one of them ran, in milliseconds, or -1 on time-out.
+  long WaitEnd(DWORD milliseconds, DWORD stays = 0);
+};
+StartedTogether StartTogether(const std::vector<std::string>& texts);
+
+// Polls done every 50 ms for up to milliseconds.
+bool WaitFor(const std::function<bool()>& done, DWORD milliseconds);
 
 // A visible top-level window with exactly this title (of process pid when
 // not 0), waited for up to milliseconds; null when none came.
@@ -48,6 +70,14 @@ bool ItemTextBecomes(HWND dialog, int id, const std::string& expected, DWORD mil
 // Opens the window's menu with the keyboard (Alt and menuKey) and picks the
 // item with the mnemonic itemKey, as a user would: a grey item runs nothing.
 void PickMenuItem(HWND window, char menuKey, char itemKey);
+
+// The lines of the main window's list, as it shows them.
+std::vector<std::string> ListLines(HWND window);
+// Chooses folder in the main window's destination-folder browser.
+bool ChooseDestination(HWND window, DWORD pid, const std::string& folder);
+// A fresh folder where the shell's pickers can reach it (on the Wine
+// prefix's own drive: the pickers cannot browse every drive).
+std::string PickerFolder(const std::string& name);
 
 // Memory in another process, for messages that carry pointers.
 class RemoteMemory {

@@ -7,47 +7,25 @@
 #include <shlobj.h>
 
 #include <cstdint>
-#include <fstream>
 #include <string>
 
 #include "app/settings_store.h"
-#include "desktop/drive.h"
-#include "support/settings_sandbox.h"
+#include "desktop/desktop_program.h"
 #include "support/temp_folder.h"
 
 namespace {
 
-const char kTitle[] = "Tervano v2.5";
+using namespace desktop;
+
 const char kPlaceholder[] = "(尚未添加源文件)";
 const char kOneReady[] = "1 个文件准备转换";
-const char kMarker[] = "Software\\Tervano\\open";
-
-bool MarkerExists() {
-  HKEY key = nullptr;
-  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kMarker, 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
-  RegCloseKey(key);
-  return true;
-}
 
 int32_t Stored(const char* name) {
   int32_t value = -1;
   return ReadSettingNumber(name, value) ? value : -1;
 }
 
-bool FileStartsWith(const std::string& path, const std::string& head) {
-  std::ifstream file(path, std::ios::binary);
-  std::string got(head.size(), '\0');
-  return file.read(&got[0], static_cast<std::streamsize>(got.size())) && got == head;
-}
-
-bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
-
-void CopySample(const std::string& name, const std::string& to) {
-  char root[1024] = "";
-  GetEnvironmentVariableA("TERVANO_SOURCE_DIR", root, sizeof root);
-  std::string from = std::string(root) + "/samples/" + name;
-  ASSERT_TRUE(CopyFileA(from.c_str(), to.c_str(), FALSE)) << from;
-}
+void CopySample(const std::string& name, const std::string& to) { CopySource("samples/" + name, to); }
 
 struct FindId {
   int id;
@@ -65,29 +43,6 @@ HWND FindDescendant(HWND window, int id) {
   EnumChildWindows(window, &MatchId, reinterpret_cast<LPARAM>(&find));
   return find.found;
 }
-
-// Each test starts from an empty settings key and no windows of its own.
-class DesktopProgram : public ::testing::Test {
- protected:
-  void SetUp() override {
-    char display[256];
-    if (!GetEnvironmentVariableA("DISPLAY", display, sizeof display)) GTEST_SKIP() << "no X display";
-    sandbox_.Clear();
-    RegDeleteKeyA(HKEY_LOCAL_MACHINE, kMarker);
-    ASSERT_EQ(CountWindows(kTitle), 0) << "a main window is already open";
-  }
-  void TearDown() override { RegDeleteKeyA(HKEY_LOCAL_MACHINE, kMarker); }
-
-  // Ends the window through its Exit command and checks the process ended.
-  void Exit(RunningProgram& program, HWND window) {
-    Command(window, 32775);
-    DWORD code = 1;
-    EXPECT_TRUE(program.WaitExit(15000, &code));
-    EXPECT_EQ(code, 0u);
-  }
-
-  SettingsSandbox sandbox_;
-};
 
 TEST_F(DesktopProgram, FirstWindowAndSecondStarts) {
   RunningProgram first("");
@@ -199,46 +154,9 @@ TEST_F(DesktopProgram, BadStartsAndCommandsEndCleanly) {
   if (search != INVALID_HANDLE_VALUE) FindClose(search);
 }
 
-// Text of the folder browser's selected tree item (a folder's display name).
-std::string SelectedFolderName(HWND browse) {
-  HWND tree = FindWindowExA(browse, nullptr, "SysTreeView32", nullptr);
-  for (HWND child = nullptr; !tree && (child = FindWindowExA(browse, child, nullptr, nullptr));)
-    tree = FindWindowExA(child, nullptr, "SysTreeView32", nullptr);
-  if (!tree) return std::string();
-  HTREEITEM item = reinterpret_cast<HTREEITEM>(SendMessageA(tree, TVM_GETNEXTITEM, TVGN_CARET, 0));
-  if (!item) return std::string();
-  RemoteMemory memory(browse, sizeof(TVITEMA) + MAX_PATH);
-  TVITEMA query = {};
-  query.mask = TVIF_TEXT;
-  query.hItem = item;
-  query.pszText = static_cast<char*>(memory.address()) + sizeof(TVITEMA);
-  query.cchTextMax = MAX_PATH;
-  char text[MAX_PATH] = "";
-  if (!memory.Write(0, &query, sizeof query) ||
-      !SendMessageA(tree, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(memory.address())) ||
-      !memory.Read(sizeof(TVITEMA), text, sizeof text))
-    return std::string();
-  text[MAX_PATH - 1] = '\0';
-  return text;
-}
-
-// The tree fills in while the dialog shows, later on a busy machine: the
-// choice is repeated until the tree shows the folder selected.
-bool SelectFolder(HWND browse, const std::string& folder) {
-  RemoteMemory path(browse, folder.size() + 1);
-  if (!path.Write(0, folder.c_str(), folder.size() + 1)) return false;
-  const std::string name = folder.substr(folder.find_last_of("\\/") + 1);
-  for (int i = 0; i < 50; ++i) {
-    SendMessageA(browse, BFFM_SETSELECTIONA, TRUE, reinterpret_cast<LPARAM>(path.address()));
-    Sleep(200);
-    if (SelectedFolderName(browse) == name) return true;
-  }
-  return false;
-}
-
 TEST_F(DesktopProgram, DestinationFilesConvertAndPublishSettings) {
-  std::string folder = FreshFolder("desktop-convert");
-  std::string out = FreshFolder("desktop-convert-out");
+  std::string folder = PickerFolder("convert-in");
+  std::string out = PickerFolder("convert-out");
   CopySample("bouncing_ball.gif", folder + "\\a.gif");
   CopySample("spinner.gif", folder + "\\b.gif");
   RunningProgram program("", folder);
@@ -246,20 +164,7 @@ TEST_F(DesktopProgram, DestinationFilesConvertAndPublishSettings) {
   ASSERT_NE(window, nullptr);
 
   // destination first, so that it applies to the files added after it
-  // Now and then Wine's folder tree does not take a selection at all; a
-  // fresh browser then does, as it would for a user who tries again.
-  bool chosen = false;
-  std::string seen;
-  for (int attempt = 0; attempt < 3 && !chosen; ++attempt) {
-    Command(window, 32776);
-    HWND browse = WaitForWindow("目标文件夹", program.id());
-    ASSERT_NE(browse, nullptr);
-    chosen = SelectFolder(browse, out);
-    seen = SelectedFolderName(browse);
-    Click(browse, chosen ? IDOK : IDCANCEL);
-    for (int i = 0; i < 50 && IsWindow(browse); ++i) Sleep(100);
-  }
-  ASSERT_TRUE(chosen) << "selected: '" << seen << "' want " << out;
+  ASSERT_TRUE(ChooseDestination(window, program.id(), out));
   EXPECT_TRUE(ItemTextBecomes(window, 1001, "Dest--目标文件夹为: " + out)) << ItemText(window, 1001);
   EXPECT_EQ(ItemText(window, 1003), "");
 
