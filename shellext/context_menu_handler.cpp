@@ -1,0 +1,187 @@
+#include "context_menu_handler.h"
+
+#include <shellapi.h>
+
+#include <cstdio>
+#include <cstring>
+#include <new>
+
+#include "app/settings_store.h"
+#include "platform/registry_keys.h"
+
+namespace {
+
+constexpr UINT kConvertCommand = 0;
+constexpr UINT kAddCommand = 1;
+constexpr size_t kNameBuffer = 261;     // one path and its terminator
+constexpr size_t kCommandBuffer = 520;  // one command line and its terminator
+constexpr const char* kExecValue = "ExecString";
+
+std::string OutputNameOf(const std::string& path) {
+  size_t slash = path.find_last_of("\\/");
+  std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+  size_t dot = name.rfind('.');
+  if (dot != std::string::npos) name.resize(dot);
+  return name + ".swf";
+}
+
+// 0 when the line would not fit the command buffer: a cut path would
+// convert or add some other file.
+int ComposeCommandLine(const std::string& exec, bool quiet, const std::string& path,
+                       std::string& line) {
+  line = exec + (quiet ? " -quite " : " ") + path;
+  return line.size() < kCommandBuffer ? 1 : 0;
+}
+
+// A verb given as text: "0" or "1" only; anything else is no command of
+// ours (the shell also passes verbs such as "open" to every handler).
+template <typename Char>
+int ParseVerb(const Char* verb, UINT& command) {
+  if (verb[0] < '0' || verb[0] > '1' || verb[1] != 0) return 0;
+  command = static_cast<UINT>(verb[0] - '0');
+  return 1;
+}
+
+}  // namespace
+
+ContextMenuHandler::ContextMenuHandler(ModuleState& module) : module_(module) {
+  ++module_.liveObjects;
+}
+
+ContextMenuHandler::~ContextMenuHandler() {
+  if (data_) data_->Release();
+  --module_.liveObjects;
+}
+
+STDMETHODIMP ContextMenuHandler::QueryInterface(REFIID iid, void** out) {
+  if (!out) return E_POINTER;
+  *out = nullptr;
+  if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IShellExtInit))
+    *out = static_cast<IShellExtInit*>(this);
+  else if (IsEqualIID(iid, IID_IContextMenu))
+    *out = static_cast<IContextMenu*>(this);
+  else
+    return E_NOINTERFACE;
+  AddRef();
+  return S_OK;
+}
+
+STDMETHODIMP_(ULONG) ContextMenuHandler::AddRef() { return ++references_; }
+
+STDMETHODIMP_(ULONG) ContextMenuHandler::Release() {
+  ULONG left = --references_;
+  if (left == 0) delete this;
+  return left;
+}
+
+STDMETHODIMP ContextMenuHandler::Initialize(PCIDLIST_ABSOLUTE, IDataObject* data, HKEY) {
+  if (data) data->AddRef();
+  if (data_) data_->Release();
+  data_ = data;
+  return S_OK;
+}
+
+int ContextMenuHandler::ReadFileList() {
+  if (!data_) return 0;
+  IEnumFORMATETC* formats = nullptr;
+  if (FAILED(data_->EnumFormatEtc(DATADIR_GET, &formats)) || !formats) return 0;
+  formats->Reset();
+  FORMATETC format;
+  while (formats->Next(1, &format, nullptr) == S_OK) {
+    if (format.ptd) CoTaskMemFree(format.ptd);
+    FORMATETC drop = {CF_HDROP, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
+    STGMEDIUM medium = {};
+    if (FAILED(data_->GetData(&drop, &medium))) continue;
+    if (medium.tymed == TYMED_HGLOBAL && medium.hGlobal) {
+      HDROP files = static_cast<HDROP>(medium.hGlobal);
+      UINT count = DragQueryFileA(files, 0xFFFFFFFF, nullptr, 0);
+      if (count > 0) {
+        std::vector<std::string> names;
+        try {
+          names.reserve(count);
+          for (UINT i = 0; i < count; ++i) {
+            char name[kNameBuffer] = {};
+            DragQueryFileA(files, i, name, sizeof name);
+            names.emplace_back(name);
+          }
+          files_.swap(names);
+        } catch (...) {
+          // Out of memory: keep the list as it was.
+        }
+      }
+    }
+    ReleaseStgMedium(&medium);
+  }
+  formats->Release();
+  return 1;
+}
+
+STDMETHODIMP ContextMenuHandler::QueryContextMenu(HMENU menu, UINT index, UINT firstId, UINT,
+                                                  UINT flags) {
+  if (flags & CMF_DEFAULTONLY) return MAKE_HRESULT(SEVERITY_SUCCESS, 0, 0);
+  ReadFileList();
+  // Both commands need a file; with none there is nothing to offer.
+  if (files_.empty()) return MAKE_HRESULT(SEVERITY_SUCCESS, 0, 0);
+  if (files_.size() == 1) {
+    char text[kCommandBuffer];
+    std::snprintf(text, sizeof text, "转换至 %s(&C)", OutputNameOf(files_[0]).c_str());
+    InsertMenuA(menu, index, MF_STRING | MF_BYPOSITION, firstId + kConvertCommand, text);
+    SetMenuItemBitmaps(menu, index, MF_BYPOSITION, module_.menuBitmap, module_.menuBitmap);
+    ++index;
+  }
+  InsertMenuA(menu, index, MF_STRING | MF_BYPOSITION, firstId + kAddCommand,
+              "添加至 Tervano 列表(&A)");
+  SetMenuItemBitmaps(menu, index, MF_BYPOSITION, module_.menuBitmap, module_.menuBitmap);
+  return MAKE_HRESULT(SEVERITY_SUCCESS, 0, 2);
+}
+
+STDMETHODIMP ContextMenuHandler::InvokeCommand(CMINVOKECOMMANDINFO* info) {
+  if (!info || info->cbSize < sizeof(CMINVOKECOMMANDINFO)) return E_INVALIDARG;
+  UINT command = 0;
+  const CMINVOKECOMMANDINFOEX* extended = reinterpret_cast<CMINVOKECOMMANDINFOEX*>(info);
+  if (info->cbSize >= sizeof(CMINVOKECOMMANDINFOEX) && (info->fMask & CMIC_MASK_UNICODE) &&
+      extended->lpVerbW && !IS_INTRESOURCE(extended->lpVerbW)) {
+    if (!ParseVerb(extended->lpVerbW, command)) return E_INVALIDARG;
+  } else if (!IS_INTRESOURCE(info->lpVerb)) {
+    if (!ParseVerb(info->lpVerb, command)) return E_INVALIDARG;
+  } else {
+    command = LOWORD(reinterpret_cast<UINT_PTR>(info->lpVerb));
+  }
+  return ExecuteVerb(command) ? S_OK : E_INVALIDARG;
+}
+
+int ContextMenuHandler::ExecuteVerb(UINT command) {
+  if (command != kConvertCommand && command != kAddCommand) return 0;
+  std::string exec;
+  if (!ReadKeyText(kSettingsKeyPath, kExecValue, exec) || exec.empty()) return 1;
+  ReadFileList();
+  if (files_.empty()) return 1;
+  std::string line;
+  if (command == kConvertCommand) {
+    if (ComposeCommandLine(exec, true, files_[0], line)) WinExec(line.c_str(), SW_SHOW);
+    return 1;
+  }
+  // One converter per file: each hands its file to the running window.
+  for (const std::string& file : files_)
+    if (ComposeCommandLine(exec, false, file, line)) WinExec(line.c_str(), SW_SHOW);
+  return 1;
+}
+
+STDMETHODIMP ContextMenuHandler::GetCommandString(UINT_PTR id, UINT type, UINT*, CHAR* name,
+                                                  UINT maximum) {
+  bool known = id == kConvertCommand || id == kAddCommand;
+  bool validate = (type & ~GCS_UNICODE) == GCS_VALIDATEA;
+  if (validate && !name) return known ? S_OK : S_FALSE;
+  // The buffer in bytes: maximum counts wide characters for wide requests.
+  size_t room = (type & GCS_UNICODE) ? size_t(maximum) * 2 : size_t(maximum);
+  if (!name || room == 0) return E_INVALIDARG;
+  name[0] = 0;
+  if (room >= 2) name[1] = 0;
+  if (!known) return E_INVALIDARG;
+  // The verb as UTF-16 text with its terminator; read as ANSI it is the
+  // same one digit.
+  const char text[4] = {static_cast<char>('0' + id), 0, 0, 0};
+  if (room < sizeof text) return E_INVALIDARG;
+  std::memcpy(name, text, sizeof text);
+  return S_OK;
+}

@@ -1,0 +1,2 @@
+#pragma once
+#define IDB_MENU_GLYPH 124
