@@ -101,10 +101,10 @@ int ContextMenuHandler::ReadFileList() {
           names.reserve(count);
           for (UINT i = 0; i < count; ++i) {
             char name[kNameBuffer] = {};
-            DragQueryFileA(files, i, name, sizeof name);
-            names.emplace_back(name);
+            // An empty name (Wine counts one in an empty list) names no file.
+            if (DragQueryFileA(files, i, name, sizeof name) > 0 && name[0]) names.emplace_back(name);
           }
-          files_.swap(names);
+          if (!names.empty()) files_.swap(names);
         } catch (...) {
           // Out of memory: keep the list as it was.
         }

@@ -1,0 +1,536 @@
+// The context-menu extension loaded as Explorer loads it: the DLL through
+// LoadLibrary and its exports, the handler driven through its COM
+// interfaces with a data object carrying CF_HDROP, a real menu, and the
+// converter replaced by a recorder program named by "ExecString".
+#include <windows.h>
+#include <objbase.h>
+#include <olectl.h>
+#include <shellapi.h>
+#include <shlobj.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "app/settings_store.h"
+#include "platform/registry_keys.h"
+#include "support/settings_sandbox.h"
+#include "support/temp_folder.h"
+
+namespace {
+
+const CLSID kClsid = {0x3eebe959, 0x786d, 0x4c99, {0xa4, 0x3d, 0xe5, 0xfa, 0xf0, 0x59, 0x1b, 0xa8}};
+const char kClsidText[] = "{3EEBE959-786D-4C99-A43D-E5FAF0591BA8}";
+
+std::string WindowsPath(std::string path) {
+  std::replace(path.begin(), path.end(), '/', '\\');
+  return path;
+}
+
+// The library and its four exports.
+class Library {
+ public:
+  Library() {
+    module_ = LoadLibraryA(TERVANO_CTX_DLL);
+    if (!module_) return;
+    getClassObject = reinterpret_cast<decltype(getClassObject)>(
+        reinterpret_cast<void*>(GetProcAddress(module_, "DllGetClassObject")));
+    canUnloadNow = reinterpret_cast<decltype(canUnloadNow)>(
+        reinterpret_cast<void*>(GetProcAddress(module_, "DllCanUnloadNow")));
+    registerServer = reinterpret_cast<decltype(registerServer)>(
+        reinterpret_cast<void*>(GetProcAddress(module_, "DllRegisterServer")));
+    unregisterServer = reinterpret_cast<decltype(unregisterServer)>(
+        reinterpret_cast<void*>(GetProcAddress(module_, "DllUnregisterServer")));
+  }
+  ~Library() {
+    if (module_) FreeLibrary(module_);
+  }
+  bool loaded() const {
+    return module_ && getClassObject && canUnloadNow && registerServer && unregisterServer;
+  }
+  HMODULE module() const { return module_; }
+
+  // A new handler's IContextMenu, or null.
+  IContextMenu* NewMenu() {
+    IClassFactory* factory = nullptr;
+    if (getClassObject(kClsid, IID_IClassFactory, reinterpret_cast<void**>(&factory)) != S_OK)
+      return nullptr;
+    IContextMenu* menu = nullptr;
+    factory->CreateInstance(nullptr, IID_IContextMenu, reinterpret_cast<void**>(&menu));
+    factory->Release();
+    return menu;
+  }
+
+  HRESULT(STDAPICALLTYPE* getClassObject)(REFCLSID, REFIID, void**) = nullptr;
+  HRESULT(STDAPICALLTYPE* canUnloadNow)() = nullptr;
+  HRESULT(STDAPICALLTYPE* registerServer)() = nullptr;
+  HRESULT(STDAPICALLTYPE* unregisterServer)() = nullptr;
+
+ private:
+  HMODULE module_ = nullptr;
+};
+
+// A selection as Explorer hands it over: CF_HDROP in global memory (a
+// fresh copy for every request), or no such format at all.
+class Selection final : public IDataObject {
+ public:
+  Selection(std::vector<std::string> paths, bool hasDrop) : paths_(std::move(paths)), hasDrop_(hasDrop) {}
+  ULONG references() const { return references_; }
+
+  STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
+    *out = nullptr;
+    if (!IsEqualIID(iid, IID_IUnknown) && !IsEqualIID(iid, IID_IDataObject)) return E_NOINTERFACE;
+    *out = this;
+    AddRef();
+    return S_OK;
+  }
+  STDMETHODIMP_(ULONG) AddRef() override { return ++references_; }
+  STDMETHODIMP_(ULONG) Release() override { return --references_; }  // lives on the stack
+
+  STDMETHODIMP GetData(FORMATETC* format, STGMEDIUM* medium) override {
+    if (!hasDrop_ || format->cfFormat != CF_HDROP || !(format->tymed & TYMED_HGLOBAL))
+      return DV_E_FORMATETC;
+    size_t size = sizeof(DROPFILES) + 1;
+    for (const std::string& p : paths_) size += p.size() + 1;
+    HGLOBAL memory = GlobalAlloc(GHND, size);
+    char* bytes = static_cast<char*>(GlobalLock(memory));
+    DROPFILES* header = reinterpret_cast<DROPFILES*>(bytes);
+    header->pFiles = sizeof(DROPFILES);
+    header->fWide = FALSE;
+    char* at = bytes + sizeof(DROPFILES);
+    for (const std::string& p : paths_) {
+      std::memcpy(at, p.c_str(), p.size() + 1);
+      at += p.size() + 1;
+    }
+    GlobalUnlock(memory);
+    medium->tymed = TYMED_HGLOBAL;
+    medium->hGlobal = memory;
+    medium->pUnkForRelease = nullptr;
+    return S_OK;
+  }
+  STDMETHODIMP GetDataHere(FORMATETC*, STGMEDIUM*) override { return E_NOTIMPL; }
+  STDMETHODIMP QueryGetData(FORMATETC*) override { return E_NOTIMPL; }
+  STDMETHODIMP GetCanonicalFormatEtc(FORMATETC*, FORMATETC*) override { return E_NOTIMPL; }
+  STDMETHODIMP SetData(FORMATETC*, STGMEDIUM*, BOOL) override { return E_NOTIMPL; }
+  STDMETHODIMP EnumFormatEtc(DWORD direction, IEnumFORMATETC** out) override {
+    if (direction != DATADIR_GET) return E_NOTIMPL;
+    FORMATETC formats[2] = {{CF_TEXT, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL},
+                            {CF_HDROP, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL}};
+    return SHCreateStdEnumFmtEtc(hasDrop_ ? 2 : 1, formats, out);
+  }
+  STDMETHODIMP DAdvise(FORMATETC*, DWORD, IAdviseSink*, DWORD*) override { return E_NOTIMPL; }
+  STDMETHODIMP DUnadvise(DWORD) override { return E_NOTIMPL; }
+  STDMETHODIMP EnumDAdvise(IEnumSTATDATA**) override { return E_NOTIMPL; }
+
+ private:
+  std::vector<std::string> paths_;
+  bool hasDrop_;
+  ULONG references_ = 1;
+};
+
+void Initialize(IContextMenu* menu, IDataObject* data) {
+  IShellExtInit* init = nullptr;
+  ASSERT_EQ(menu->QueryInterface(IID_IShellExtInit, reinterpret_cast<void**>(&init)), S_OK);
+  EXPECT_EQ(init->Initialize(nullptr, data, nullptr), S_OK);
+  init->Release();
+}
+
+struct Item {
+  UINT id;
+  std::string text;
+  HBITMAP checked;
+  HBITMAP unchecked;
+};
+
+std::vector<Item> ItemsOf(HMENU menu) {
+  std::vector<Item> items;
+  for (int i = 0; i < GetMenuItemCount(menu); ++i) {
+    char text[600] = {};
+    MENUITEMINFOA info = {};
+    info.cbSize = sizeof info;
+    info.fMask = MIIM_ID | MIIM_STRING | MIIM_CHECKMARKS;
+    info.dwTypeData = text;
+    info.cch = sizeof text;
+    GetMenuItemInfoA(menu, i, TRUE, &info);
+    items.push_back({info.wID, text, info.hbmpChecked, info.hbmpUnchecked});
+  }
+  return items;
+}
+
+// The items the handler adds to a menu that holds one item of Explorer's.
+HRESULT Query(IContextMenu* handler, UINT flags, std::vector<Item>& added) {
+  HMENU menu = CreatePopupMenu();
+  AppendMenuA(menu, MF_STRING, 1, "Open");
+  HRESULT result = handler->QueryContextMenu(menu, 1, 100, 200, flags);
+  added = ItemsOf(menu);
+  added.erase(added.begin());
+  DestroyMenu(menu);
+  return result;
+}
+
+const char kAddText[] = "添加至 Tervano 列表(&A)";
+
+TEST(ContextMenu, ItemsForOneSeveralAndNoFiles) {
+  Library library;
+  ASSERT_TRUE(library.loaded());
+  IContextMenu* handler = library.NewMenu();
+  ASSERT_NE(handler, nullptr);
+  std::vector<Item> items;
+
+  Selection one({"C:\\Pics\\cat.anim.gif"}, true);
+  Initialize(handler, &one);
+  EXPECT_EQ(Query(handler, CMF_NORMAL, items), 0x00000002);
+  ASSERT_EQ(items.size(), 2u);
+  EXPECT_EQ(items[0].id, 100u);
+  EXPECT_EQ(items[0].text, "转换至 cat.anim.swf(&C)");
+  EXPECT_EQ(items[1].id, 101u);
+  EXPECT_EQ(items[1].text, kAddText);
+  // The glyph: 12 by 12, white top row, navy frame, yellow play mark.
+  for (const Item& item : items) {
+    ASSERT_NE(item.checked, nullptr);
+    EXPECT_EQ(item.checked, item.unchecked);
+  }
+  BITMAP glyph = {};
+  ASSERT_NE(GetObjectA(items[0].checked, sizeof glyph, &glyph), 0);
+  EXPECT_EQ(glyph.bmWidth, 12);
+  EXPECT_EQ(glyph.bmHeight, 12);
+  HDC dc = CreateCompatibleDC(nullptr);
+  HGDIOBJ old = SelectObject(dc, items[0].checked);
+  EXPECT_EQ(GetPixel(dc, 0, 0), RGB(255, 255, 255));
+  EXPECT_EQ(GetPixel(dc, 0, 1), RGB(0, 0, 128));
+  EXPECT_EQ(GetPixel(dc, 4, 4), RGB(255, 255, 0));
+  EXPECT_EQ(GetPixel(dc, 11, 11), RGB(255, 255, 255));
+  SelectObject(dc, old);
+  DeleteDC(dc);
+
+  EXPECT_EQ(Query(handler, CMF_DEFAULTONLY, items), 0x00000000);
+  EXPECT_TRUE(items.empty());
+
+  Selection three({"C:\\a.gif", "C:\\b.gif", "C:\\c.gif"}, true);
+  Initialize(handler, &three);
+  EXPECT_EQ(one.references(), 1u);  // the earlier selection was let go
+  EXPECT_EQ(Query(handler, CMF_NORMAL, items), 0x00000002);
+  ASSERT_EQ(items.size(), 1u);
+  EXPECT_EQ(items[0].id, 101u);
+  EXPECT_EQ(items[0].text, kAddText);
+  handler->Release();
+  EXPECT_EQ(three.references(), 1u);
+
+  // No file names at all: nothing to offer, whatever the data object lacks.
+  Selection empty({}, true);
+  Selection noDrop({"C:\\a.gif"}, false);
+  for (IDataObject* data : {static_cast<IDataObject*>(&empty), static_cast<IDataObject*>(&noDrop),
+                            static_cast<IDataObject*>(nullptr)}) {
+    SCOPED_TRACE(data == &empty ? "no files" : data ? "no CF_HDROP" : "no data object");
+    handler = library.NewMenu();
+    ASSERT_NE(handler, nullptr);
+    Initialize(handler, data);
+    EXPECT_EQ(Query(handler, CMF_NORMAL, items), 0x00000000);
+    EXPECT_TRUE(items.empty());
+    handler->Release();
+  }
+}
+
+TEST(ContextMenu, CommandStringStaysInItsBuffer) {
+  Library library;
+  ASSERT_TRUE(library.loaded());
+  IContextMenu* handler = library.NewMenu();
+  ASSERT_NE(handler, nullptr);
+  const unsigned char kGuard = 0xCC;
+  struct Case {
+    UINT id, type, maximum;
+    HRESULT result;
+  };
+  const Case cases[] = {
+      {1, GCS_VERBA, 4, S_OK},         {0, GCS_HELPTEXTA, 8, S_OK},     {1, GCS_VERBW, 2, S_OK},
+      {0, GCS_HELPTEXTW, 9, S_OK},     {1, GCS_VERBA, 3, E_INVALIDARG}, {1, GCS_VERBA, 2, E_INVALIDARG},
+      {1, GCS_VERBA, 1, E_INVALIDARG}, {1, GCS_VERBA, 0, E_INVALIDARG}, {1, GCS_HELPTEXTW, 1, E_INVALIDARG},
+      {2, GCS_VERBA, 8, E_INVALIDARG}, {0xFFFF, GCS_VERBW, 4, E_INVALIDARG},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE("id " + std::to_string(c.id) + " type " + std::to_string(c.type) + " maximum " +
+                 std::to_string(c.maximum));
+    unsigned char buffer[32];
+    std::memset(buffer, kGuard, sizeof buffer);
+    unsigned char* name = buffer + 4;
+    EXPECT_EQ(handler->GetCommandString(c.id, c.type, nullptr, reinterpret_cast<char*>(name),
+                                        c.maximum),
+              c.result);
+    size_t room = (c.type & GCS_UNICODE) ? 2 * c.maximum : c.maximum;
+    for (size_t i = 0; i < sizeof buffer; ++i) {
+      if (i < 4 || i >= 4 + room) {
+        EXPECT_EQ(buffer[i], kGuard) << "byte " << i;
+      }
+    }
+    if (c.result == S_OK) {
+      // UTF-16 "0" or "1" with its terminator: as ANSI the same digit.
+      const unsigned char digit[4] = {static_cast<unsigned char>('0' + c.id), 0, 0, 0};
+      EXPECT_EQ(std::memcmp(name, digit, 4), 0);
+    } else if (room > 0) {
+      EXPECT_EQ(name[0], 0);  // an empty text, never a cut one
+    }
+  }
+  // Validation without a buffer writes nothing and answers for the id.
+  EXPECT_EQ(handler->GetCommandString(0, GCS_VALIDATEA, nullptr, nullptr, 0), S_OK);
+  EXPECT_EQ(handler->GetCommandString(1, GCS_VALIDATEW, nullptr, nullptr, 0), S_OK);
+  EXPECT_EQ(handler->GetCommandString(7, GCS_VALIDATEA, nullptr, nullptr, 0), S_FALSE);
+  EXPECT_EQ(handler->GetCommandString(1, GCS_VERBA, nullptr, nullptr, 8), E_INVALIDARG);
+  handler->Release();
+}
+
+HRESULT InvokeId(IContextMenu* handler, UINT id) {
+  CMINVOKECOMMANDINFO info = {};
+  info.cbSize = sizeof info;
+  info.lpVerb = MAKEINTRESOURCEA(id);
+  info.nShow = SW_SHOW;
+  return handler->InvokeCommand(&info);
+}
+
+HRESULT InvokeVerb(IContextMenu* handler, const char* verb) {
+  CMINVOKECOMMANDINFO info = {};
+  info.cbSize = sizeof info;
+  info.lpVerb = verb;
+  return handler->InvokeCommand(&info);
+}
+
+// The wide verb counts; the narrow one names no command.
+HRESULT InvokeWideVerb(IContextMenu* handler, const wchar_t* verb) {
+  CMINVOKECOMMANDINFOEX info = {};
+  info.cbSize = sizeof info;
+  info.fMask = CMIC_MASK_UNICODE;
+  info.lpVerb = "9";
+  info.lpVerbW = verb;
+  return handler->InvokeCommand(reinterpret_cast<CMINVOKECOMMANDINFO*>(&info));
+}
+
+// A handler for one selection, owning the selection as well.
+struct Chosen {
+  Chosen(Library& library, std::vector<std::string> paths)
+      : selection(std::move(paths), true), handler(library.NewMenu()) {
+    if (handler) Initialize(handler, &selection);
+  }
+  ~Chosen() {
+    if (handler) handler->Release();
+  }
+  Selection selection;
+  IContextMenu* handler;
+};
+
+// The command lines recorded once `count` have come, and after a pause for
+// any that should not come; sorted, as the copies run side by side. The
+// record is emptied.
+std::vector<std::string> Recorded(const std::string& file, size_t count) {
+  std::vector<std::string> lines;
+  auto read = [&] {
+    lines.clear();
+    std::ifstream in(file, std::ios::binary);
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+  };
+  for (int wait = 0; wait < 400; ++wait) {
+    read();
+    if (lines.size() >= count) break;
+    Sleep(50);
+  }
+  Sleep(700);
+  read();
+  std::remove(file.c_str());
+  std::sort(lines.begin(), lines.end());
+  return lines;
+}
+
+TEST(ContextMenu, CommandsStartOneConverterPerFile) {
+  SettingsSandbox sandbox;
+  Library library;
+  ASSERT_TRUE(library.loaded());
+  const std::string record = FreshFolder("shellext") + "/record.txt";
+  ASSERT_TRUE(SetEnvironmentVariableA("TERVANO_RECORD_FILE", record.c_str()));
+  const std::string exec = "\"" + WindowsPath(TERVANO_RECORDER) + "\"";
+  ASSERT_TRUE(WriteKeyText(kSettingsKeyPath, "ExecString", exec.c_str()));
+
+  {
+    Chosen one(library, {"C:\\Pics\\cat.gif"});
+    ASSERT_NE(one.handler, nullptr);
+    EXPECT_EQ(InvokeId(one.handler, 0), S_OK);
+    EXPECT_EQ(Recorded(record, 1), std::vector<std::string>{exec + " -quite C:\\Pics\\cat.gif"});
+  }
+  {
+    Chosen three(library, {"C:\\My Pics\\b.gif", "C:\\a.gif", "D:\\c d.gif"});
+    ASSERT_NE(three.handler, nullptr);
+    EXPECT_EQ(InvokeVerb(three.handler, "1"), S_OK);
+    EXPECT_EQ(Recorded(record, 3),
+              (std::vector<std::string>{exec + " C:\\My Pics\\b.gif", exec + " C:\\a.gif",
+                                        exec + " D:\\c d.gif"}));
+    // Convert takes the first file only.
+    EXPECT_EQ(InvokeWideVerb(three.handler, L"0"), S_OK);
+    EXPECT_EQ(Recorded(record, 1), std::vector<std::string>{exec + " -quite C:\\My Pics\\b.gif"});
+  }
+
+  // None of these starts anything; the last one starts one converter.
+  {
+    Chosen one(library, {"C:\\Pics\\cat.gif"});
+    Chosen empty(library, {});
+    ASSERT_NE(one.handler, nullptr);
+    ASSERT_NE(empty.handler, nullptr);
+    EXPECT_EQ(InvokeVerb(one.handler, "open"), E_INVALIDARG);
+    EXPECT_EQ(InvokeVerb(one.handler, "01"), E_INVALIDARG);
+    EXPECT_EQ(InvokeId(one.handler, 2), E_INVALIDARG);
+    EXPECT_EQ(InvokeId(empty.handler, 0), S_OK);
+    EXPECT_EQ(InvokeId(empty.handler, 1), S_OK);
+    sandbox.Clear();  // no ExecString
+    EXPECT_EQ(InvokeId(one.handler, 0), S_OK);
+  }
+  // The command buffer holds 519 characters: a longer line is not cut.
+  const std::string longExec = exec + std::string(255 - exec.size(), ' ');
+  ASSERT_TRUE(WriteKeyText(kSettingsKeyPath, "ExecString", longExec.c_str()));
+  // 255 + " -quite " + 256 = 519.
+  const std::string fits = "C:\\" + std::string(256 - 7, 'f') + ".gif";
+  const std::string tooLong = "C:\\" + std::string(257 - 7, 'l') + ".gif";
+  {
+    Chosen over(library, {tooLong});
+    Chosen exact(library, {fits});
+    ASSERT_NE(over.handler, nullptr);
+    ASSERT_NE(exact.handler, nullptr);
+    EXPECT_EQ(InvokeId(over.handler, 0), S_OK);
+    EXPECT_EQ(InvokeId(exact.handler, 0), S_OK);
+    std::vector<std::string> lines = Recorded(record, 1);
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(lines[0].size(), 519u);
+    EXPECT_EQ(lines[0], longExec + " -quite " + fits);
+  }
+  SetEnvironmentVariableA("TERVANO_RECORD_FILE", nullptr);
+}
+
+std::string ReadText(HKEY root, const std::string& path, const char* name, bool& found) {
+  found = false;
+  HKEY key = nullptr;
+  if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return "";
+  char text[600] = {};
+  DWORD type = 0;
+  DWORD size = sizeof text - 1;
+  found = RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<BYTE*>(text), &size) ==
+              ERROR_SUCCESS && type == REG_SZ;
+  RegCloseKey(key);
+  return text;
+}
+
+bool KeyThere(HKEY root, const std::string& path) {
+  HKEY key = nullptr;
+  if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+  RegCloseKey(key);
+  return true;
+}
+
+TEST(ContextMenu, RegistrationWritesAndRemovesItsEntries) {
+  SettingsSandbox sandbox;
+  Library library;
+  ASSERT_TRUE(library.loaded());
+  char dllPath[MAX_PATH] = {};
+  GetModuleFileNameA(library.module(), dllPath, sizeof dllPath);
+  const std::string clsidKey = std::string("CLSID\\") + kClsidText;
+  const std::string nameKey = "software\\classes\\clsid\\Tervano ContextMenu";
+  bool found = false;
+  std::string fileType = ReadText(HKEY_CLASSES_ROOT, ".gif", nullptr, found);
+  bool typeNamed = found && !fileType.empty();
+  if (!typeNamed) {
+    fileType = "giffile";
+    HKEY gif = nullptr;
+    ASSERT_EQ(RegCreateKeyExA(HKEY_CLASSES_ROOT, ".gif", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                              &gif, nullptr), ERROR_SUCCESS);
+    RegSetValueExA(gif, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>("giffile"), 8);
+    RegCloseKey(gif);
+  }
+  const std::string handlerKey = fileType + "\\shellex\\ContextMenuHandlers\\Tervano ContextMenu";
+
+  EXPECT_EQ(library.registerServer(), S_OK);
+  EXPECT_EQ(ReadText(HKEY_CLASSES_ROOT, clsidKey, nullptr, found), "Tervano ContextMenu");
+  EXPECT_TRUE(found);
+  EXPECT_EQ(ReadText(HKEY_CLASSES_ROOT, clsidKey + "\\InProcServer32", nullptr, found), dllPath);
+  EXPECT_EQ(ReadText(HKEY_CLASSES_ROOT, clsidKey + "\\InProcServer32", "ThreadingModel", found),
+            "Apartment");
+  EXPECT_EQ(ReadText(HKEY_LOCAL_MACHINE, nameKey, nullptr, found), kClsidText);
+  EXPECT_EQ(ReadText(HKEY_CLASSES_ROOT, handlerKey, nullptr, found), kClsidText);
+  EXPECT_EQ(ReadText(HKEY_LOCAL_MACHINE, "Software\\Tervano", "ContextMenuString", found),
+            handlerKey);
+
+  EXPECT_EQ(library.unregisterServer(), S_OK);
+  EXPECT_FALSE(KeyThere(HKEY_CLASSES_ROOT, clsidKey));
+  EXPECT_FALSE(KeyThere(HKEY_CLASSES_ROOT, handlerKey));
+  EXPECT_TRUE(KeyThere(HKEY_CLASSES_ROOT, fileType + "\\shellex\\ContextMenuHandlers"));
+  // Left in place: the name key and the value that names the handler key.
+  EXPECT_EQ(ReadText(HKEY_LOCAL_MACHINE, nameKey, nullptr, found), kClsidText);
+  EXPECT_EQ(ReadText(HKEY_LOCAL_MACHINE, "Software\\Tervano", "ContextMenuString", found),
+            handlerKey);
+  // Nothing left to remove.
+  EXPECT_EQ(library.unregisterServer(), static_cast<HRESULT>(SELFREG_E_CLASS));
+
+  // A .gif without a file-type name: the class entries only, then failure.
+  HKEY gif = nullptr;
+  ASSERT_EQ(RegOpenKeyExA(HKEY_CLASSES_ROOT, ".gif", 0, KEY_ALL_ACCESS, &gif), ERROR_SUCCESS);
+  RegDeleteValueA(gif, nullptr);
+  EXPECT_EQ(library.registerServer(), static_cast<HRESULT>(SELFREG_E_CLASS));
+  EXPECT_TRUE(KeyThere(HKEY_CLASSES_ROOT, clsidKey + "\\InProcServer32"));
+  RegSetValueExA(gif, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(fileType.c_str()),
+                 static_cast<DWORD>(fileType.size() + 1));
+  if (!typeNamed) RegDeleteValueA(gif, nullptr);
+  RegCloseKey(gif);
+
+  // Leave the prefix as it was.
+  RegDeleteKeyA(HKEY_CLASSES_ROOT, (clsidKey + "\\InProcServer32").c_str());
+  RegDeleteKeyA(HKEY_CLASSES_ROOT, clsidKey.c_str());
+  RegDeleteKeyA(HKEY_LOCAL_MACHINE, nameKey.c_str());
+  RegDeleteKeyA(HKEY_CLASSES_ROOT, (fileType + "\\shellex\\ContextMenuHandlers").c_str());
+  RegDeleteKeyA(HKEY_CLASSES_ROOT, (fileType + "\\shellex").c_str());
+}
+
+TEST(ContextMenu, ClassObjectAndUnloadFollowTheObjects) {
+  Library library;
+  ASSERT_TRUE(library.loaded());
+  EXPECT_EQ(library.canUnloadNow(), S_OK);
+  void* out = &out;
+  EXPECT_EQ(library.getClassObject(IID_IContextMenu, IID_IClassFactory, &out),
+            static_cast<HRESULT>(CLASS_E_CLASSNOTAVAILABLE));
+  EXPECT_EQ(out, nullptr);
+
+  IClassFactory* factory = nullptr;
+  ASSERT_EQ(library.getClassObject(kClsid, IID_IClassFactory, reinterpret_cast<void**>(&factory)),
+            S_OK);
+  EXPECT_EQ(library.canUnloadNow(), S_FALSE);
+  EXPECT_EQ(factory->LockServer(FALSE), S_OK);
+  EXPECT_EQ(library.canUnloadNow(), S_FALSE);
+
+  Selection outer({}, false);
+  out = &out;
+  EXPECT_EQ(factory->CreateInstance(&outer, IID_IUnknown, &out),
+            static_cast<HRESULT>(CLASS_E_NOAGGREGATION));
+  EXPECT_EQ(out, nullptr);
+  EXPECT_EQ(factory->CreateInstance(nullptr, IID_IDataObject, &out), E_NOINTERFACE);
+  EXPECT_EQ(out, nullptr);
+
+  IContextMenu* menu = nullptr;
+  ASSERT_EQ(factory->CreateInstance(nullptr, IID_IContextMenu, reinterpret_cast<void**>(&menu)),
+            S_OK);
+  EXPECT_EQ(factory->Release(), 0u);
+  EXPECT_EQ(library.canUnloadNow(), S_FALSE);  // the handler still lives
+
+  // Both interfaces are one object.
+  IShellExtInit* init = nullptr;
+  ASSERT_EQ(menu->QueryInterface(IID_IShellExtInit, reinterpret_cast<void**>(&init)), S_OK);
+  IUnknown* fromMenu = nullptr;
+  IUnknown* fromInit = nullptr;
+  menu->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&fromMenu));
+  init->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&fromInit));
+  EXPECT_EQ(fromMenu, fromInit);
+  fromMenu->Release();
+  fromInit->Release();
+  init->Release();
+  EXPECT_EQ(library.canUnloadNow(), S_FALSE);
+  EXPECT_EQ(menu->Release(), 0u);
+  EXPECT_EQ(library.canUnloadNow(), S_OK);
+}
+
+}  // namespace
