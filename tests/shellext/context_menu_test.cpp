@@ -2,13 +2,12 @@
 // LoadLibrary and its exports, the handler driven through its COM
 // interfaces with a data object carrying CF_HDROP, a real menu, and the
 // converter replaced by a recorder program named by "ExecString".
-#include <windows.h>
+#include <gtest/gtest.h>
 #include <objbase.h>
 #include <olectl.h>
 #include <shellapi.h>
 #include <shlobj.h>
-
-#include <gtest/gtest.h>
+#include <windows.h>
 
 #include <algorithm>
 #include <cstring>
@@ -33,53 +32,48 @@ std::string WindowsPath(std::string path) {
 }
 
 // The library and its four exports.
-class Library {
- public:
-  Library() {
-    module_ = LoadLibraryA(TERVANO_CTX_DLL);
-    if (!module_) return;
-    getClassObject = reinterpret_cast<decltype(getClassObject)>(
-        reinterpret_cast<void*>(GetProcAddress(module_, "DllGetClassObject")));
-    canUnloadNow = reinterpret_cast<decltype(canUnloadNow)>(
-        reinterpret_cast<void*>(GetProcAddress(module_, "DllCanUnloadNow")));
-    registerServer = reinterpret_cast<decltype(registerServer)>(
-        reinterpret_cast<void*>(GetProcAddress(module_, "DllRegisterServer")));
-    unregisterServer = reinterpret_cast<decltype(unregisterServer)>(
-        reinterpret_cast<void*>(GetProcAddress(module_, "DllUnregisterServer")));
+struct Library {
+  template <typename F>
+  void Find(F& f, const char* name) {
+    f = reinterpret_cast<F>(reinterpret_cast<void*>(GetProcAddress(module, name)));
+  }
+  Library() : module(LoadLibraryA(TERVANO_CTX_DLL)) {
+    if (!module) return;
+    Find(getClassObject, "DllGetClassObject");
+    Find(canUnloadNow, "DllCanUnloadNow");
+    Find(registerServer, "DllRegisterServer");
+    Find(unregisterServer, "DllUnregisterServer");
   }
   ~Library() {
-    if (module_) FreeLibrary(module_);
+    if (module) FreeLibrary(module);
   }
   bool loaded() const {
-    return module_ && getClassObject && canUnloadNow && registerServer && unregisterServer;
+    return getClassObject && canUnloadNow && registerServer && unregisterServer;
   }
-  HMODULE module() const { return module_; }
-
   // A new handler's IContextMenu, or null.
   IContextMenu* NewMenu() {
     IClassFactory* factory = nullptr;
+    IContextMenu* menu = nullptr;
     if (getClassObject(kClsid, IID_IClassFactory, reinterpret_cast<void**>(&factory)) != S_OK)
       return nullptr;
-    IContextMenu* menu = nullptr;
     factory->CreateInstance(nullptr, IID_IContextMenu, reinterpret_cast<void**>(&menu));
     factory->Release();
     return menu;
   }
 
+  HMODULE module;
   HRESULT(STDAPICALLTYPE* getClassObject)(REFCLSID, REFIID, void**) = nullptr;
   HRESULT(STDAPICALLTYPE* canUnloadNow)() = nullptr;
   HRESULT(STDAPICALLTYPE* registerServer)() = nullptr;
   HRESULT(STDAPICALLTYPE* unregisterServer)() = nullptr;
-
- private:
-  HMODULE module_ = nullptr;
 };
 
 // A selection as Explorer hands it over: CF_HDROP in global memory (a
 // fresh copy for every request), or no such format at all.
 class Selection final : public IDataObject {
  public:
-  Selection(std::vector<std::string> paths, bool hasDrop) : paths_(std::move(paths)), hasDrop_(hasDrop) {}
+  Selection(std::vector<std::string> paths, bool hasDrop)
+      : paths_(std::move(paths)), hasDrop_(hasDrop) {}
   ULONG references() const { return references_; }
 
   STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
@@ -95,18 +89,13 @@ class Selection final : public IDataObject {
   STDMETHODIMP GetData(FORMATETC* format, STGMEDIUM* medium) override {
     if (!hasDrop_ || format->cfFormat != CF_HDROP || !(format->tymed & TYMED_HGLOBAL))
       return DV_E_FORMATETC;
-    size_t size = sizeof(DROPFILES) + 1;
-    for (const std::string& p : paths_) size += p.size() + 1;
-    HGLOBAL memory = GlobalAlloc(GHND, size);
+    std::string list;  // each name with its zero, then one more
+    for (const std::string& p : paths_) list += p + '\0';
+    list += '\0';
+    HGLOBAL memory = GlobalAlloc(GHND, sizeof(DROPFILES) + list.size());
     char* bytes = static_cast<char*>(GlobalLock(memory));
-    DROPFILES* header = reinterpret_cast<DROPFILES*>(bytes);
-    header->pFiles = sizeof(DROPFILES);
-    header->fWide = FALSE;
-    char* at = bytes + sizeof(DROPFILES);
-    for (const std::string& p : paths_) {
-      std::memcpy(at, p.c_str(), p.size() + 1);
-      at += p.size() + 1;
-    }
+    reinterpret_cast<DROPFILES*>(bytes)->pFiles = sizeof(DROPFILES);  // ANSI names
+    std::memcpy(bytes + sizeof(DROPFILES), list.data(), list.size());
     GlobalUnlock(memory);
     medium->tymed = TYMED_HGLOBAL;
     medium->hGlobal = memory;
@@ -143,13 +132,16 @@ void Initialize(IContextMenu* menu, IDataObject* data) {
 struct Item {
   UINT id;
   std::string text;
-  HBITMAP checked;
-  HBITMAP unchecked;
+  HBITMAP checked, unchecked;
 };
 
-std::vector<Item> ItemsOf(HMENU menu) {
-  std::vector<Item> items;
-  for (int i = 0; i < GetMenuItemCount(menu); ++i) {
+// The items the handler adds after the one item of Explorer's in a menu.
+HRESULT Query(IContextMenu* handler, UINT flags, std::vector<Item>& added) {
+  HMENU menu = CreatePopupMenu();
+  AppendMenuA(menu, MF_STRING, 1, "Open");
+  HRESULT result = handler->QueryContextMenu(menu, 1, 100, 200, flags);
+  added.clear();
+  for (int i = 1; i < GetMenuItemCount(menu); ++i) {
     char text[600] = {};
     MENUITEMINFOA info = {};
     info.cbSize = sizeof info;
@@ -157,18 +149,8 @@ std::vector<Item> ItemsOf(HMENU menu) {
     info.dwTypeData = text;
     info.cch = sizeof text;
     GetMenuItemInfoA(menu, i, TRUE, &info);
-    items.push_back({info.wID, text, info.hbmpChecked, info.hbmpUnchecked});
+    added.push_back({info.wID, text, info.hbmpChecked, info.hbmpUnchecked});
   }
-  return items;
-}
-
-// The items the handler adds to a menu that holds one item of Explorer's.
-HRESULT Query(IContextMenu* handler, UINT flags, std::vector<Item>& added) {
-  HMENU menu = CreatePopupMenu();
-  AppendMenuA(menu, MF_STRING, 1, "Open");
-  HRESULT result = handler->QueryContextMenu(menu, 1, 100, 200, flags);
-  added = ItemsOf(menu);
-  added.erase(added.begin());
   DestroyMenu(menu);
   return result;
 }
@@ -247,20 +229,22 @@ TEST(ContextMenu, CommandStringStaysInItsBuffer) {
     HRESULT result;
   };
   const Case cases[] = {
-      {1, GCS_VERBA, 4, S_OK},         {0, GCS_HELPTEXTA, 8, S_OK},     {1, GCS_VERBW, 2, S_OK},
-      {0, GCS_HELPTEXTW, 9, S_OK},     {1, GCS_VERBA, 3, E_INVALIDARG}, {1, GCS_VERBA, 2, E_INVALIDARG},
-      {1, GCS_VERBA, 1, E_INVALIDARG}, {1, GCS_VERBA, 0, E_INVALIDARG}, {1, GCS_HELPTEXTW, 1, E_INVALIDARG},
-      {2, GCS_VERBA, 8, E_INVALIDARG}, {0xFFFF, GCS_VERBW, 4, E_INVALIDARG},
-  };
+      {1, GCS_VERBA, 4, S_OK},           {0, GCS_HELPTEXTA, 8, S_OK},
+      {1, GCS_VERBW, 2, S_OK},           {0, GCS_HELPTEXTW, 9, S_OK},
+      {1, GCS_VERBA, 3, E_INVALIDARG},   {1, GCS_VERBA, 2, E_INVALIDARG},
+      {1, GCS_VERBA, 1, E_INVALIDARG},   {1, GCS_VERBA, 0, E_INVALIDARG},
+      {1, GCS_HELPTEXTW, 1, E_INVALIDARG}, {2, GCS_VERBA, 8, E_INVALIDARG},
+      {0xFFFF, GCS_VERBW, 4, E_INVALIDARG}};
+
   for (const Case& c : cases) {
     SCOPED_TRACE("id " + std::to_string(c.id) + " type " + std::to_string(c.type) + " maximum " +
                  std::to_string(c.maximum));
     unsigned char buffer[32];
     std::memset(buffer, kGuard, sizeof buffer);
     unsigned char* name = buffer + 4;
-    EXPECT_EQ(handler->GetCommandString(c.id, c.type, nullptr, reinterpret_cast<char*>(name),
-                                        c.maximum),
-              c.result);
+    EXPECT_EQ(
+        handler->GetCommandString(c.id, c.type, nullptr, reinterpret_cast<char*>(name), c.maximum),
+        c.result);
     size_t room = (c.type & GCS_UNICODE) ? 2 * c.maximum : c.maximum;
     for (size_t i = 0; i < sizeof buffer; ++i) {
       if (i < 4 || i >= 4 + room) {
@@ -283,18 +267,12 @@ TEST(ContextMenu, CommandStringStaysInItsBuffer) {
   handler->Release();
 }
 
-HRESULT InvokeId(IContextMenu* handler, UINT id) {
-  CMINVOKECOMMANDINFO info = {};
-  info.cbSize = sizeof info;
-  info.lpVerb = MAKEINTRESOURCEA(id);
-  info.nShow = SW_SHOW;
-  return handler->InvokeCommand(&info);
-}
-
-HRESULT InvokeVerb(IContextMenu* handler, const char* verb) {
+// By id (MAKEINTRESOURCEA) or by verb text.
+HRESULT Invoke(IContextMenu* handler, const char* verb) {
   CMINVOKECOMMANDINFO info = {};
   info.cbSize = sizeof info;
   info.lpVerb = verb;
+  info.nShow = SW_SHOW;
   return handler->InvokeCommand(&info);
 }
 
@@ -355,13 +333,13 @@ TEST(ContextMenu, CommandsStartOneConverterPerFile) {
   {
     Chosen one(library, {"C:\\Pics\\cat.gif"});
     ASSERT_NE(one.handler, nullptr);
-    EXPECT_EQ(InvokeId(one.handler, 0), S_OK);
+    EXPECT_EQ(Invoke(one.handler, MAKEINTRESOURCEA(0)), S_OK);
     EXPECT_EQ(Recorded(record, 1), std::vector<std::string>{exec + " -quite C:\\Pics\\cat.gif"});
   }
   {
     Chosen three(library, {"C:\\My Pics\\b.gif", "C:\\a.gif", "D:\\c d.gif"});
     ASSERT_NE(three.handler, nullptr);
-    EXPECT_EQ(InvokeVerb(three.handler, "1"), S_OK);
+    EXPECT_EQ(Invoke(three.handler, "1"), S_OK);
     EXPECT_EQ(Recorded(record, 3),
               (std::vector<std::string>{exec + " C:\\My Pics\\b.gif", exec + " C:\\a.gif",
                                         exec + " D:\\c d.gif"}));
@@ -376,13 +354,13 @@ TEST(ContextMenu, CommandsStartOneConverterPerFile) {
     Chosen empty(library, {});
     ASSERT_NE(one.handler, nullptr);
     ASSERT_NE(empty.handler, nullptr);
-    EXPECT_EQ(InvokeVerb(one.handler, "open"), E_INVALIDARG);
-    EXPECT_EQ(InvokeVerb(one.handler, "01"), E_INVALIDARG);
-    EXPECT_EQ(InvokeId(one.handler, 2), E_INVALIDARG);
-    EXPECT_EQ(InvokeId(empty.handler, 0), S_OK);
-    EXPECT_EQ(InvokeId(empty.handler, 1), S_OK);
+    EXPECT_EQ(Invoke(one.handler, "open"), E_INVALIDARG);
+    EXPECT_EQ(Invoke(one.handler, "01"), E_INVALIDARG);
+    EXPECT_EQ(Invoke(one.handler, MAKEINTRESOURCEA(2)), E_INVALIDARG);
+    EXPECT_EQ(Invoke(empty.handler, MAKEINTRESOURCEA(0)), S_OK);
+    EXPECT_EQ(Invoke(empty.handler, MAKEINTRESOURCEA(1)), S_OK);
     sandbox.Clear();  // no ExecString
-    EXPECT_EQ(InvokeId(one.handler, 0), S_OK);
+    EXPECT_EQ(Invoke(one.handler, MAKEINTRESOURCEA(0)), S_OK);
   }
   // The command buffer holds 519 characters: a longer line is not cut.
   const std::string longExec = exec + std::string(255 - exec.size(), ' ');
@@ -395,8 +373,8 @@ TEST(ContextMenu, CommandsStartOneConverterPerFile) {
     Chosen exact(library, {fits});
     ASSERT_NE(over.handler, nullptr);
     ASSERT_NE(exact.handler, nullptr);
-    EXPECT_EQ(InvokeId(over.handler, 0), S_OK);
-    EXPECT_EQ(InvokeId(exact.handler, 0), S_OK);
+    EXPECT_EQ(Invoke(over.handler, MAKEINTRESOURCEA(0)), S_OK);
+    EXPECT_EQ(Invoke(exact.handler, MAKEINTRESOURCEA(0)), S_OK);
     std::vector<std::string> lines = Recorded(record, 1);
     ASSERT_EQ(lines.size(), 1u);
     EXPECT_EQ(lines[0].size(), 519u);
@@ -413,7 +391,8 @@ std::string ReadText(HKEY root, const std::string& path, const char* name, bool&
   DWORD type = 0;
   DWORD size = sizeof text - 1;
   found = RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<BYTE*>(text), &size) ==
-              ERROR_SUCCESS && type == REG_SZ;
+              ERROR_SUCCESS &&
+          type == REG_SZ;
   RegCloseKey(key);
   return text;
 }
@@ -430,7 +409,7 @@ TEST(ContextMenu, RegistrationWritesAndRemovesItsEntries) {
   Library library;
   ASSERT_TRUE(library.loaded());
   char dllPath[MAX_PATH] = {};
-  GetModuleFileNameA(library.module(), dllPath, sizeof dllPath);
+  GetModuleFileNameA(library.module, dllPath, sizeof dllPath);
   const std::string clsidKey = std::string("CLSID\\") + kClsidText;
   const std::string nameKey = "software\\classes\\clsid\\Tervano ContextMenu";
   bool found = false;
@@ -440,7 +419,8 @@ TEST(ContextMenu, RegistrationWritesAndRemovesItsEntries) {
     fileType = "giffile";
     HKEY gif = nullptr;
     ASSERT_EQ(RegCreateKeyExA(HKEY_CLASSES_ROOT, ".gif", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                              &gif, nullptr), ERROR_SUCCESS);
+                              &gif, nullptr),
+              ERROR_SUCCESS);
     RegSetValueExA(gif, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>("giffile"), 8);
     RegCloseKey(gif);
   }
@@ -514,19 +494,11 @@ TEST(ContextMenu, ClassObjectAndUnloadFollowTheObjects) {
   IContextMenu* menu = nullptr;
   ASSERT_EQ(factory->CreateInstance(nullptr, IID_IContextMenu, reinterpret_cast<void**>(&menu)),
             S_OK);
+  IShellExtInit* init = nullptr;
+  ASSERT_EQ(menu->QueryInterface(IID_IShellExtInit, reinterpret_cast<void**>(&init)), S_OK);
   EXPECT_EQ(factory->Release(), 0u);
   EXPECT_EQ(library.canUnloadNow(), S_FALSE);  // the handler still lives
 
-  // Both interfaces are one object.
-  IShellExtInit* init = nullptr;
-  ASSERT_EQ(menu->QueryInterface(IID_IShellExtInit, reinterpret_cast<void**>(&init)), S_OK);
-  IUnknown* fromMenu = nullptr;
-  IUnknown* fromInit = nullptr;
-  menu->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&fromMenu));
-  init->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&fromInit));
-  EXPECT_EQ(fromMenu, fromInit);
-  fromMenu->Release();
-  fromInit->Release();
   init->Release();
   EXPECT_EQ(library.canUnloadNow(), S_FALSE);
   EXPECT_EQ(menu->Release(), 0u);
