@@ -412,20 +412,25 @@ TEST(ContextMenu, RegistrationWritesAndRemovesItsEntries) {
   GetModuleFileNameA(library.module, dllPath, sizeof dllPath);
   const std::string clsidKey = std::string("CLSID\\") + kClsidText;
   const std::string nameKey = "software\\classes\\clsid\\Tervano ContextMenu";
+  // .gif gets a file-type name of the test's own for the time of the test.
+  const bool gifExisted = KeyThere(HKEY_CLASSES_ROOT, ".gif");
   bool found = false;
-  std::string fileType = ReadText(HKEY_CLASSES_ROOT, ".gif", nullptr, found);
-  bool typeNamed = found && !fileType.empty();
-  if (!typeNamed) {
-    fileType = "giffile";
-    HKEY gif = nullptr;
-    ASSERT_EQ(RegCreateKeyExA(HKEY_CLASSES_ROOT, ".gif", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                              &gif, nullptr),
-              ERROR_SUCCESS);
-    RegSetValueExA(gif, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>("giffile"), 8);
-    RegCloseKey(gif);
-  }
+  const std::string savedType = ReadText(HKEY_CLASSES_ROOT, ".gif", nullptr, found);
+  const bool typeNamed = found;
+  HKEY gif = nullptr;
+  ASSERT_EQ(RegCreateKeyExA(HKEY_CLASSES_ROOT, ".gif", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                            &gif, nullptr),
+            ERROR_SUCCESS);
+  const std::string fileType = "TervanoTestGif";
   const std::string handlerKey = fileType + "\\shellex\\ContextMenuHandlers\\Tervano ContextMenu";
 
+  // A .gif without a file-type name: the class entries only, then failure.
+  RegDeleteValueA(gif, nullptr);
+  EXPECT_EQ(library.registerServer(), static_cast<HRESULT>(SELFREG_E_CLASS));
+  EXPECT_TRUE(KeyThere(HKEY_CLASSES_ROOT, clsidKey + "\\InProcServer32"));
+
+  RegSetValueExA(gif, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(fileType.c_str()),
+                 static_cast<DWORD>(fileType.size() + 1));
   EXPECT_EQ(library.registerServer(), S_OK);
   EXPECT_EQ(ReadText(HKEY_CLASSES_ROOT, clsidKey, nullptr, found), "Tervano ContextMenu");
   EXPECT_TRUE(found);
@@ -448,23 +453,20 @@ TEST(ContextMenu, RegistrationWritesAndRemovesItsEntries) {
   // Nothing left to remove.
   EXPECT_EQ(library.unregisterServer(), static_cast<HRESULT>(SELFREG_E_CLASS));
 
-  // A .gif without a file-type name: the class entries only, then failure.
-  HKEY gif = nullptr;
-  ASSERT_EQ(RegOpenKeyExA(HKEY_CLASSES_ROOT, ".gif", 0, KEY_ALL_ACCESS, &gif), ERROR_SUCCESS);
-  RegDeleteValueA(gif, nullptr);
-  EXPECT_EQ(library.registerServer(), static_cast<HRESULT>(SELFREG_E_CLASS));
-  EXPECT_TRUE(KeyThere(HKEY_CLASSES_ROOT, clsidKey + "\\InProcServer32"));
-  RegSetValueExA(gif, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(fileType.c_str()),
-                 static_cast<DWORD>(fileType.size() + 1));
-  if (!typeNamed) RegDeleteValueA(gif, nullptr);
-  RegCloseKey(gif);
-
   // Leave the prefix as it was.
   RegDeleteKeyA(HKEY_CLASSES_ROOT, (clsidKey + "\\InProcServer32").c_str());
   RegDeleteKeyA(HKEY_CLASSES_ROOT, clsidKey.c_str());
   RegDeleteKeyA(HKEY_LOCAL_MACHINE, nameKey.c_str());
   RegDeleteKeyA(HKEY_CLASSES_ROOT, (fileType + "\\shellex\\ContextMenuHandlers").c_str());
   RegDeleteKeyA(HKEY_CLASSES_ROOT, (fileType + "\\shellex").c_str());
+  RegDeleteKeyA(HKEY_CLASSES_ROOT, fileType.c_str());
+  if (typeNamed)
+    RegSetValueExA(gif, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(savedType.c_str()),
+                   static_cast<DWORD>(savedType.size() + 1));
+  else
+    RegDeleteValueA(gif, nullptr);
+  RegCloseKey(gif);
+  if (!gifExisted) RegDeleteKeyA(HKEY_CLASSES_ROOT, ".gif");
 }
 
 TEST(ContextMenu, ClassObjectAndUnloadFollowTheObjects) {
