@@ -100,9 +100,12 @@ int ContextMenuHandler::ReadFileList() {
         try {
           names.reserve(count);
           for (UINT i = 0; i < count; ++i) {
+            // An empty name (Wine counts one in an empty list) names no
+            // file; a longer one than a path buffer holds would be cut.
+            UINT length = DragQueryFileA(files, i, nullptr, 0);
+            if (length == 0 || length >= kNameBuffer) continue;
             char name[kNameBuffer] = {};
-            // An empty name (Wine counts one in an empty list) names no file.
-            if (DragQueryFileA(files, i, name, sizeof name) > 0 && name[0]) names.emplace_back(name);
+            if (DragQueryFileA(files, i, name, sizeof name) == length) names.emplace_back(name);
           }
           if (!names.empty()) files_.swap(names);
         } catch (...) {

@@ -375,10 +375,15 @@ TEST(ContextMenu, CommandsStartOneConverterPerFile) {
     ASSERT_NE(exact.handler, nullptr);
     EXPECT_EQ(Invoke(over.handler, MAKEINTRESOURCEA(0)), S_OK);
     EXPECT_EQ(Invoke(exact.handler, MAKEINTRESOURCEA(0)), S_OK);
-    std::vector<std::string> lines = Recorded(record, 1);
-    ASSERT_EQ(lines.size(), 1u);
+    // A name longer than a path is left out, never cut.
+    Chosen overPath(library, {"C:\\" + std::string(257, 'p') + ".gif", "C:\\b.gif"});
+    ASSERT_NE(overPath.handler, nullptr);
+    EXPECT_EQ(Invoke(overPath.handler, MAKEINTRESOURCEA(1)), S_OK);
+    std::vector<std::string> lines = Recorded(record, 2);
+    ASSERT_EQ(lines.size(), 2u);
     EXPECT_EQ(lines[0].size(), 519u);
     EXPECT_EQ(lines[0], longExec + " -quite " + fits);
+    EXPECT_EQ(lines[1], longExec + " C:\\b.gif");
   }
   SetEnvironmentVariableA("TERVANO_RECORD_FILE", nullptr);
 }
