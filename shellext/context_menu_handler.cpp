@@ -78,6 +78,7 @@ STDMETHODIMP ContextMenuHandler::Initialize(PCIDLIST_ABSOLUTE, IDataObject* data
   if (data) data->AddRef();
   if (data_) data_->Release();
   data_ = data;
+  files_.clear();  // the names of an earlier selection are no longer chosen
   return S_OK;
 }
 

@@ -200,11 +200,16 @@ TEST(ContextMenu, ItemsForOneSeveralAndNoFiles) {
   ASSERT_EQ(items.size(), 1u);
   EXPECT_EQ(items[0].id, 101u);
   EXPECT_EQ(items[0].text, kAddText);
+  // A new selection without names leaves nothing of the earlier one.
+  Selection empty({}, true);
+  Initialize(handler, &empty);
+  EXPECT_EQ(Query(handler, CMF_NORMAL, items), 0x00000000);
+  EXPECT_TRUE(items.empty());
   handler->Release();
   EXPECT_EQ(three.references(), 1u);
+  EXPECT_EQ(empty.references(), 1u);
 
   // No file names at all: nothing to offer, whatever the data object lacks.
-  Selection empty({}, true);
   Selection noDrop({"C:\\a.gif"}, false);
   for (IDataObject* data : {static_cast<IDataObject*>(&empty), static_cast<IDataObject*>(&noDrop),
                             static_cast<IDataObject*>(nullptr)}) {
