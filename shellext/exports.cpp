@@ -22,7 +22,6 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
   if (reason == DLL_PROCESS_ATTACH) {
     g_module.instance = instance;
     g_module.menuBitmap = LoadBitmapA(instance, MAKEINTRESOURCEA(IDB_MENU_GLYPH));
-    DisableThreadLibraryCalls(instance);
   } else if (reason == DLL_PROCESS_DETACH) {
     if (g_module.menuBitmap) DeleteObject(g_module.menuBitmap);
     g_module.menuBitmap = nullptr;
