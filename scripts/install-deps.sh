@@ -32,6 +32,9 @@ if [ "$want_all" = 1 ]; then
   # whose kernel executes no 32-bit code.
   need g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix wine64
   need locales xvfb xauth fonts-wqy-microhei
+  # Installer (makensis), help file compiler (chmcmd) and a second CHM
+  # reader (extract_chmLib) for the help file's test.
+  need nsis fp-utils libchm-bin
   # Browser in which the player check runs Ruffle (never a downloaded one).
   need chromium
   if ! dpkg --print-foreign-architectures | grep -qx i386; then

@@ -1,0 +1,254 @@
+; Tervano installer. makensis defines:
+;   OUTFILE  the installer to write      EXE   tervano.exe
+;   HELP     help.chm                    CTX32 tervano_ctx.dll (optional)
+;   CTX64    tervano_ctx64.dll (optional, registered on 64-bit Windows only)
+;   AMD64    set for the installer of the 64-bit build
+Unicode true
+!ifdef AMD64
+  Target amd64-unicode
+!endif
+SetCompressor /SOLID lzma
+RequestExecutionLevel admin
+
+!include LogicLib.nsh
+!include x64.nsh
+
+!define KEY "Software\Tervano"
+!define UNINST_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Tervano"
+!define CLSID "{3EEBE959-786D-4C99-A43D-E5FAF0591BA8}"
+
+Name "Tervano v2.5"
+OutFile "${OUTFILE}"
+!ifdef AMD64
+  InstallDir "$PROGRAMFILES64\Tervano"
+!else
+  InstallDir "$PROGRAMFILES\Tervano"
+!endif
+ShowInstDetails show
+ShowUninstDetails show
+LoadLanguageFile "${NSISDIR}\Contrib\Language files\SimpChinese.nlf"
+
+Page directory
+Page instfiles
+UninstPage uninstConfirm
+UninstPage instfiles
+
+; regsvr32 of the given bitness: $0 = "32" or "64", $1 = arguments.
+; Returns its exit code in $2.
+!macro RunRegsvr32 un
+Function ${un}RunRegsvr32
+  ${If} ${RunningX64}
+    ${If} $0 == "64"
+      ${DisableX64FSRedirection}
+      ExecWait '"$WINDIR\System32\regsvr32.exe" $1' $2
+      ${EnableX64FSRedirection}
+    ${Else}
+      ExecWait '"$WINDIR\SysWOW64\regsvr32.exe" $1' $2
+    ${EndIf}
+  ${Else}
+    ExecWait '"$WINDIR\System32\regsvr32.exe" $1' $2
+  ${EndIf}
+FunctionEnd
+!macroend
+!insertmacro RunRegsvr32 ""
+!insertmacro RunRegsvr32 "un."
+
+; Writes ExecString ($0) in the registry view(s) where the program and the
+; extensions read it: the 32-bit view always, the 64-bit view on 64-bit Windows.
+Function WriteExecString
+  SetRegView 32
+  WriteRegStr HKLM "${KEY}" "ExecString" $0
+  ${If} ${RunningX64}
+    SetRegView 64
+    WriteRegStr HKLM "${KEY}" "ExecString" $0
+  ${EndIf}
+  SetRegView lastused
+FunctionEnd
+
+; Registration fails when .gif has no file-type name, so give it one; the
+; uninstaller takes it away again only when it was ours.
+Function GiveGifAType
+  ReadRegStr $0 HKCR ".gif" ""
+  ${If} $0 == ""
+    WriteRegStr HKCR ".gif" "" "giffile"
+    WriteRegStr HKLM "${UNINST_KEY}" "GifFileType" "giffile"
+  ${EndIf}
+FunctionEnd
+
+Function .onInit
+  SetShellVarContext all
+!ifdef AMD64
+  SetRegView 64
+!else
+  SetRegView 32
+!endif
+FunctionEnd
+
+Function un.onInit
+  SetShellVarContext all
+!ifdef AMD64
+  SetRegView 64
+!else
+  SetRegView 32
+!endif
+FunctionEnd
+
+Section "Tervano"
+  SetOutPath "$INSTDIR"
+  File "/oname=tervano.exe" "${EXE}"
+  File "/oname=help.chm" "${HELP}"
+!ifdef CTX32
+  File "/oname=tervano_ctx.dll" "${CTX32}"
+!endif
+!ifdef CTX64
+  ${If} ${RunningX64}
+    File "/oname=tervano_ctx64.dll" "${CTX64}"
+  ${EndIf}
+!endif
+  WriteUninstaller "$INSTDIR\uninstall.exe"
+
+  ; The add-or-remove entry first, so that a failed registration below can
+  ; still be uninstalled.
+  WriteRegStr HKLM "${UNINST_KEY}" "DisplayName" "Tervano v2.5"
+  WriteRegStr HKLM "${UNINST_KEY}" "DisplayVersion" "2.5"
+  WriteRegStr HKLM "${UNINST_KEY}" "Publisher" "Tervano"
+  WriteRegStr HKLM "${UNINST_KEY}" "DisplayIcon" "$INSTDIR\tervano.exe"
+  WriteRegStr HKLM "${UNINST_KEY}" "InstallLocation" "$INSTDIR"
+  WriteRegStr HKLM "${UNINST_KEY}" "UninstallString" '"$INSTDIR\uninstall.exe"'
+  WriteRegStr HKLM "${UNINST_KEY}" "QuietUninstallString" '"$INSTDIR\uninstall.exe" /S'
+  WriteRegDWORD HKLM "${UNINST_KEY}" "NoModify" 1
+  WriteRegDWORD HKLM "${UNINST_KEY}" "NoRepair" 1
+
+  ; ExecString: the program path, quoted when it holds a space.
+  StrCpy $0 "$INSTDIR\tervano.exe"
+  Push $0
+  Call HasSpace
+  Pop $1
+  ${If} $1 == 1
+    StrCpy $0 '"$0"'
+  ${EndIf}
+  Call WriteExecString
+
+  Call GiveGifAType
+!ifdef CTX32
+  StrCpy $0 "32"
+  StrCpy $1 '/s "$INSTDIR\tervano_ctx.dll"'
+  Call RunRegsvr32
+  ${If} $2 != 0
+    MessageBox MB_ICONEXCLAMATION "无法注册右键菜单扩展 tervano_ctx.dll (regsvr32: $2)。" /SD IDOK
+    SetErrorLevel 2
+  ${EndIf}
+!endif
+!ifdef CTX64
+  ${If} ${RunningX64}
+    StrCpy $0 "64"
+    StrCpy $1 '/s "$INSTDIR\tervano_ctx64.dll"'
+    Call RunRegsvr32
+    ${If} $2 != 0
+      MessageBox MB_ICONEXCLAMATION "无法注册右键菜单扩展 tervano_ctx64.dll (regsvr32: $2)。" /SD IDOK
+      SetErrorLevel 2
+    ${EndIf}
+  ${EndIf}
+!endif
+
+  CreateDirectory "$SMPROGRAMS\Tervano"
+  CreateShortcut "$SMPROGRAMS\Tervano\Tervano.lnk" "$INSTDIR\tervano.exe"
+  CreateShortcut "$SMPROGRAMS\Tervano\Tervano 帮助.lnk" "$INSTDIR\help.chm"
+  CreateShortcut "$SMPROGRAMS\Tervano\卸载 Tervano.lnk" "$INSTDIR\uninstall.exe"
+SectionEnd
+
+; Pushes 1 when the string on the stack holds a space, else 0.
+Function HasSpace
+  Exch $0
+  Push $1
+  Push $2
+  StrCpy $2 0
+  StrCpy $1 0
+  ${Do}
+    StrCpy $1 $0 1 $2
+    ${If} $1 == ""
+      StrCpy $1 0
+      ${Break}
+    ${EndIf}
+    ${If} $1 == " "
+      StrCpy $1 1
+      ${Break}
+    ${EndIf}
+    IntOp $2 $2 + 1
+  ${Loop}
+  StrCpy $0 $1
+  Pop $2
+  Pop $1
+  Exch $0
+FunctionEnd
+
+; Removes what registration and the installer put under Software\Tervano in
+; the current view; the user's options (Option* values) stay.
+Function un.ClearTervanoKey
+  DeleteRegValue HKLM "${KEY}" "ExecString"
+  DeleteRegValue HKLM "${KEY}" "ContextMenuString"
+  DeleteRegKey HKLM "Software\Classes\CLSID\Tervano ContextMenu"
+  DeleteRegKey /ifempty HKLM "${KEY}"
+FunctionEnd
+
+; Drops the keys that registration created empty around the handler key
+; (read from ContextMenuString in $3 before unregistering).
+Function un.ClearHandlerParents
+  ${If} $3 != ""
+    DeleteRegKey HKCR "$3"
+    StrCpy $4 $3 -20  ; without "\Tervano ContextMenu"
+    DeleteRegKey /ifempty HKCR "$4"
+    StrCpy $4 $4 -20  ; without "\ContextMenuHandlers"
+    DeleteRegKey /ifempty HKCR "$4"
+  ${EndIf}
+FunctionEnd
+
+Section "Uninstall"
+  ReadRegStr $3 HKLM "${KEY}" "ContextMenuString"
+  ${If} ${FileExists} "$INSTDIR\tervano_ctx.dll"
+    StrCpy $0 "32"
+    StrCpy $1 '/u /s "$INSTDIR\tervano_ctx.dll"'
+    Call un.RunRegsvr32
+  ${EndIf}
+  ${If} ${FileExists} "$INSTDIR\tervano_ctx64.dll"
+    StrCpy $0 "64"
+    StrCpy $1 '/u /s "$INSTDIR\tervano_ctx64.dll"'
+    Call un.RunRegsvr32
+  ${EndIf}
+  Call un.ClearHandlerParents
+
+  ReadRegStr $0 HKLM "${UNINST_KEY}" "GifFileType"
+  ${If} $0 != ""
+    ReadRegStr $1 HKCR ".gif" ""
+    ${If} $1 == $0
+      DeleteRegValue HKCR ".gif" ""
+      DeleteRegKey /ifempty HKCR ".gif"
+    ${EndIf}
+    DeleteRegKey /ifempty HKCR "$0"
+  ${EndIf}
+
+  SetRegView 32
+  Call un.ClearTervanoKey
+  ${If} ${RunningX64}
+    SetRegView 64
+    Call un.ClearTervanoKey
+  ${EndIf}
+!ifdef AMD64
+  SetRegView 64
+!else
+  SetRegView 32
+!endif
+  DeleteRegKey HKLM "${UNINST_KEY}"
+
+  Delete "$SMPROGRAMS\Tervano\Tervano.lnk"
+  Delete "$SMPROGRAMS\Tervano\Tervano 帮助.lnk"
+  Delete "$SMPROGRAMS\Tervano\卸载 Tervano.lnk"
+  RMDir "$SMPROGRAMS\Tervano"
+
+  Delete "$INSTDIR\tervano.exe"
+  Delete "$INSTDIR\help.chm"
+  Delete "$INSTDIR\tervano_ctx.dll"
+  Delete "$INSTDIR\tervano_ctx64.dll"
+  Delete "$INSTDIR\uninstall.exe"
+  RMDir "$INSTDIR"
+SectionEnd
