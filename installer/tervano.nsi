@@ -191,7 +191,7 @@ Function un.ClearTervanoKey
   DeleteRegKey /ifempty HKLM "${KEY}"
 FunctionEnd
 
-; Drops the keys that registration created empty around the handler key
+; Drops the keys that registration created empty above the handler key
 ; (read from ContextMenuString in $3 before unregistering).
 Function un.ClearHandlerParents
   ${If} $3 != ""
@@ -199,6 +199,8 @@ Function un.ClearHandlerParents
     StrCpy $4 $3 -20  ; without "\Tervano ContextMenu"
     DeleteRegKey /ifempty HKCR "$4"
     StrCpy $4 $4 -20  ; without "\ContextMenuHandlers"
+    DeleteRegKey /ifempty HKCR "$4"
+    StrCpy $4 $4 -8   ; without "\shellex": the file type
     DeleteRegKey /ifempty HKCR "$4"
   ${EndIf}
 FunctionEnd
