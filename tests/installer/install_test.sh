@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Silent install and uninstall of the Tervano installer in a fresh Wine prefix.
 #   install_test.sh WINE_RUN SETUP ARCH PREFIX BUILT_EXE BUILT_DLL HELP_CHM
+#                   MENU_INVOKE GIF_DIR
 # Round 1: default folder (a path with a space), .gif without a file type.
 # Round 2: C:\Tervano, .gif with a file type of another program.
 # After each round's uninstall the exported registry (HKLM\Software and
@@ -8,6 +9,7 @@
 # but the user's options written beforehand.
 set -uo pipefail
 wine_run=$1 setup=$2 arch=$3 prefix=$4 built_exe=$5 built_dll=$6 help_chm=$7
+menu_invoke=$8 gif_dir=$9
 failures=0
 fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
 run() { bash "$wine_run" --arch "$arch" --prefix "$prefix" "$@"; }
@@ -72,9 +74,24 @@ round() {  # round NAME DIR EXPECTED_EXECSTRING GIF_TYPE [SETUP_ARGS...]
   got=$(value "$uninst" DisplayName)
   [ "$got" = "Tervano v2.5" ] || fail "$name: DisplayName is [$got]"
 
+  # "Convert" chosen through the registered handler: the installed program,
+  # started from ExecString, writes the movie the build's program writes.
+  mkdir -p "$prefix/drive_c/gifs" "$prefix/drive_c/ref"
+  cp "$gif_dir/apache_pb.gif" "$prefix/drive_c/gifs/$name.gif"
+  cp "$gif_dir/apache_pb.gif" "$prefix/drive_c/ref/$name.gif"
+  run "$built_exe" -quite "C:\\ref\\$name.gif" || fail "$name: reference conversion failed"
+  run "$menu_invoke" 0 "C:\\gifs\\$name.gif" || fail "$name: convert through the handler failed"
+  local movie="$prefix/drive_c/gifs/$name.swf" i
+  for i in $(seq 100); do
+    cmp -s "$movie" "$prefix/drive_c/ref/$name.swf" && break
+    sleep 0.1
+  done
+  cmp -s "$movie" "$prefix/drive_c/ref/$name.swf" ||
+    fail "$name: no movie, or not the expected one, from the context menu's convert"
+  [ -s "$prefix/drive_c/ref/$name.swf" ] || fail "$name: the reference conversion wrote no movie"
+
   # The uninstaller copies itself away and returns at once: wait for it.
   run "$dir\\uninstall.exe" /S || fail "$name: uninstaller exit code $?"
-  local i
   for i in $(seq 100); do
     [ -e "$udir" ] || break
     sleep 0.1

@@ -1,0 +1,91 @@
+// Chooses an item of the installed context-menu handler as Explorer does:
+// the handler comes from the registered CLSID and the selection is the
+// shell's own data object for the files.
+//   menu_invoke VERB FILE...   (VERB 0: convert, 1: add; files in one folder)
+// Exit code 0 when InvokeCommand returned S_OK.
+#include <windows.h>
+#include <shlobj.h>
+#include <shlwapi.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+const CLSID kHandler = {0x3EEBE959, 0x786D, 0x4C99, {0xA4, 0x3D, 0xE5, 0xFA, 0xF0, 0x59, 0x1B, 0xA8}};
+
+std::wstring Wide(const char* text) {
+  wchar_t buffer[MAX_PATH];
+  if (!MultiByteToWideChar(CP_ACP, 0, text, -1, buffer, MAX_PATH)) return std::wstring();
+  return buffer;
+}
+
+int Invoke(int verb, int count, char** files) {
+  IShellFolder* desktop = nullptr;
+  if (FAILED(SHGetDesktopFolder(&desktop))) return 0;
+  std::string folderPath(files[0]);
+  folderPath.resize(folderPath.find_last_of('\\'));
+  std::wstring folderWide = Wide(folderPath.c_str());
+  PIDLIST_ABSOLUTE folderId = nullptr;
+  IShellFolder* folder = nullptr;
+  int ok = SUCCEEDED(desktop->ParseDisplayName(nullptr, nullptr, &folderWide[0], nullptr,
+                                               reinterpret_cast<PIDLIST_RELATIVE*>(&folderId), nullptr)) &&
+           SUCCEEDED(desktop->BindToObject(folderId, nullptr, IID_IShellFolder,
+                                           reinterpret_cast<void**>(&folder)));
+  std::vector<PITEMID_CHILD> children;
+  for (int i = 0; ok && i < count; ++i) {
+    std::wstring name = Wide(std::strrchr(files[i], '\\') + 1);
+    PIDLIST_RELATIVE child = nullptr;
+    ok = SUCCEEDED(folder->ParseDisplayName(nullptr, nullptr, &name[0], nullptr, &child, nullptr));
+    if (ok) children.push_back(reinterpret_cast<PITEMID_CHILD>(child));
+  }
+  IDataObject* data = nullptr;
+  ok = ok && SUCCEEDED(folder->GetUIObjectOf(nullptr, children.size(),
+                                             const_cast<PCUITEMID_CHILD_ARRAY>(children.data()),
+                                             IID_IDataObject, nullptr, reinterpret_cast<void**>(&data)));
+  if (!ok) std::fprintf(stderr, "menu_invoke: no shell data object for the files\n");
+  IContextMenu* menu = nullptr;
+  if (ok && FAILED(CoCreateInstance(kHandler, nullptr, CLSCTX_INPROC_SERVER, IID_IContextMenu,
+                                    reinterpret_cast<void**>(&menu)))) {
+    std::fprintf(stderr, "menu_invoke: the handler's class is not registered\n");
+    ok = 0;
+  }
+  IShellExtInit* init = nullptr;
+  ok = ok && SUCCEEDED(menu->QueryInterface(IID_IShellExtInit, reinterpret_cast<void**>(&init))) &&
+       init->Initialize(folderId, data, nullptr) == S_OK;
+  HMENU popup = CreatePopupMenu();
+  ok = ok && menu->QueryContextMenu(popup, 0, 1, 0x7fff, CMF_NORMAL) == MAKE_HRESULT(0, 0, 2);
+  if (ok) {
+    CMINVOKECOMMANDINFO info = {};
+    info.cbSize = sizeof info;
+    info.lpVerb = MAKEINTRESOURCEA(verb);
+    info.nShow = SW_SHOWNORMAL;
+    ok = menu->InvokeCommand(&info) == S_OK;
+  }
+  if (popup) DestroyMenu(popup);
+  if (init) init->Release();
+  if (menu) menu->Release();
+  if (data) data->Release();
+  for (PITEMID_CHILD child : children) CoTaskMemFree(child);
+  if (folder) folder->Release();
+  if (folderId) CoTaskMemFree(folderId);
+  desktop->Release();
+  return ok;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 3 || (std::strcmp(argv[1], "0") != 0 && std::strcmp(argv[1], "1") != 0)) {
+    std::fprintf(stderr, "usage: menu_invoke 0|1 FILE...\n");
+    return 2;
+  }
+  for (int i = 2; i < argc; ++i)
+    if (!std::strrchr(argv[i], '\\')) return 2;
+  if (FAILED(CoInitialize(nullptr))) return 1;
+  int ok = Invoke(argv[1][0] - '0', argc - 2, argv + 2);
+  CoUninitialize();
+  return ok ? 0 : 1;
+}
