@@ -17,6 +17,15 @@ RequestExecutionLevel admin
 !define UNINST_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Tervano"
 !define CLSID "{3EEBE959-786D-4C99-A43D-E5FAF0591BA8}"
 
+; The registry view of the installer's own bitness.
+!macro InstallerView
+!ifdef AMD64
+  SetRegView 64
+!else
+  SetRegView 32
+!endif
+!macroend
+
 Name "Tervano v2.5"
 OutFile "${OUTFILE}"
 !ifdef AMD64
@@ -62,35 +71,42 @@ Function WriteExecString
     SetRegView 64
     WriteRegStr HKLM "${KEY}" "ExecString" $0
   ${EndIf}
-  SetRegView lastused
+  !insertmacro InstallerView
 FunctionEnd
 
-; Registration fails when .gif has no file-type name, so give it one; the
-; uninstaller takes it away again only when it was ours.
-Function GiveGifAType
+; Registration fails when .gif has no file-type name, so give it one (in
+; both views on 64-bit Windows, whose 64-bit extension reads the 64-bit
+; one); the uninstaller takes it away again only when it was ours.
+Function GiveGifATypeInView
   ReadRegStr $0 HKCR ".gif" ""
   ${If} $0 == ""
     WriteRegStr HKCR ".gif" "" "giffile"
-    WriteRegStr HKLM "${UNINST_KEY}" "GifFileType" "giffile"
+    StrCpy $5 "giffile"
+  ${EndIf}
+FunctionEnd
+
+Function GiveGifAType
+  StrCpy $5 ""
+  SetRegView 32
+  Call GiveGifATypeInView
+  ${If} ${RunningX64}
+    SetRegView 64
+    Call GiveGifATypeInView
+  ${EndIf}
+  !insertmacro InstallerView
+  ${If} $5 != ""
+    WriteRegStr HKLM "${UNINST_KEY}" "GifFileType" $5
   ${EndIf}
 FunctionEnd
 
 Function .onInit
   SetShellVarContext all
-!ifdef AMD64
-  SetRegView 64
-!else
-  SetRegView 32
-!endif
+  !insertmacro InstallerView
 FunctionEnd
 
 Function un.onInit
   SetShellVarContext all
-!ifdef AMD64
-  SetRegView 64
-!else
-  SetRegView 32
-!endif
+  !insertmacro InstallerView
 FunctionEnd
 
 Section "Tervano"
@@ -182,18 +198,12 @@ Function HasSpace
   Exch $0
 FunctionEnd
 
-; Removes what registration and the installer put under Software\Tervano in
-; the current view; the user's options (Option* values) stay.
-Function un.ClearTervanoKey
-  DeleteRegValue HKLM "${KEY}" "ExecString"
-  DeleteRegValue HKLM "${KEY}" "ContextMenuString"
-  DeleteRegKey HKLM "Software\Classes\CLSID\Tervano ContextMenu"
-  DeleteRegKey /ifempty HKLM "${KEY}"
-FunctionEnd
-
-; Drops the keys that registration created empty above the handler key
-; (read from ContextMenuString in $3 before unregistering).
-Function un.ClearHandlerParents
+; Removes in the current view what registration and the installer left:
+; the empty keys above the handler key (named by ContextMenuString, which
+; unregistration keeps), the file type of .gif when it was ours ($6), and
+; our values under Software\Tervano. The user's options (Option*) stay.
+Function un.ClearView
+  ReadRegStr $3 HKLM "${KEY}" "ContextMenuString"
   ${If} $3 != ""
     DeleteRegKey HKCR "$3"
     StrCpy $4 $3 -20  ; without "\Tervano ContextMenu"
@@ -203,10 +213,21 @@ Function un.ClearHandlerParents
     StrCpy $4 $4 -8   ; without "\shellex": the file type
     DeleteRegKey /ifempty HKCR "$4"
   ${EndIf}
+  ${If} $6 != ""
+    ReadRegStr $1 HKCR ".gif" ""
+    ${If} $1 == $6
+      DeleteRegValue HKCR ".gif" ""
+      DeleteRegKey /ifempty HKCR ".gif"
+    ${EndIf}
+    DeleteRegKey /ifempty HKCR "$6"
+  ${EndIf}
+  DeleteRegValue HKLM "${KEY}" "ExecString"
+  DeleteRegValue HKLM "${KEY}" "ContextMenuString"
+  DeleteRegKey HKLM "Software\Classes\CLSID\Tervano ContextMenu"
+  DeleteRegKey /ifempty HKLM "${KEY}"
 FunctionEnd
 
 Section "Uninstall"
-  ReadRegStr $3 HKLM "${KEY}" "ContextMenuString"
   ${If} ${FileExists} "$INSTDIR\tervano_ctx.dll"
     StrCpy $0 "32"
     StrCpy $1 '/u /s "$INSTDIR\tervano_ctx.dll"'
@@ -217,29 +238,15 @@ Section "Uninstall"
     StrCpy $1 '/u /s "$INSTDIR\tervano_ctx64.dll"'
     Call un.RunRegsvr32
   ${EndIf}
-  Call un.ClearHandlerParents
 
-  ReadRegStr $0 HKLM "${UNINST_KEY}" "GifFileType"
-  ${If} $0 != ""
-    ReadRegStr $1 HKCR ".gif" ""
-    ${If} $1 == $0
-      DeleteRegValue HKCR ".gif" ""
-      DeleteRegKey /ifempty HKCR ".gif"
-    ${EndIf}
-    DeleteRegKey /ifempty HKCR "$0"
-  ${EndIf}
-
+  ReadRegStr $6 HKLM "${UNINST_KEY}" "GifFileType"
   SetRegView 32
-  Call un.ClearTervanoKey
+  Call un.ClearView
   ${If} ${RunningX64}
     SetRegView 64
-    Call un.ClearTervanoKey
+    Call un.ClearView
   ${EndIf}
-!ifdef AMD64
-  SetRegView 64
-!else
-  SetRegView 32
-!endif
+  !insertmacro InstallerView
   DeleteRegKey HKLM "${UNINST_KEY}"
 
   Delete "$SMPROGRAMS\Tervano\Tervano.lnk"

@@ -57,6 +57,10 @@ round() {  # round NAME DIR EXPECTED_EXECSTRING GIF_TYPE [SETUP_ARGS...]
   local got
   got=$(value 'HKLM\Software\Tervano' ExecString)
   [ "$got" = "$exec" ] || fail "$name: ExecString is [$got], expected [$exec]"
+  if [ "$arch" = win64 ]; then  # the 32-bit program's view
+    got=$(value 'HKLM\Software\WOW6432Node\Tervano' ExecString)
+    [ "$got" = "$exec" ] || fail "$name: 32-bit view ExecString is [$got], expected [$exec]"
+  fi
   got=$(value 'HKLM\Software\Tervano' OptionBackGround)
   [ "$got" = 0x1 ] || fail "$name: option changed by the install: [$got]"
   got=$(default_value 'HKCR\.gif')
