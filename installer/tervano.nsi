@@ -223,6 +223,9 @@ Function un.ClearView
   ${EndIf}
   DeleteRegValue HKLM "${KEY}" "ExecString"
   DeleteRegValue HKLM "${KEY}" "ContextMenuString"
+  ; Left by the program's hand-off and start-up.
+  DeleteRegValue HKLM "${KEY}" "NumFiles"
+  DeleteRegKey HKLM "${KEY}\open"
   DeleteRegKey HKLM "Software\Classes\CLSID\Tervano ContextMenu"
   DeleteRegKey /ifempty HKLM "${KEY}"
 FunctionEnd

@@ -3,11 +3,15 @@
 // shell's own data object for the files.
 //   menu_invoke VERB FILE...   (VERB 0: convert, 1: add; files in one folder)
 // Exit code 0 when InvokeCommand returned S_OK.
+//   menu_invoke list COUNT
+// Waits for the main window's list to hold COUNT lines, prints them, closes
+// the window and waits for it to go; exit code 0 when all that happened.
 #include <windows.h>
 #include <shlobj.h>
 #include <shlwapi.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -75,9 +79,40 @@ int Invoke(int verb, int count, char** files) {
   return ok;
 }
 
+std::string ListText(HWND window) {
+  char text[4096] = "";
+  SendMessageTimeoutA(GetDlgItem(window, 1001), WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text),
+                      SMTO_ABORTIFHUNG, 2000, nullptr);
+  text[sizeof text - 1] = '\0';
+  return text;
+}
+
+int LineCount(const std::string& text) {
+  if (text.empty()) return 0;
+  int lines = 1;
+  for (size_t at = 0; (at = text.find("\r\n", at)) != std::string::npos; at += 2) ++lines;
+  return lines;
+}
+
+int ListAndClose(int count) {
+  HWND window = nullptr;
+  std::string text;
+  for (int i = 0; i < 150 && LineCount(text) != count; ++i) {
+    Sleep(100);
+    if (!window) window = FindWindowA(nullptr, "Tervano v2.5");
+    if (window) text = ListText(window);
+  }
+  std::printf("%s\n", text.c_str());
+  if (!window) return 0;
+  PostMessageA(window, WM_CLOSE, 0, 0);
+  for (int i = 0; i < 100 && IsWindow(window); ++i) Sleep(100);
+  return LineCount(text) == count && !IsWindow(window);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc == 3 && std::strcmp(argv[1], "list") == 0) return ListAndClose(std::atoi(argv[2])) ? 0 : 1;
   if (argc < 3 || (std::strcmp(argv[1], "0") != 0 && std::strcmp(argv[1], "1") != 0)) {
     std::fprintf(stderr, "usage: menu_invoke 0|1 FILE...\n");
     return 2;
