@@ -49,4 +49,6 @@ int DeleteKey(const char* keyPath);
 // The folder of the key files (no trailing slash); empty when none can be
 // named. Read from the environment at every call.
 std::string KeyStoreFolder();
+// The file of a key in that folder; empty when none can be named.
+std::string KeyFilePath(const char* keyPath);
 #endif

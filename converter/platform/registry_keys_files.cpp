@@ -321,6 +321,14 @@ int ChangeKey(const char* keyPath, Change change) {
 
 }  // namespace
 
+std::string KeyFilePath(const char* keyPath) {
+  try {
+    return KeyFile(KeyStoreFolder(), keyPath);
+  } catch (...) {
+    return std::string();
+  }
+}
+
 int ReadKeyData(const char* keyPath, const char* valueName, uint32_t& type, char* data,
                 size_t capacity, size_t& size) {
   size = 0;
