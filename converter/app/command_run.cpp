@@ -9,6 +9,7 @@
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <map>
 #include <mutex>
@@ -121,6 +122,16 @@ std::string WriteProblem(const std::string& path) {
   return access(folder.c_str(), W_OK | X_OK) == 0 ? "" : std::strerror(errno);
 }
 
+// The movie path with its folder resolved, so that two spellings of one
+// movie compare equal.
+std::string MovieKey(const std::string& movie) {
+  char* folder = realpath(FolderOf(movie).c_str(), nullptr);
+  if (!folder) return movie;
+  std::string key = std::string(folder) + "/" + movie.substr(movie.rfind('/') + 1);
+  std::free(folder);
+  return key;
+}
+
 // NAME.swf from NAME.gif (any last extension), beside the source or in outputDir.
 std::string MoviePath(const std::string& source, const std::string& outputDir) {
   size_t slash = source.rfind('/');
@@ -151,12 +162,13 @@ bool Prepare(FileJob& job, bool writeHtml, std::map<std::string, std::string>& m
     return false;
   }
   // Two jobs writing one movie would race; the later file is refused.
-  auto earlier = movies.find(job.movie);
+  std::string key = MovieKey(job.movie);
+  auto earlier = movies.find(key);
   if (earlier != movies.end()) {
     report.Error(source + ": its movie " + job.movie + " is already the movie of " + earlier->second);
     return false;
   }
-  movies[job.movie] = source;
+  movies[key] = source;
   std::vector<std::string> outputs = {job.movie};
   if (writeHtml) {
     HtmlPageNames names;
