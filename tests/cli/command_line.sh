@@ -130,13 +130,6 @@ for g in many/*.gif; do
   same_bytes "j1/$b.swf" "out/j4/$b.swf" "-j 1 and -j 4"
   same_bytes "j1/$b.htm" "out/j4/$b.htm" "-j 1 and -j 4"
 done
-mkdir -p beside && cp many/*.gif beside/
-run empty --html --loop 3 --border --crop beside/*.gif
-[ "$rc" = 0 ] || fail "beside the sources: exit $rc ($err)"
-for g in many/*.gif; do
-  b=$(basename "$g" .gif)
-  same_bytes "j1/$b.swf" "beside/$b.swf" "default jobs, beside the source"
-done
 
 # --- Exit statuses: each failure is one line; the other files are written ---
 mkdir -p bad/dir.gif bad/taken.swf bad/l

@@ -1,6 +1,7 @@
 // The Linux command line's parser: value forms, usage errors, and what the
-// option flags set. What the flags do to movies and to the store is checked
-// on the real program by tests/cli/command_line.sh.
+// option flags set. What the flags do to movies and to the store, and that
+// --help lists what the parser takes, is checked on the real program by
+// tests/cli/command_line.sh.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -82,41 +83,6 @@ TEST(CommandLineParser, LaterFlagReplacesEarlierValue) {
   EXPECT_EQ(Overrides(c),
             "OptionTransparent=0 OptionChangeLoop=1 OptionLoopForever=1 OptionLoopValue=3 "
             "OptionURL=0 OptionURLName=\"a\" ");
-  // Over stored options that are all on: the link text goes with the link.
-  ConversionOptions o;
-  o.changeLoop = o.loopForever = o.borderCorrection = o.useLinkUrl = o.writeHtml = 1;
-  o.playCount = 9;
-  o.linkUrl = "stored";
-  ApplyOverrides(c.overrides, o);
-  EXPECT_EQ(o.borderCorrection, 0);
-  EXPECT_EQ(o.loopForever, 1);
-  EXPECT_EQ(o.playCount, 3);
-  EXPECT_EQ(o.useLinkUrl, 0);
-  EXPECT_EQ(o.linkUrl, "");
-  EXPECT_EQ(o.writeHtml, 1);
-}
-
-// Every flag of the table is taken by the parser in both spellings and
-// listed by --help.
-TEST(CommandLineParser, EveryTableFlagParsesAndIsListed) {
-  std::string help = HelpText("/store");
-  for (size_t i = 0; i < kFlagCount; ++i) {
-    const FlagSpec& f = kFlags[i];
-    std::string value = f.id == FlagId::Url ? "http://x/" : f.id == FlagId::OutputDir ? "d" : "2";
-    std::string longForm = std::string("--") + f.longName;
-    CommandLine c;
-    if (f.valueName)
-      EXPECT_EQ(Parse({longForm.c_str(), value.c_str(), "a.gif"}, c), 1) << longForm << ": " << c.error;
-    else
-      EXPECT_EQ(Parse({longForm.c_str(), "a.gif"}, c), 1) << longForm << ": " << c.error;
-    if (f.shortName) {
-      std::string shortForm = std::string("-") + f.shortName + (f.valueName ? value : "");
-      EXPECT_EQ(Parse({shortForm.c_str(), "a.gif"}, c), 1) << shortForm << ": " << c.error;
-      EXPECT_NE(help.find(std::string("-") + f.shortName + ", " + longForm), std::string::npos) << longForm;
-    }
-    EXPECT_NE(help.find(longForm + (f.valueName ? std::string(" ") + f.valueName : "  ")), std::string::npos)
-        << longForm;
-  }
 }
 
 }  // namespace
