@@ -118,5 +118,5 @@ void EmitFrame(GifConverter& g, SwfWriter& movie) {
     NoteObjectRemoved(g);
   }
   if (g.nextCharacterId == 1 && link) g.nextCharacterId = 3;
-  b.pixelBytes = 0;  // the buffer (or a spare one from the pool) serves the next frame
+  b.pixelBytes = 0;  // the buffer itself serves the next frame
 }

@@ -20,17 +20,11 @@ enum class JobState { kQueued, kRunning, kDone };
 
 // One handed-over bitmap and the tags written after it, up to the next one.
 struct BitmapJob {
-  FrameBitmap bitmap;  // owns the frame's pixel buffer until compressed
+  BitmapPieces bitmap;  // a copy of the frame's bitmap, then its tag body
   int level = 9;
   JobState state = JobState::kQueued;  // under the pool's mutex
   bool ok = false;
-  ChunkedBody body;
   std::vector<uint8_t> trailing;  // only the converter thread touches it
-};
-
-struct SpareBuffer {
-  std::unique_ptr<uint8_t[]> data;
-  size_t capacity = 0;
 };
 
 }  // namespace
@@ -40,7 +34,6 @@ struct BitmapPool {
   std::condition_variable work;  // a job was queued, or the pool stops
   std::condition_variable done;  // a job was compressed
   std::deque<BitmapJob*> queue;  // not yet taken, oldest first
-  std::vector<SpareBuffer> spares;  // pixel buffers of compressed jobs
   bool stopping = false;
   std::atomic<bool> abandon{false};
   const std::atomic<bool>* cancel = nullptr;
@@ -61,17 +54,11 @@ void BitmapPool::Compress(BitmapJob& job, BitmapCompressor& compressor) {
     job.ok = false;
     return;
   }
-  job.ok = ComposeBitmapBody(compressor, job.bitmap, job.level, &abandon, job.body) == 1;
+  job.ok = ComposeBitmapPieces(compressor, job.level, &abandon, job.bitmap) == 1;
 }
 
 void BitmapPool::Complete(BitmapJob& job) {
-  // The pixels are no longer needed: their buffer serves a later frame.
-  SpareBuffer spare;
-  spare.data = std::move(job.bitmap.pixels);
-  spare.capacity = job.bitmap.pixelCapacity;
-  job.bitmap.pixelCapacity = 0;
-  job.bitmap.pixelBytes = 0;
-  if (spare.data) spares.push_back(std::move(spare));
+  job.bitmap.rows.clear();  // what a failed or dropped job had left
   job.state = JobState::kDone;
   done.notify_all();
 }
@@ -118,7 +105,7 @@ namespace {
 
 void WriteJob(SwfWriter& w, const BitmapJob& job) {
   if (job.ok) {
-    AppendChunkedTag(w, job.body);
+    AppendBitmapPieces(w, job.bitmap);
   } else {
     // No tag for this bitmap, as when it cannot be compressed in place.
     MarkBodyFailed(w);
@@ -181,41 +168,20 @@ int StartBitmapThreads(SwfWriter& w, int threads, const std::atomic<bool>* cance
   return started;
 }
 
-int QueueBitmap(SwfWriter& w, FrameBitmap& b, int level) {
+int QueueBitmap(SwfWriter& w, const FrameBitmap& b, int level) {
   if (!w.pool) return WriteBitmap(w, b, level);
   BitmapPool& p = *w.pool;
-  if (!BitmapWritable(b)) {
-    MarkBodyFailed(w);
-    return 0;
-  }
   RetireDone(w, p);
   while (p.slots.size() >= p.window) RetireOldest(w, p);
   std::unique_ptr<BitmapJob> job(new (std::nothrow) BitmapJob);
-  // Without memory for the job, compress here; the tag still lands in order.
-  if (!job) return WriteBitmap(w, b, level);
-  FrameBitmap& jb = job->bitmap;
-  jb.pixels = std::move(b.pixels);
-  jb.pixelBytes = b.pixelBytes;
-  jb.pixelCapacity = b.pixelCapacity;
-  std::memcpy(jb.colourTable, b.colourTable, sizeof jb.colourTable);
-  jb.characterId = b.characterId;
-  jb.format = b.format;
-  jb.width = b.width;
-  jb.height = b.height;
-  jb.left = b.left;
-  jb.top = b.top;
-  jb.numColours = b.numColours;
-  jb.colourEntrySize = b.colourEntrySize;
+  if (!job || !SplitBitmap(b, job->bitmap)) {
+    // A bitmap WriteBitmap refuses is refused there; one that found no
+    // memory here is compressed in place. Its tag still lands in order.
+    return WriteBitmap(w, b, level);
+  }
   job->level = level;
-  b.pixelBytes = 0;
-  b.pixelCapacity = 0;
   {
     std::lock_guard<std::mutex> lock(p.mutex);
-    if (!p.spares.empty()) {
-      b.pixels = std::move(p.spares.back().data);
-      b.pixelCapacity = p.spares.back().capacity;
-      p.spares.pop_back();
-    }
     p.queue.push_back(job.get());
   }
   p.slots.push_back(std::move(job));

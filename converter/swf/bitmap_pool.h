@@ -22,12 +22,11 @@ constexpr int kFramesInFlightPerThread = 2;
 // since the movie will be discarded. Returns the number of threads running.
 int StartBitmapThreads(SwfWriter& w, int threads, const std::atomic<bool>* cancel);
 
-// Writes the frame's bitmap tag. With threads running it takes the pixel
-// buffer (leaving a spare one, or none, in its place), queues the bitmap and
-// returns 1; when the oldest queued bitmaps fill the window it first waits
-// for the oldest, or compresses it itself if no thread has taken it yet.
-// Without threads it is WriteBitmap.
-int QueueBitmap(SwfWriter& w, FrameBitmap& bitmap, int level);
+// Writes the frame's bitmap tag. With threads running it copies the bitmap,
+// queues the copy and returns 1; when the frames in flight fill the window
+// it first writes the oldest, compressing it itself if no thread has taken it
+// yet. Without threads, and for a bitmap it cannot copy, it is WriteBitmap.
+int QueueBitmap(SwfWriter& w, const FrameBitmap& bitmap, int level);
 
 // Appends tag bytes in movie order: behind the last queued bitmap while any
 // is pending, else straight to AppendBody.

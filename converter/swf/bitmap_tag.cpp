@@ -2,6 +2,7 @@
 
 #include <zlib.h>
 
+#include <cstring>
 #include <new>
 
 #include "swf_writer.h"
@@ -13,7 +14,9 @@ namespace {
 constexpr int kTagDefineBitsLossless = 20;
 constexpr int kTagDefineBitsLossless2 = 36;
 constexpr size_t kBitmapFieldBytes = 8;
-constexpr size_t kChunkBytes = 32 * 1024;
+// Rows are copied in pieces of this size; a piece is freed once compressed.
+constexpr size_t kRowPieceBytes = 16 * 1024;
+constexpr size_t kScratchBytes = kBitmapScratchBytes;
 
 bool ReadyStream(BitmapCompressor& s, int level) {
   if (s.level == level) return deflateReset(&s.stream) == Z_OK;
@@ -68,7 +71,8 @@ bool BitmapSizes(const FrameBitmap& b, size_t& tableBytes, size_t& rowBytes) {
   return b.pixels && b.pixelBytes >= rowBytes && rowBytes <= 0x7FFF0000u;
 }
 
-void PutBitmapFields(const FrameBitmap& b, TagBuffer& body) {
+template <typename Bitmap>
+void PutBitmapFields(const Bitmap& b, TagBuffer& body) {
   PutU16(static_cast<uint32_t>(b.characterId), body);
   PutU8(kBitmapFormatColourMapped, body);
   PutU16(static_cast<uint32_t>(b.width), body);
@@ -76,14 +80,29 @@ void PutBitmapFields(const FrameBitmap& b, TagBuffer& body) {
   PutU8(static_cast<uint32_t>(b.numColours - 1), body);
 }
 
-int TagCode(const FrameBitmap& b) { return b.colourEntrySize == 4 ? kTagDefineBitsLossless2 : kTagDefineBitsLossless; }
+int TagCode(int32_t colourEntrySize) {
+  return colourEntrySize == 4 ? kTagDefineBitsLossless2 : kTagDefineBitsLossless;
+}
+
+// Moves what deflate made into the scratch buffer to the body, at its size.
+bool TakeOutput(z_stream& z, uint8_t* scratch, BitmapPieces& p, size_t bound) {
+  size_t made = kScratchBytes - z.avail_out;
+  if (made > 0) {
+    if (made > bound - p.bodyLength) return false;  // past WriteBitmap's buffer
+    BitmapPieces::Piece piece;
+    piece.data.reset(new (std::nothrow) uint8_t[made]);
+    if (!piece.data) return false;
+    std::memcpy(piece.data.get(), scratch, made);
+    piece.size = made;
+    p.body.push_back(std::move(piece));
+    p.bodyLength += made;
+  }
+  z.next_out = scratch;
+  z.avail_out = static_cast<uInt>(kScratchBytes);
+  return true;
+}
 
 }  // namespace
-
-bool BitmapWritable(const FrameBitmap& b) {
-  size_t tableBytes = 0, rowBytes = 0;
-  return BitmapSizes(b, tableBytes, rowBytes);
-}
 
 int WriteBitmap(SwfWriter& w, const FrameBitmap& b, int level) {
   size_t tableBytes = 0, rowBytes = 0;
@@ -105,69 +124,77 @@ int WriteBitmap(SwfWriter& w, const FrameBitmap& b, int level) {
     MarkBodyFailed(w);
     return 0;
   }
-  return AppendTag(w, TagCode(b), body, true);
+  return AppendTag(w, TagCode(b.colourEntrySize), body, true);
 }
 
-int ComposeBitmapBody(BitmapCompressor& s, const FrameBitmap& b, int level, const std::atomic<bool>* stop,
-                      ChunkedBody& out) {
-  out = ChunkedBody();
+int SplitBitmap(const FrameBitmap& b, BitmapPieces& out) {
+  out = BitmapPieces();
   size_t tableBytes = 0, rowBytes = 0;
-  if (!BitmapSizes(b, tableBytes, rowBytes) || !ReadyStream(s, level)) return 0;
-  // The same worst case as WriteBitmap's one buffer: a stream that would not
-  // fit there fails here too.
-  size_t bound = kBitmapFieldBytes + deflateBound(&s.stream, static_cast<uLong>(tableBytes + rowBytes));
-  z_stream& z = s.stream;
-  // The same calls as WriteBitmap (table, then rows with finish), so the
-  // stream is the same byte for byte; only the output room comes in pieces.
-  // The first chunk holds the fields and the whole table.
-  z.next_in = const_cast<Bytef*>(b.colourTable);
-  z.avail_in = static_cast<uInt>(tableBytes);
-  int flush = Z_NO_FLUSH;
-  int rc = Z_OK;
-  for (;;) {
-    if (out.chunks.empty() || out.chunks.back().size == out.chunks.back().capacity) {
-      if (stop && stop->load(std::memory_order_relaxed)) return 0;
-      size_t room = bound - out.length;
-      if (room == 0) return 0;
-      ChunkedBody::Chunk c;
-      c.capacity = room < kChunkBytes ? room : kChunkBytes;
-      c.data.reset(new (std::nothrow) uint8_t[c.capacity]);
-      if (!c.data) return 0;
-      out.chunks.push_back(std::move(c));
-      if (out.chunks.size() == 1) {
-        TagBuffer fields(out.chunks[0].data.get(), out.chunks[0].capacity);
-        PutBitmapFields(b, fields);
-        if (!fields.ok()) return 0;
-        out.chunks[0].size = fields.position;
-        out.length = fields.position;
-      }
-    }
-    ChunkedBody::Chunk& c = out.chunks.back();
-    z.next_out = c.data.get() + c.size;
-    z.avail_out = static_cast<uInt>(c.capacity - c.size);
-    rc = deflate(&z, flush);
-    size_t made = c.capacity - c.size - z.avail_out;
-    c.size += made;
-    out.length += made;
-    if (flush == Z_NO_FLUSH) {
-      if (rc != Z_OK || z.avail_in != 0) return 0;
-      z.next_in = b.pixels.get();
-      z.avail_in = static_cast<uInt>(rowBytes);
-      flush = Z_FINISH;
-    } else if (rc != Z_OK) {
-      break;
-    }
+  if (!BitmapSizes(b, tableBytes, rowBytes)) return 0;
+  out.characterId = b.characterId;
+  out.width = b.width;
+  out.height = b.height;
+  out.numColours = b.numColours;
+  out.colourEntrySize = b.colourEntrySize;
+  std::memcpy(out.colourTable, b.colourTable, tableBytes);
+  for (size_t at = 0; at < rowBytes; at += kRowPieceBytes) {
+    BitmapPieces::Piece piece;
+    piece.size = rowBytes - at < kRowPieceBytes ? rowBytes - at : kRowPieceBytes;
+    piece.data.reset(new (std::nothrow) uint8_t[piece.size]);
+    if (!piece.data) return 0;
+    std::memcpy(piece.data.get(), b.pixels.get() + at, piece.size);
+    out.rows.push_back(std::move(piece));
   }
-  if (rc != Z_STREAM_END) return 0;
-  out.code = TagCode(b);
   return 1;
 }
 
-int AppendChunkedTag(SwfWriter& w, const ChunkedBody& body) {
+int ComposeBitmapPieces(BitmapCompressor& s, int level, const std::atomic<bool>* stop, BitmapPieces& p) {
+  p.body.clear();
+  p.bodyLength = 0;
+  size_t tableBytes = static_cast<size_t>(p.numColours) * static_cast<size_t>(p.colourEntrySize);
+  size_t rowBytes = 0;
+  for (const BitmapPieces::Piece& piece : p.rows) rowBytes += piece.size;
+  if (p.rows.empty() || !ReadyStream(s, level)) return 0;
+  size_t bound = kBitmapFieldBytes + deflateBound(&s.stream, static_cast<uLong>(tableBytes + rowBytes));
+  uint8_t* scratch = ReadyOutput(s, kScratchBytes);
+  if (!scratch) return 0;
+  TagBuffer fields(scratch, kScratchBytes);
+  PutBitmapFields(p, fields);
+  if (!fields.ok()) return 0;
+  z_stream& z = s.stream;
+  z.next_out = scratch + fields.position;
+  z.avail_out = static_cast<uInt>(kScratchBytes - fields.position);
+  // As WriteBitmap: the table without flushing, then the rows, finishing
+  // with the last of them. Where the input is cut does not change what
+  // deflate makes of it.
+  z.next_in = p.colourTable;
+  z.avail_in = static_cast<uInt>(tableBytes);
+  if (deflate(&z, Z_NO_FLUSH) != Z_OK || z.avail_in != 0) return 0;
+  for (size_t i = 0; i < p.rows.size(); ++i) {
+    if (stop && stop->load(std::memory_order_relaxed)) return 0;
+    BitmapPieces::Piece& piece = p.rows[i];
+    z.next_in = piece.data.get();
+    z.avail_in = static_cast<uInt>(piece.size);
+    const bool last = i + 1 == p.rows.size();
+    int rc = Z_OK;
+    for (;;) {
+      if (z.avail_out == 0 && !TakeOutput(z, scratch, p, bound)) return 0;
+      rc = deflate(&z, last ? Z_FINISH : Z_NO_FLUSH);
+      if (rc != Z_OK) break;
+      if (!last && z.avail_in == 0) break;
+    }
+    if (last ? rc != Z_STREAM_END : rc != Z_OK) return 0;
+    // deflate keeps its own copy of what it still needs.
+    piece.data.reset();
+  }
+  return TakeOutput(z, scratch, p, bound) ? 1 : 0;
+}
+
+int AppendBitmapPieces(SwfWriter& w, const BitmapPieces& p) {
   uint8_t header[6];
   TagBuffer h(header, sizeof header);
-  PutTagHeader(body.code, h, static_cast<uint32_t>(body.length), true);
+  PutTagHeader(TagCode(p.colourEntrySize), h, static_cast<uint32_t>(p.bodyLength), true);
   AppendBody(w, h.data, h.position);
-  for (const ChunkedBody::Chunk& c : body.chunks) AppendBody(w, c.data.get(), c.size);
+  for (const BitmapPieces::Piece& piece : p.body) AppendBody(w, piece.data.get(), piece.size);
   return 1;
 }

@@ -15,29 +15,36 @@ struct BitmapCompressor;
 // appended, body marked incomplete).
 int WriteBitmap(SwfWriter& w, const FrameBitmap& bitmap, int level);
 
-// A bitmap tag's body composed away from the movie (on a compression
-// thread): the 8 field bytes and the zlib stream, in chunks of at most a few
-// tens of KiB, so a small frame holds little and a large one never needs one
-// block of worst-case size.
-struct ChunkedBody {
-  struct Chunk {
+// Compressed output of ComposeBitmapPieces collects in the compressor's
+// buffer, this large, before it is copied out at its exact size.
+constexpr size_t kBitmapScratchBytes = 32 * 1024;
+
+// A bitmap tag composed away from the movie, on a compression thread. The
+// rows are a copy in pieces, each freed once deflate has taken it in, and the
+// body comes out in pieces of the exact size made: a frame in flight holds
+// about its own size whether it waits, is being compressed or is done.
+struct BitmapPieces {
+  struct Piece {
     std::unique_ptr<uint8_t[]> data;
-    size_t capacity = 0;
     size_t size = 0;
   };
-  std::vector<Chunk> chunks;
-  size_t length = 0;  // bytes in all chunks
-  int code = 0;       // tag code
+  int32_t characterId = 0;
+  int32_t width = 0, height = 0;
+  int32_t numColours = 0;
+  int32_t colourEntrySize = 3;
+  uint8_t colourTable[256 * 4] = {0};
+  std::vector<Piece> rows;  // padded rows, top first
+  std::vector<Piece> body;  // when composed: the 8 field bytes and the zlib stream
+  size_t bodyLength = 0;
 };
 
-// Composes the body of the bitmap's tag with the given compressor, as
-// WriteBitmap would. stop (may be null) is looked at between chunks; once
-// set, composing ends with 0. Returns 1, or 0 on a bad bitmap, a zlib error
-// or lack of memory.
-int ComposeBitmapBody(BitmapCompressor& compressor, const FrameBitmap& bitmap, int level,
-                      const std::atomic<bool>* stop, ChunkedBody& out);
-// Appends the tag of a composed body (6-byte header, then the chunks).
-// Returns 1.
-int AppendChunkedTag(SwfWriter& w, const ChunkedBody& body);
-// True when WriteBitmap can write this bitmap (sizes, colours, pixel bytes).
-bool BitmapWritable(const FrameBitmap& bitmap);
+// Copies the bitmap (fields, table, rows) into pieces. Returns 1, or 0 when
+// WriteBitmap would refuse the bitmap or memory runs out.
+int SplitBitmap(const FrameBitmap& bitmap, BitmapPieces& out);
+// Composes the tag body as WriteBitmap does, byte for byte, with the given
+// compressor (its output buffer serves as scratch). stop (may be null) is
+// looked at between pieces; once set, composing ends with 0. Returns 1, or 0
+// on a zlib error or lack of memory.
+int ComposeBitmapPieces(BitmapCompressor& compressor, int level, const std::atomic<bool>* stop, BitmapPieces& p);
+// Appends the composed tag (6-byte header, then the body pieces). Returns 1.
+int AppendBitmapPieces(SwfWriter& w, const BitmapPieces& p);
