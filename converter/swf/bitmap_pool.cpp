@@ -4,10 +4,10 @@
 #include <condition_variable>
 #include <cstring>
 #include <deque>
+#include <exception>
 #include <memory>
 #include <mutex>
 #include <new>
-#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -46,7 +46,9 @@ struct BitmapPool {
   void Work();
   void Compress(BitmapJob& job, BitmapCompressor& compressor);
   void Complete(BitmapJob& job);  // with the mutex held
-  void Stop(bool drop);
+  // Drops the jobs no thread has taken, asks running ones to give up, and
+  // joins the threads.
+  void Stop();
 };
 
 void BitmapPool::Compress(BitmapJob& job, BitmapCompressor& compressor) {
@@ -54,7 +56,11 @@ void BitmapPool::Compress(BitmapJob& job, BitmapCompressor& compressor) {
     job.ok = false;
     return;
   }
-  job.ok = ComposeBitmapPieces(compressor, job.level, &abandon, job.bitmap) == 1;
+  try {
+    job.ok = ComposeBitmapPieces(compressor, job.level, &abandon, job.bitmap) == 1;
+  } catch (const std::bad_alloc&) {
+    job.ok = false;  // as when zlib finds no memory
+  }
 }
 
 void BitmapPool::Complete(BitmapJob& job) {
@@ -80,14 +86,12 @@ void BitmapPool::Work() {
   }
 }
 
-void BitmapPool::Stop(bool drop) {
+void BitmapPool::Stop() {
   {
     std::lock_guard<std::mutex> lock(mutex);
     stopping = true;
-    if (drop) {
-      abandon.store(true);
-      queue.clear();
-    }
+    abandon.store(true);
+    queue.clear();
   }
   work.notify_all();
   for (std::thread& t : threads)
@@ -97,7 +101,7 @@ void BitmapPool::Stop(bool drop) {
 
 void BitmapPoolDelete::operator()(BitmapPool* p) const {
   if (!p) return;
-  p->Stop(true);
+  p->Stop();
   delete p;
 }
 
@@ -153,13 +157,11 @@ int StartBitmapThreads(SwfWriter& w, int threads, const std::atomic<bool>* cance
   std::unique_ptr<BitmapPool, BitmapPoolDelete> p(new (std::nothrow) BitmapPool);
   if (!p) return 0;
   p->cancel = cancel;
-  for (int i = 0; i < threads; ++i) {
+  try {
+    p->threads.reserve(static_cast<size_t>(threads));
     // A thread that cannot be started only makes the pool smaller.
-    try {
-      p->threads.emplace_back(&BitmapPool::Work, p.get());
-    } catch (const std::system_error&) {
-      break;
-    }
+    for (int i = 0; i < threads; ++i) p->threads.emplace_back(&BitmapPool::Work, p.get());
+  } catch (const std::exception&) {
   }
   int started = static_cast<int>(p->threads.size());
   if (started == 0) return 0;
@@ -173,18 +175,25 @@ int QueueBitmap(SwfWriter& w, const FrameBitmap& b, int level) {
   BitmapPool& p = *w.pool;
   RetireDone(w, p);
   while (p.slots.size() >= p.window) RetireOldest(w, p);
+  // A bitmap WriteBitmap refuses is refused there; one that finds no memory
+  // here is compressed in place. Its tag still lands in order.
   std::unique_ptr<BitmapJob> job(new (std::nothrow) BitmapJob);
-  if (!job || !SplitBitmap(b, job->bitmap)) {
-    // A bitmap WriteBitmap refuses is refused there; one that found no
-    // memory here is compressed in place. Its tag still lands in order.
+  if (!job) return WriteBitmap(w, b, level);
+  BitmapJob* queued = job.get();
+  try {
+    if (!SplitBitmap(b, job->bitmap)) return WriteBitmap(w, b, level);
+    job->level = level;
+    p.slots.push_back(std::move(job));
+  } catch (const std::bad_alloc&) {
     return WriteBitmap(w, b, level);
   }
-  job->level = level;
-  {
+  try {
     std::lock_guard<std::mutex> lock(p.mutex);
-    p.queue.push_back(job.get());
+    p.queue.push_back(queued);
+  } catch (const std::bad_alloc&) {
+    p.slots.pop_back();
+    return WriteBitmap(w, b, level);
   }
-  p.slots.push_back(std::move(job));
   p.work.notify_one();
   return 1;
 }
@@ -193,7 +202,11 @@ void WriteBodyBytes(SwfWriter& w, const void* bytes, size_t n) {
   if (w.pool && !w.pool->slots.empty()) {
     std::vector<uint8_t>& tail = w.pool->slots.back()->trailing;
     const uint8_t* from = static_cast<const uint8_t*>(bytes);
-    tail.insert(tail.end(), from, from + n);
+    try {
+      tail.insert(tail.end(), from, from + n);
+    } catch (const std::bad_alloc&) {
+      MarkBodyFailed(w);  // as a short write of the body
+    }
     return;
   }
   AppendBody(w, bytes, n);
