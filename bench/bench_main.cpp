@@ -51,6 +51,12 @@ double Now() {
   return static_cast<double>(t.tv_sec) + t.tv_nsec * 1e-9;
 }
 
+double CpuClock(clockid_t clock) {
+  timespec t{};
+  clock_gettime(clock, &t);
+  return static_cast<double>(t.tv_sec) + t.tv_nsec * 1e-9;
+}
+
 // Elapsed seconds of the work: a parallel conversion spreads its CPU time
 // over threads, so only elapsed time compares it with one thread. The
 // machine may be shared: callers keep the best of several runs.
@@ -346,6 +352,9 @@ struct Row {
   bool large = false;  // screen of 320 x 240 or more: the parallel target applies
   double decode = 1e30, zlib = 1e30, sequential = 1e30, parallel = 1e30;
   double fresh = 1e30;  // parallel ConvertFile in a new process
+  // CPU seconds of the parallel conversion: all threads, and the converting
+  // thread alone.
+  double parallelCpu = 1e30, converterCpu = 1e30;
   int64_t heapSequential = 0, heapParallel = 0;
   size_t budgetSequential = 0, budgetParallel = 0;
   long rssKiB = -1;
@@ -486,8 +495,11 @@ int main(int argc, char** argv) {
                                   result = ConvertFile(gif.c_str(), swfSequential.c_str(), sequential, nullptr);
                                 }));
       if (result != 1) row.converted = false;
+      double cpu0 = CpuClock(CLOCK_PROCESS_CPUTIME_ID), own0 = CpuClock(CLOCK_THREAD_CPUTIME_ID);
       row.parallel = std::min(row.parallel,
                               Seconds([&] { result = ConvertFile(gif.c_str(), swf.c_str(), parallel, nullptr); }));
+      row.parallelCpu = std::min(row.parallelCpu, CpuClock(CLOCK_PROCESS_CPUTIME_ID) - cpu0);
+      row.converterCpu = std::min(row.converterCpu, CpuClock(CLOCK_THREAD_CPUTIME_ID) - own0);
       if (result != 1) row.converted = false;
     }
 
@@ -530,16 +542,18 @@ int main(int argc, char** argv) {
       "\nfloor = one decode of every frame + level-9 deflate of the same bitmap data, on one thread, measured\n"
       "in this run. Times are elapsed, best of N runs. seq = ConvertFile with 1 thread; par = with %d\n"
       "compression threads; fresh = par in a new process of its own (best of %d), as a quiet conversion runs.\n"
-      "decod, zlib = the floor's parts as fractions of it. heap = highest live heap during ConvertFile, KiB;\n"
+      "decod, zlib = the floor's parts as fractions of it; cpu = CPU time of par, all threads; conv = CPU time\n"
+      "of its converting thread (decode, frames, writing, and bitmaps it compressed itself when no thread\n"
+      "had taken them); with free cores par approaches cpu / cores. heap = highest live heap during ConvertFile, KiB;\n"
       "budget seq = screen + 2 x largest frame + zlib state + %lld KiB; budget par = screen + (%zu in flight\n"
       "+ 2) x largest frame + %d x (zlib state + output buffer, %lld KiB) + %lld KiB. rss = peak resident size of the new\n"
       "process, less that of an idle one (%ld KiB). data = bitmaps whose data equals the floor's / whose\n"
       "compressed size does; same = par movie byte-identical to seq movie.\n\n",
       threads, quick ? 1 : kChildRuns, static_cast<long long>(fixedBytes / 1024), inFlight, threads + 1,
       static_cast<long long>(threadState / 1024), static_cast<long long>(fixedBytes / 1024), idleKiB);
-  std::printf("%-20s %6s %4s %2s | %7s %7s %7s %7s | %5s %5s %5s %5s | %5s %5s | %6s %6s %5s | %6s %6s %5s | %6s | %-7s %-4s %s\n",
+  std::printf("%-20s %6s %4s %2s | %7s %7s %7s %7s | %5s %5s %5s %5s | %5s %5s %5s %5s | %6s %6s %5s | %6s %6s %5s | %6s | %-7s %-4s %s\n",
               "file", "gifKiB", "frms", "N", "floorms", "seq ms", "par ms", "freshms", "par/s", "seq/f", "par/f",
-              "frs/f", "decod", "zlib", "heapS", "budS", "h/b", "heapP", "budP", "h/b", "rssKiB", "data", "same",
+              "frs/f", "decod", "zlib", "cpu/f", "conv/f", "heapS", "budS", "h/b", "heapP", "budP", "h/b", "rssKiB", "data", "same",
               "verdict");
   bool allGood = true;
   for (const Row& r : rows) {
@@ -558,11 +572,11 @@ int main(int argc, char** argv) {
                           : !dataOk    ? "DATA DIFFERS"
                                        : std::string(seqOk ? "seq ok" : "SEQ OVER") + (parOk ? ", par ok" : ", PAR OVER") +
                                              (heapOk ? ", heap ok" : ", HEAP OVER");
-    std::printf("%-20s %6zu %4d %2d | %7.1f %7.1f %7.1f %7.1f | %5.2f %5.2f %5.2f %5.2f | %5.2f %5.2f | %6lld %6zu %5.2f | "
+    std::printf("%-20s %6zu %4d %2d | %7.1f %7.1f %7.1f %7.1f | %5.2f %5.2f %5.2f %5.2f | %5.2f %5.2f %5.2f %5.2f | %6lld %6zu %5.2f | "
                 "%6lld %6zu %5.2f | %6ld | %-7s %-4s %s\n",
                 r.name.c_str(), r.gifBytes / 1024, r.frames, r.reps, floor * 1e3, r.sequential * 1e3,
                 r.parallel * 1e3, r.fresh * 1e3, r.parallel / r.sequential, r.sequential / floor, r.parallel / floor,
-                r.fresh / floor, r.decode / floor, r.zlib / floor, static_cast<long long>(r.heapSequential / 1024),
+                r.fresh / floor, r.decode / floor, r.zlib / floor, r.parallelCpu / floor, r.converterCpu / floor, static_cast<long long>(r.heapSequential / 1024),
                 r.budgetSequential / 1024, heapS, static_cast<long long>(r.heapParallel / 1024),
                 r.budgetParallel / 1024, heapP, r.rssKiB, data, r.sameBytes ? "yes" : "NO", verdict.c_str());
   }
