@@ -59,8 +59,11 @@ int ConvertFile(const char* sourcePath, const char* destinationPath, const Conve
 
   ConvertPass(*g, nullptr);
   if (progress) progress->FrameCount(g->framesSeen);
-  // Only the emission pass compresses; the threads end with it.
-  StartBitmapThreads(*movie, CompressionThreads(options.threads), &cancelFlag);
+  // Only the emission pass compresses; the threads end with it. More threads
+  // than frames would only wait.
+  int threads = CompressionThreads(options.threads);
+  if (threads > g->framesSeen) threads = g->framesSeen;
+  StartBitmapThreads(*movie, threads, &cancelFlag);
   ConvertPass(*g, movie.get());
   if (cancelFlag.load())
     AbandonBitmaps(*movie);
