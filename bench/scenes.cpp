@@ -202,4 +202,66 @@ bool WriteDelta(const std::string& path, int width, int height, int frames) {
   return gif.Save(path);
 }
 
+bool WriteTerminal(const std::string& path, int width, int height, int frames) {
+  const std::vector<Rgb> palette = {{0, 0, 0},     {205, 0, 0},   {0, 205, 0},     {205, 205, 0},
+                                    {0, 0, 238},   {205, 0, 205}, {0, 205, 205},   {229, 229, 229},
+                                    {127, 127, 127}, {255, 0, 0}, {0, 255, 0},     {255, 255, 0},
+                                    {92, 92, 255}, {255, 0, 255}, {0, 255, 255},   {255, 255, 255}};
+  constexpr int kCellW = 8, kCellH = 16, kMargin = 2;
+  const int columns = (width - 2 * kMargin) / kCellW, rows = (height - 2 * kMargin) / kCellH;
+  std::vector<uint8_t> screen(static_cast<size_t>(width) * height, 0);
+  // A glyph of character c in colour ink at cell (col, row) of the screen.
+  auto glyph = [&](int col, int row, uint32_t c, uint8_t ink) {
+    for (int y = 0; y < kCellH; ++y)
+      for (int x = 0; x < kCellW; ++x) {
+        bool on = y >= 3 && y < 13 && x >= 1 && x < 7 && c != ' ' && (Hash(c * 131 + y * 8 + x) & 3) == 0;
+        screen[static_cast<size_t>(kMargin + row * kCellH + y) * width + kMargin + col * kCellW + x] = on ? ink : 0;
+      }
+  };
+  auto lineText = [&](int row, uint32_t seed) {
+    int length = static_cast<int>(Hash(seed) % static_cast<uint32_t>(columns));
+    for (int col = 0; col < columns; ++col)
+      glyph(col, row, col < length ? 33 + Hash(seed + col) % 90 : ' ', static_cast<uint8_t>(7 + (Hash(seed) % 3) * 4));
+  };
+  auto rect = [&](int x, int y, int w, int h) {
+    std::vector<uint8_t> part(static_cast<size_t>(w) * h);
+    for (int r = 0; r < h; ++r)
+      std::copy_n(&screen[static_cast<size_t>(y + r) * width + x], w, &part[static_cast<size_t>(r) * w]);
+    return part;
+  };
+
+  GifBuilder gif(width, height, palette);
+  gif.NetscapeLoop(0);
+  for (int row = 0; row < rows; ++row) lineText(row, static_cast<uint32_t>(row));
+  gif.GraphicControl(50, 1);
+  gif.Image(ImageDescriptor{0, 0, width, height}, screen);
+  int row = rows - 1, col = 0;
+  for (int t = 1; t < frames; ++t) {
+    uint32_t h = Hash(static_cast<uint32_t>(t) * 2654435761u);
+    int x, y, w, hgt;
+    if (t % 97 == 0) {  // the text scrolls: every line changes
+      for (int r = 0; r < rows; ++r) lineText(r, static_cast<uint32_t>(t * 64 + r));
+      x = 0, y = 0, w = width, hgt = height;
+    } else if (h % 8 == 0) {  // a line of output
+      row = (row + 1) % rows;
+      col = 0;
+      lineText(row, static_cast<uint32_t>(t));
+      x = kMargin, y = kMargin + row * kCellH, w = columns * kCellW, hgt = kCellH;
+    } else {  // a few typed characters at the cursor
+      int n = 1 + static_cast<int>(h >> 8) % 4;
+      if (col + n > columns) {
+        row = (row + 1) % rows;
+        col = 0;
+      }
+      for (int i = 0; i < n; ++i) glyph(col + i, row, 33 + (h >> (12 + i)) % 90, 10);
+      x = kMargin + col * kCellW, y = kMargin + row * kCellH, w = n * kCellW, hgt = kCellH;
+      col += n;
+    }
+    gif.GraphicControl(3 + static_cast<int>(h % 10), 1);
+    gif.Image(ImageDescriptor{x, y, w, hgt}, rect(x, y, w, hgt));
+  }
+  gif.Trailer();
+  return gif.Save(path);
+}
+
 }  // namespace scenes

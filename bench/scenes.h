@@ -20,4 +20,10 @@ bool WriteSprite(const std::string& path, int size, int frames);
 // moving rectangle of width x height / 16 per frame.
 bool WriteDelta(const std::string& path, int width, int height, int frames);
 
+// A terminal session as a screen recorder stores it: one full screen of text
+// in 16 colours, then per frame only the rectangle that changed: a typed
+// character or word, a line of output, now and then the whole screen when
+// the text scrolls.
+bool WriteTerminal(const std::string& path, int width, int height, int frames);
+
 }  // namespace scenes

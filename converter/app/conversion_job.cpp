@@ -1,11 +1,14 @@
 #include "conversion_job.h"
 
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <new>
+#include <thread>
 
 #include "../gif/gif_converter.h"
 #include "../platform/same_file.h"
+#include "../swf/bitmap_pool.h"
 #include "../swf/control_tags.h"
 #include "../swf/movie_header.h"
 #include "../swf/swf_writer.h"
@@ -22,6 +25,19 @@ constexpr size_t kDisplayTail = 34;
 bool PathFits(const char* path) { return path && std::strlen(path) < static_cast<size_t>(kMaxPath); }
 
 }  // namespace
+
+int CompressionThreads(int32_t requested) {
+  if (requested > 0) return requested < kMaxBitmapThreads ? requested : kMaxBitmapThreads;
+  const char* text = std::getenv("TERVANO_THREADS");
+  if (text && *text) {
+    char* end = nullptr;
+    long n = std::strtol(text, &end, 10);
+    if (*end == '\0' && n >= 1 && n <= kMaxBitmapThreads) return static_cast<int>(n);
+  }
+  unsigned cores = std::thread::hardware_concurrency();
+  if (cores < 1) return 1;
+  return cores < static_cast<unsigned>(kMaxBitmapThreads) ? static_cast<int>(cores) : kMaxBitmapThreads;
+}
 
 int ConvertFile(const char* sourcePath, const char* destinationPath, const ConversionOptions& options,
                 ProgressSink* progress, std::atomic<bool>* cancel) {
@@ -43,7 +59,16 @@ int ConvertFile(const char* sourcePath, const char* destinationPath, const Conve
 
   ConvertPass(*g, nullptr);
   if (progress) progress->FrameCount(g->framesSeen);
+  // Only the emission pass compresses; the threads end with it. More threads
+  // than frames would only wait.
+  int threads = CompressionThreads(options.threads);
+  if (threads > g->framesSeen) threads = g->framesSeen;
+  StartBitmapThreads(*movie, threads, &cancelFlag);
   ConvertPass(*g, movie.get());
+  if (cancelFlag.load())
+    AbandonBitmaps(*movie);
+  else
+    FinishBitmaps(*movie);
   movie->compressor.Release();
 
   if (cancelFlag.load()) {

@@ -19,6 +19,11 @@
 int ConvertFile(const char* sourcePath, const char* destinationPath, const ConversionOptions& options,
                 ProgressSink* progress = nullptr, std::atomic<bool>* cancel = nullptr);
 
+// Compression threads for options.threads: a positive request as it is (at
+// most 64); 0 or less takes TERVANO_THREADS when it holds a number from 1 to
+// 64, else the number of cores (at least 1).
+int CompressionThreads(int32_t requested);
+
 // commandLine is the text after the program name, starting with "-quite".
 // Returns 1 when a conversion ran, 0 when the text named no usable file.
 int QuietConvert(const char* commandLine);

@@ -1,6 +1,6 @@
 #include "frame_pipeline.h"
 
-#include "../swf/bitmap_tag.h"
+#include "../swf/bitmap_pool.h"
 #include "../swf/swf_writer.h"
 #include "../swf/control_tags.h"
 #include "../swf/link_button.h"
@@ -88,7 +88,7 @@ void EmitFrame(GifConverter& g, SwfWriter& movie) {
   if (b.top + b.height > g.canvasHeight) g.canvasHeight = b.top + b.height;
   BuildFrameShape(b, g.shape);
 
-  WriteBitmap(movie, b, g.compressionLevel);
+  QueueBitmap(movie, b, g.compressionLevel);
   WriteShape(movie, kFillClippedBitmap, d + 1, g.shape);
   WritePlace(movie, d, d + 1);
   NoteObjectPlaced(g, movie);

@@ -27,12 +27,21 @@ struct BitmapCompressor {
   void Release();
 };
 
+// Compression threads of a writer (bitmap_pool.h); deleting one stops its
+// threads first.
+struct BitmapPool;
+struct BitmapPoolDelete {
+  void operator()(BitmapPool* pool) const;
+};
+
 struct SwfWriter {
   FILE* body = nullptr;
   char bodyPath[1024] = {0};
   int32_t bodyLength = 0;
   bool failed = false;  // a write to the body went wrong; the movie is not complete
   BitmapCompressor compressor;
+  // Null: each bitmap is compressed where it is written.
+  std::unique_ptr<BitmapPool, BitmapPoolDelete> pool;
 
   SwfWriter() = default;
   // A body still open (an abandoned conversion) is deleted.

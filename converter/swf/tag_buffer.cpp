@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "bitmap_pool.h"
 #include "swf_writer.h"
 
 TagBuffer::TagBuffer(size_t size) {
@@ -69,7 +70,7 @@ int AppendTag(SwfWriter& w, int code, const TagBuffer& body, bool forceLong) {
     MarkBodyFailed(w);
     return 0;
   }
-  AppendBody(w, header.data, header.position);
-  AppendBody(w, body.data, body.position);
+  WriteBodyBytes(w, header.data, header.position);
+  WriteBodyBytes(w, body.data, body.position);
   return 1;
 }

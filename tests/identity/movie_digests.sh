@@ -3,15 +3,21 @@
 # stored option sets and prints one line per conversion: option set, GIF,
 # SHA-256 of the movie and of the page ("-" when none was written).
 #   movie_digests.sh TERVANO WORK_DIR GIF_DIR...
-#   movie_digests.sh --check EXPECTED TERVANO WORK_DIR GIF_DIR...
+#   movie_digests.sh --check EXPECTED [--threads "1 2 8"] TERVANO WORK_DIR GIF_DIR...
 # With --check the lines are compared with EXPECTED (made the same way by an
 # earlier build); any difference fails. Make EXPECTED anew only when a change
-# of the movies is intended.
+# of the movies is intended. --threads runs every conversion once per
+# compression thread count (TERVANO_THREADS), each against EXPECTED.
 set -uo pipefail
 
 expected=""
 if [ "${1:-}" = --check ]; then
   expected=$2
+  shift 2
+fi
+thread_counts=("")
+if [ "${1:-}" = --threads ]; then
+  read -ra thread_counts <<<"$2"
   shift 2
 fi
 tervano=$(cd "$(dirname "$1")" && pwd)/$(basename "$1")
@@ -41,43 +47,51 @@ digest() { if [ -f "$1" ]; then sha256sum <"$1" | cut -c1-64; else echo -; fi; }
 
 rm -rf "$work"
 mkdir -p "$work"
-lines="$work/digests.txt"
-: >"$lines"
-for set in "${option_sets[@]}"; do
-  name=${set%%|*}
-  values=${set#*|}
-  dir="$work/$name"
-  mkdir -p "$dir/config" "$dir/gifs"
-  {
-    printf 'REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\Software\\Tervano]\r\n'
-    IFS=';' read -ra pairs <<<"$values"
-    for p in "${pairs[@]}"; do [ -n "$p" ] && printf '%s\r\n' "$p"; done
-  } >"$dir/config/hkey_local_machine+software+tervano.reg"
-  for folder in "$@"; do
-    for g in "$folder"/*.gif; do
-      [ -f "$g" ] || continue
-      base=$(basename "$g" .gif)
-      cp "$g" "$dir/gifs/$base.gif"
-      (cd "$dir/gifs" && TERVANO_CONFIG_DIR="$dir/config" "$tervano" -quite "$base.gif" </dev/null >/dev/null 2>&1)
-      echo "$name $base $(digest "$dir/gifs/$base.swf") $(digest "$dir/gifs/$base.htm")" >>"$lines"
+status=0
+for threads in "${thread_counts[@]}"; do
+  label=${threads:+ (TERVANO_THREADS=$threads)}
+  run="$work${threads:+/threads-$threads}"
+  mkdir -p "$run"
+  lines="$run/digests.txt"
+  : >"$lines"
+  for set in "${option_sets[@]}"; do
+    name=${set%%|*}
+    values=${set#*|}
+    dir="$run/$name"
+    mkdir -p "$dir/config" "$dir/gifs"
+    {
+      printf 'REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\Software\\Tervano]\r\n'
+      IFS=';' read -ra pairs <<<"$values"
+      for p in "${pairs[@]}"; do [ -n "$p" ] && printf '%s\r\n' "$p"; done
+    } >"$dir/config/hkey_local_machine+software+tervano.reg"
+    for folder in "$@"; do
+      for g in "$folder"/*.gif; do
+        [ -f "$g" ] || continue
+        base=$(basename "$g" .gif)
+        cp "$g" "$dir/gifs/$base.gif"
+        (cd "$dir/gifs" && env TERVANO_CONFIG_DIR="$dir/config" ${threads:+TERVANO_THREADS=$threads} \
+          "$tervano" -quite "$base.gif" </dev/null >/dev/null 2>&1)
+        echo "$name $base $(digest "$dir/gifs/$base.swf") $(digest "$dir/gifs/$base.htm")" >>"$lines"
+      done
     done
   done
-done
-sort -o "$lines" "$lines"
+  sort -o "$lines" "$lines"
 
-if [ -z "$expected" ]; then
-  cat "$lines"
-  exit 0
-fi
-total=$(wc -l <"$lines")
-if [ "$total" -eq 0 ]; then
-  echo "movie identity: no GIF converted"
-  exit 1
-fi
-if diff -u "$expected" "$lines" >"$work/diff.txt"; then
-  echo "movie identity: $total conversions, all movies and pages as expected"
-  exit 0
-fi
-echo "movie identity: movies or pages differ from $expected:"
-grep '^[-+][^-+]' "$work/diff.txt" | head -n 40
-exit 1
+  if [ -z "$expected" ]; then
+    cat "$lines"
+    exit 0
+  fi
+  total=$(wc -l <"$lines")
+  if [ "$total" -eq 0 ]; then
+    echo "movie identity: no GIF converted"
+    exit 1
+  fi
+  if diff -u "$expected" "$lines" >"$run/diff.txt"; then
+    echo "movie identity$label: $total conversions, all movies and pages as expected"
+  else
+    echo "movie identity$label: movies or pages differ from $expected:"
+    grep '^[-+][^-+]' "$run/diff.txt" | head -n 40
+    status=1
+  fi
+done
+exit $status

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <string>
@@ -167,6 +168,101 @@ TEST(ConvertFile, CancelDuringCountingIsForgottenAndProgressIsReported) {
   std::string tail = page.substr(page.size() - 34);
   ASSERT_GE(e[4].status.size(), 34u);
   EXPECT_EQ(e[4].status.substr(e[4].status.size() - 34), tail);
+}
+
+// Cancels at the n-th frame report (0: never).
+struct CancelAtFrame {
+  std::atomic<bool> flag{false};
+  ProgressRecorder progress;
+  explicit CancelAtFrame(int n) {
+    progress.observer = [this, n](const ProgressEvent&) {
+      if (n > 0 && progress.Count(ID_FRAME_DONE) == n) flag.store(true);
+    };
+  }
+};
+
+// Several compression threads against one: the same movie and the same
+// reports in the same order; cancelled at the first, a middle or the last
+// frame, with frames still in flight, no movie, no page and no body file.
+TEST(ConvertFile, ThreadsGiveTheSameMovieAndReportsAndCancelCleanly) {
+  ScopedTempFolder tmp("job-pool");
+  std::string dir = FreshFolder("job-pool");
+  // 30 frames of 200 x 150, enough to fill the window of 4 threads.
+  GifBuilder gif(200, 150, Palette(16));
+  for (int f = 0; f < 30; ++f) {
+    std::vector<uint8_t> px(200 * 150);
+    uint32_t x = static_cast<uint32_t>(f) * 2654435761u + 7;
+    for (size_t i = 0; i < px.size(); ++i) {
+      x ^= x << 13, x ^= x >> 17, x ^= x << 5;
+      px[i] = static_cast<uint8_t>((i / 200) % 4 == 0 ? x % 16 : (i / 9 + f) % 16);
+    }
+    gif.GraphicControl(f % 3 == 0 ? 0 : 20, f % 4);
+    gif.Image(ImageDescriptor{0, 0, 200, 150}, px);
+  }
+  gif.Trailer();
+  std::string src = Join(dir, "busy.gif");
+  ASSERT_TRUE(gif.Save(src));
+  ConversionOptions o;
+  o.writeHtml = 1;
+
+  for (int cancelAt : {0, 1, 15, 30}) {
+    std::vector<ProgressEvent> reports[2];
+    Bytes movies[2];
+    const int threads[2] = {1, 4};
+    for (int k = 0; k < 2; ++k) {
+      std::string dst = Join(dir, "busy" + std::to_string(k) + ".swf");
+      std::string page = Join(dir, "busy" + std::to_string(k) + ".htm");
+      o.threads = threads[k];
+      CancelAtFrame at(cancelAt);
+      EXPECT_EQ(ConvertFile(src.c_str(), dst.c_str(), o, &at.progress, &at.flag), 1);
+      EXPECT_EQ(FileExists(dst), cancelAt == 0) << threads[k] << " threads, cancel at " << cancelAt;
+      EXPECT_EQ(FileExists(page), cancelAt == 0);
+      EXPECT_EQ(tmp.FileCount(), 0) << threads[k] << " threads, cancel at " << cancelAt;
+      reports[k] = at.progress.events;
+      if (cancelAt == 0) movies[k] = ReadFileBytes(dst);
+      fs::remove(dst);
+      fs::remove(page);
+    }
+    ASSERT_EQ(reports[0].size(), reports[1].size()) << "cancel at " << cancelAt;
+    EXPECT_GE(reports[0].size(), 31u);  // the frame count and every frame
+    for (size_t i = 0; i < reports[0].size(); ++i) {
+      EXPECT_EQ(reports[0][i].commandId, reports[1][i].commandId) << i;
+      EXPECT_EQ(reports[0][i].param, reports[1][i].param) << i;
+    }
+    if (cancelAt == 0) {
+      ASSERT_GT(movies[0].size(), 100000u);
+      EXPECT_TRUE(movies[0] == movies[1]);
+    }
+  }
+}
+
+// TERVANO_THREADS is taken when a job asks for no count of its own; anything
+// but a number from 1 to 64 leaves the choice to the number of cores.
+TEST(CompressionThreads, RequestThenEnvironmentThenCores) {
+  const char* saved = std::getenv("TERVANO_THREADS");
+  std::string keep = saved ? saved : "";
+  auto set = [](const char* value) {
+#ifdef _WIN32
+    _putenv_s("TERVANO_THREADS", value);
+#else
+    if (*value) setenv("TERVANO_THREADS", value, 1); else unsetenv("TERVANO_THREADS");
+#endif
+  };
+  set("");
+  const int cores = CompressionThreads(0);
+  EXPECT_GE(cores, 1);
+  set("3");
+  EXPECT_EQ(CompressionThreads(0), 3);
+  EXPECT_EQ(CompressionThreads(1), 1);
+  EXPECT_EQ(CompressionThreads(5), 5);
+  EXPECT_EQ(CompressionThreads(1000), 64);
+  set("64");
+  EXPECT_EQ(CompressionThreads(0), 64);
+  for (const char* bad : {"0", "65", "-2", "2x", "two"}) {
+    set(bad);
+    EXPECT_EQ(CompressionThreads(0), cores) << bad;
+  }
+  set(keep.c_str());
 }
 
 // Converting a file onto itself would destroy it: nothing is written.

@@ -7,6 +7,7 @@
 
 #include "support/body_capture.h"
 #include "swf/bit_writer.h"
+#include "swf/bitmap_pool.h"
 #include "swf/bitmap_tag.h"
 #include "swf/swf_writer.h"
 #include "swf/control_tags.h"
@@ -314,6 +315,62 @@ TEST(Bitmap, BadRecordWritesNothingAndFailsTheBody) {
     EXPECT_TRUE(w.failed);
   });
   EXPECT_TRUE(tag.empty());
+}
+
+// A width x height bitmap of pattern and noise: some rows compress well,
+// some hardly, so bitmaps handed over together finish out of order.
+FrameBitmap Patterned(int32_t id, int32_t width, int32_t height, uint32_t seed) {
+  FrameBitmap b;
+  b.characterId = id;
+  b.width = width;
+  b.height = height;
+  b.numColours = 256;
+  b.colourEntrySize = (seed & 1) ? 4 : 3;
+  for (int i = 0; i < 256 * 4; ++i) b.colourTable[i] = static_cast<uint8_t>(i * 13 + seed);
+  size_t stride = static_cast<size_t>(width) + RowPadding(width);
+  b.pixelBytes = stride * static_cast<size_t>(height);
+  b.pixels.reset(new uint8_t[b.pixelBytes]());
+  uint32_t x = seed * 2654435761u + 1;
+  for (size_t i = 0; i < b.pixelBytes; ++i) {
+    x ^= x << 13, x ^= x >> 17, x ^= x << 5;
+    b.pixels[i] = (i / stride) % 3 == 0 ? static_cast<uint8_t>(x) : static_cast<uint8_t>(i % 7);
+  }
+  return b;
+}
+
+// Bitmaps handed to compression threads reach the body exactly as when each
+// is compressed where it is written, each followed by the tags written after
+// it: with a large first frame that finishes after the small ones behind it,
+// more frames than the window holds, a bitmap the writer refuses, and a frame
+// whose rows span many pieces.
+TEST(BitmapThreads, SameBytesInTheSameOrderAsInPlace) {
+  const int32_t sizes[][2] = {{700, 500}, {3, 2}, {40, 30}, {1, 1}, {300, 200}, {17, 90}};
+  auto write = [&](SwfWriter& w) {
+    for (int i = 0; i < 40; ++i) {
+      const int32_t* size = sizes[i % 6];
+      FrameBitmap b = Patterned(2 * i + 1, size[0], size[1], static_cast<uint32_t>(i));
+      if (i == 13) b.pixelBytes = 1;  // refused: no tag, body marked incomplete
+      QueueBitmap(w, b, 9);
+      WriteShowFrame(w);
+      if (i % 4 == 0) WritePlace(w, 2 * i + 1, 2 * i + 2);
+    }
+  };
+  bool inPlaceFailed = false, pooledFailed = false;
+  Bytes inPlace = CaptureBody([&](SwfWriter& w) {
+    write(w);
+    inPlaceFailed = w.failed;
+  });
+  Bytes pooled = CaptureBody([&](SwfWriter& w) {
+    ASSERT_EQ(StartBitmapThreads(w, 3, nullptr), 3);
+    write(w);
+    FinishBitmaps(w);
+    pooledFailed = w.failed;
+  });
+  EXPECT_TRUE(inPlaceFailed);
+  EXPECT_TRUE(pooledFailed);
+  ASSERT_GT(inPlace.size(), 700u * 500u / 2);
+  EXPECT_EQ(pooled.size(), inPlace.size());
+  EXPECT_TRUE(pooled == inPlace);
 }
 
 TEST(LinkButton, EmptyUrlExactTag) {

@@ -1,0 +1,40 @@
+// Compression threads for the bitmaps of one movie. The converter thread
+// hands each frame's bitmap over and goes on decoding; every tag written
+// after a bitmap waits behind it, so the body gets the same bytes in the same
+// order as when each bitmap is compressed where it is written.
+#pragma once
+#include <atomic>
+#include <cstddef>
+
+#include "../gif/frame_bitmap.h"
+
+struct SwfWriter;
+
+constexpr int kMaxBitmapThreads = 64;
+// Frames handed over and not yet in the body, per thread: enough to keep
+// every thread busy while the oldest one finishes, few enough to bound memory.
+constexpr int kFramesInFlightPerThread = 2;
+
+// From now on the writer's bitmaps go to `threads` compression threads (at
+// most kMaxBitmapThreads). Below 2 none is started and every bitmap is
+// compressed where it is written, as without this call. cancel (may be null)
+// is the job's flag: once it is set, bitmaps not yet compressed are dropped,
+// since the movie will be discarded. Returns the number of threads running.
+int StartBitmapThreads(SwfWriter& w, int threads, const std::atomic<bool>* cancel);
+
+// Writes the frame's bitmap tag. With threads running it copies the bitmap,
+// queues the copy and returns 1; when the frames in flight fill the window
+// it first writes the oldest, compressing it itself if no thread has taken it
+// yet. Without threads, and for a bitmap it cannot copy, it is WriteBitmap.
+int QueueBitmap(SwfWriter& w, const FrameBitmap& bitmap, int level);
+
+// Appends tag bytes in movie order: behind the last queued bitmap while any
+// is pending, else straight to AppendBody.
+void WriteBodyBytes(SwfWriter& w, const void* bytes, size_t n);
+
+// Writes every pending bitmap and the bytes behind it, in order, and stops
+// the threads. Nothing to do without threads.
+void FinishBitmaps(SwfWriter& w);
+
+// Stops the threads and drops whatever is pending: the movie is discarded.
+void AbandonBitmaps(SwfWriter& w);
