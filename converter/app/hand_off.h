@@ -11,8 +11,10 @@
 // The lock of the hand-off, also held by the start-up decision (window
 // search, marker test, marker creation).
 constexpr const char* kHandOffLockName = "Tervano.HandOff";
-// How long a sender waits for the lock before it writes all the same.
-constexpr int kHandOffLockWaitMs = 5000;
+// How long a sender waits for the lock before it writes all the same. On a
+// busy disk a taker deleting many values can hold it for seconds, and a
+// write without the lock can lose a name, so the wait is generous.
+constexpr int kHandOffLockWaitMs = 30000;
 constexpr const char* kNumFilesValue = "NumFiles";
 // Numbers above this are not looked at (only a damaged count goes there).
 constexpr int32_t kMaxHandedTexts = 10000;
