@@ -2,7 +2,9 @@
 // command-line conversion.
 #pragma once
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
+#include <vector>
 
 #include "conversion_options.h"
 #include "progress_sink.h"
@@ -18,6 +20,13 @@
 // nothing written.
 int ConvertFile(const char* sourcePath, const char* destinationPath, const ConversionOptions& options,
                 ProgressSink* progress = nullptr, std::atomic<bool>* cancel = nullptr);
+
+// The same conversion of a GIF held in memory (size bytes at data) into
+// movie, through the same passes and writers but touching no file; no page
+// is made. Returns 1 with the whole movie in movie (left empty when the job
+// was cancelled during the emission pass), 0 when it could not be held.
+int ConvertMemory(const uint8_t* data, size_t size, const ConversionOptions& options, std::vector<uint8_t>& movie,
+                  ProgressSink* progress = nullptr, std::atomic<bool>* cancel = nullptr);
 
 // commandLine is the text after the program name, starting with "-quite".
 // Returns 1 when a conversion ran, 0 when the text named no usable file.

@@ -32,7 +32,7 @@ bool AllocatePixels(FrameBitmap& out, int32_t width, int32_t height) {
     if (!out.pixels) return false;
     out.pixelCapacity = bytes;
   }
-  std::memset(out.pixels.get(), 0, bytes);
+  // Not cleared: the caller writes every row and its padding.
   out.pixelBytes = bytes;
   return true;
 }
@@ -46,7 +46,9 @@ int BuildEmptyFrame(int32_t characterId, FrameBitmap& out) {
   out.format = kBitmapFormatColourMapped;
   out.width = out.height = 1;
   out.left = out.top = 0;
-  return AllocatePixels(out, 1, 1) ? 1 : 0;
+  if (!AllocatePixels(out, 1, 1)) return 0;
+  std::memset(out.pixels.get(), 0, out.pixelBytes);
+  return 1;
 }
 
 }  // namespace
@@ -151,6 +153,9 @@ int BuildFrameBitmap(const FrameSource& src, int referenceIndex, int32_t optimis
       std::memcpy(dst + static_cast<size_t>(y) * outStride, from + static_cast<size_t>(y) * src.screenStride,
                   static_cast<size_t>(width));
   }
+  const size_t padding = outStride - static_cast<size_t>(outWidth);
+  if (padding > 0)
+    for (int32_t y = 0; y < outHeight; ++y) std::memset(dst + static_cast<size_t>(y) * outStride + outWidth, 0, padding);
   out.characterId = characterId;
   out.format = kBitmapFormatColourMapped;
   out.width = outWidth;
