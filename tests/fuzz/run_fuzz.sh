@@ -9,9 +9,11 @@ fuzzer=$1 seeds=$2 work=$3 seconds=$4
 shift 4
 rm -rf "$work"
 mkdir -p "$work/corpus" "$work/artifacts"
-cp "$seeds"/* "$work/corpus/"
+cp "$seeds"/* "$work/corpus/" || { echo "no seeds in $seeds" >&2; exit 1; }
+# A GIF header can ask for a screen of 256 MB in a few bytes; such inputs
+# get less of the fuzzer's time in proportion to how slow they run.
 "$fuzzer" "$work/corpus" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
-  -detect_leaks=1 -max_len=16384 -print_final_stats=1 -artifact_prefix="$work/artifacts/" "$@" \
+  -detect_leaks=1 -max_len=8192 -entropic_scale_per_exec_time=1 -print_final_stats=1 -artifact_prefix="$work/artifacts/" "$@" \
   >"$work/fuzz.log" 2>&1
 rc=$?
 # The last status line: executions, coverage, corpus.
