@@ -86,7 +86,7 @@ struct GifConverter {
 
 void ResetPassState(GifConverter& g);
 
-// Reads the whole GIF file (or memory source) once. With no movie (the counting pass) it only
-// counts frames, into framesSeen and totalFrames; with a movie (the emission
-// pass) it emits every frame into it.
+// Reads the whole GIF file (or memory source) once. With no movie (the
+// counting pass) it only counts frames, into framesSeen and totalFrames; with
+// a movie (the emission pass) it emits every frame into it.
 void ConvertPass(GifConverter& g, SwfWriter* movie);
