@@ -10,10 +10,15 @@ shift 4
 rm -rf "$work"
 mkdir -p "$work/corpus" "$work/artifacts"
 cp "$seeds"/* "$work/corpus/" || { echo "no seeds in $seeds" >&2; exit 1; }
+# A small quarantine roughly doubles the rate (freed frame buffers of many
+# megabytes are not cycled through 256 MB); a use after a recent free is
+# still caught. Keep malloc_context_size at its default: without allocation
+# stacks no leak is reported.
+export ASAN_OPTIONS="quarantine_size_mb=16${ASAN_OPTIONS:+:$ASAN_OPTIONS}"
 # A GIF header can ask for a screen of 256 MB in a few bytes; such inputs
 # get less of the fuzzer's time in proportion to how slow they run.
-"$fuzzer" "$work/corpus" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
-  -detect_leaks=1 -max_len=8192 -entropic_scale_per_exec_time=1 -print_final_stats=1 -artifact_prefix="$work/artifacts/" "$@" \
+"$fuzzer" "$work/corpus" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -detect_leaks=1 \
+  -max_len=8192 -entropic_scale_per_exec_time=1 -print_final_stats=1 -artifact_prefix="$work/artifacts/" "$@" \
   >"$work/fuzz.log" 2>&1
 rc=$?
 # The last status line: executions, coverage, corpus.
