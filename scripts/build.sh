@@ -1,12 +1,14 @@
 #!/usr/bin/env bash
 # Configures and builds Tervano.
-#   scripts/build.sh [--no-tests] [native] [windows] [asan] [win64]
+#   scripts/build.sh [--no-tests] [native] [windows] [asan] [win64] [fuzz]
 # With no build named, builds the first three:
 #   build/native   g++, with tests
 #   build/windows  32-bit Windows (mingw-w64), tests run under Wine
 #   build/asan     g++ with AddressSanitizer and UBSan
 #   build/win64    64-bit Windows, for running the Windows tests under 64-bit
 #                  Wine where the kernel executes no 32-bit code
+#   build/fuzz     clang, the libFuzzer target under ASan and UBSan, with its
+#                  corpus regression and 60-second fuzzing tests
 # --no-tests configures without the test programs (for a plain program build).
 set -euo pipefail
 
@@ -18,9 +20,9 @@ builds=()
 for arg in "$@"; do
   case "$arg" in
     --no-tests) testing=OFF ;;
-    native|windows|asan|win64) builds+=("$arg") ;;
-    -h|--help) sed -n '2,11p' "$0"; exit 0 ;;
-    *) echo "build.sh: unknown argument '$arg' (expected native, windows, asan, win64 or --no-tests)" >&2; exit 2 ;;
+    native|windows|asan|win64|fuzz) builds+=("$arg") ;;
+    -h|--help) sed -n '2,13p' "$0"; exit 0 ;;
+    *) echo "build.sh: unknown argument '$arg' (expected native, windows, asan, win64, fuzz or --no-tests)" >&2; exit 2 ;;
   esac
 done
 [ "${#builds[@]}" -gt 0 ] || builds=(native windows asan)
@@ -29,12 +31,13 @@ generator=()
 if command -v ninja >/dev/null 2>&1; then generator=(-G Ninja); fi
 
 build_one() {
-  local name=$1 dir="$root/build/$1" args=()
+  local name=$1 dir="$root/build/$1" args=() compilers=()
   case "$name" in
     native)  args=() ;;
     windows) args=(-DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake") ;;
     asan)    args=(-DTERVANO_SANITIZE=ON) ;;
     win64)   args=(-DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-x86_64.cmake") ;;
+    fuzz)    args=(-DTERVANO_FUZZ=ON); compilers=(CC=clang CXX=clang++) ;;
   esac
   # A folder configured with another generator cannot be reused.
   if [ -f "$dir/CMakeCache.txt" ] && [ "${#generator[@]}" -gt 0 ] \
@@ -42,7 +45,7 @@ build_one() {
     rm -rf "$dir"
   fi
   echo "== build/$name: configure"
-  cmake -S "$root" -B "$dir" "${generator[@]}" -DBUILD_TESTING=$testing "${args[@]}" >"$dir.configure.log" 2>&1 \
+  env "${compilers[@]}" cmake -S "$root" -B "$dir" "${generator[@]}" -DBUILD_TESTING=$testing "${args[@]}" >"$dir.configure.log" 2>&1 \
     || { cat "$dir.configure.log" >&2; echo "build/$name: configure failed" >&2; return 1; }
   echo "== build/$name: build"
   cmake --build "$dir" --parallel "$jobs"

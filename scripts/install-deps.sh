@@ -35,6 +35,8 @@ if [ "$want_all" = 1 ]; then
   # Installer (makensis), help file compiler (chmcmd) and a second CHM
   # reader (extract_chmLib) for the help file's test.
   need nsis fp-utils libchm-bin
+  # clang with its sanitizer and libFuzzer runtimes for the fuzz build.
+  need clang libclang-rt-14-dev
   # Browser in which the player check runs Ruffle (never a downloaded one).
   need chromium
   if ! dpkg --print-foreign-architectures | grep -qx i386; then

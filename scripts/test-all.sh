@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Installs what the tests need, builds the native, Windows and sanitizer
+# Installs what the tests need, builds the native, Windows, sanitizer and fuzz
 # builds, and runs every test of each. Exits non-zero if anything fails.
 #   scripts/test-all.sh
 # The Windows tests run under Wine; when DISPLAY is unset a private Xvfb is
@@ -70,6 +70,16 @@ if ! /usr/lib/wine/wine --version >/dev/null 2>&1; then
   echo "== this machine runs no 32-bit x86 code: Windows tests run in build/win64"
 fi
 
+# The fuzz build needs clang and its libFuzzer runtime (install-deps --all
+# brings both); without them it is left out and the summary says so.
+fuzz_note=""
+fuzz_runtime=$(clang++ -print-file-name=libclang_rt.fuzzer-x86_64.a 2>/dev/null)
+if [[ "$fuzz_runtime" == /* ]] && [ -f "$fuzz_runtime" ]; then
+  builds+=(fuzz)
+else
+  fuzz_note="build/fuzz: left out (no clang with libFuzzer)"
+fi
+
 total_pass=0
 total_fail=0
 summary=()
@@ -121,5 +131,6 @@ echo
 echo "== summary ($(took "$t_start"))"
 echo "$installed"
 for s in "${summary[@]}"; do echo "$s"; done
+[ -z "$fuzz_note" ] || echo "$fuzz_note"
 echo "total: $total_pass passed, $total_fail failed"
 [ "$total_fail" -eq 0 ]

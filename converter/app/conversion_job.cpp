@@ -5,6 +5,7 @@
 #include <memory>
 #include <new>
 #include <thread>
+#include <vector>
 
 #include "../gif/gif_converter.h"
 #include "../platform/same_file.h"
@@ -23,6 +24,46 @@ constexpr size_t kShortDisplay = 40;
 constexpr size_t kDisplayTail = 34;
 
 bool PathFits(const char* path) { return path && std::strlen(path) < static_cast<size_t>(kMaxPath); }
+
+enum class JobOutcome { kWritten, kNotWritten, kCancelled };
+
+// Both passes, header and assembly of one conversion into a movie whose body
+// is open; the movie goes to destinationPath, or into *memoryMovie when that
+// is given.
+JobOutcome RunConversion(GifConverter& g, SwfWriter& movie, ProgressSink* progress, const char* destinationPath,
+                         std::vector<uint8_t>* memoryMovie) {
+  // What the page gets when the source is no readable GIF: the empty stage.
+  g.screenWidth = g.screenHeight = kMinCanvasPixels;
+  g.backgroundColour = g.options.useGifBackground ? 0x000000 : 0xFFFFFF;
+
+  ConvertPass(g, nullptr);
+  if (progress) progress->FrameCount(g.framesSeen);
+  // Only the emission pass compresses; the threads end with it. More threads
+  // than frames would only wait.
+  int threads = CompressionThreads(g.options.threads);
+  if (threads > g.framesSeen) threads = g.framesSeen;
+  StartBitmapThreads(movie, threads, &g.cancel);
+  ConvertPass(g, &movie);
+  if (g.cancel.load())
+    AbandonBitmaps(movie);
+  else
+    FinishBitmaps(movie);
+  movie.compressor.Release();
+
+  if (g.cancel.load()) {
+    DiscardBody(movie);
+    return JobOutcome::kCancelled;
+  }
+  WriteEnd(movie);
+  MovieHeader header;
+  MakeHeader(header, g.canvasWidth, g.canvasHeight, g.movieFrameCount);
+  uint8_t headerBytes[kHeaderBufferSize] = {0};
+  int headerLength = 0;
+  ComposeHeader(header, movie.bodyLength, headerBytes, headerLength);
+  int written = memoryMovie ? AssembleMovieInMemory(movie, headerBytes, headerLength, *memoryMovie)
+                            : AssembleMovie(movie, destinationPath, headerBytes, headerLength);
+  return written ? JobOutcome::kWritten : JobOutcome::kNotWritten;
+}
 
 }  // namespace
 
@@ -53,39 +94,24 @@ int ConvertFile(const char* sourcePath, const char* destinationPath, const Conve
   if (!g || !movie) return 0;
   if (!OpenBody(*movie)) return 0;  // the destination stays as it was
 
-  // What the page gets when the source is no readable GIF: the empty stage.
-  g->screenWidth = g->screenHeight = kMinCanvasPixels;
-  g->backgroundColour = options.useGifBackground ? 0x000000 : 0xFFFFFF;
-
-  ConvertPass(*g, nullptr);
-  if (progress) progress->FrameCount(g->framesSeen);
-  // Only the emission pass compresses; the threads end with it. More threads
-  // than frames would only wait.
-  int threads = CompressionThreads(options.threads);
-  if (threads > g->framesSeen) threads = g->framesSeen;
-  StartBitmapThreads(*movie, threads, &cancelFlag);
-  ConvertPass(*g, movie.get());
-  if (cancelFlag.load())
-    AbandonBitmaps(*movie);
-  else
-    FinishBitmaps(*movie);
-  movie->compressor.Release();
-
-  if (cancelFlag.load()) {
-    DiscardBody(*movie);
-    return 1;
-  }
-  WriteEnd(*movie);
-  MovieHeader header;
-  MakeHeader(header, g->canvasWidth, g->canvasHeight, g->movieFrameCount);
-  uint8_t headerBytes[kHeaderBufferSize] = {0};
-  int headerLength = 0;
-  ComposeHeader(header, movie->bodyLength, headerBytes, headerLength);
-  int result = AssembleMovie(*movie, destinationPath, headerBytes, headerLength);
+  JobOutcome outcome = RunConversion(*g, *movie, progress, destinationPath, nullptr);
+  if (outcome == JobOutcome::kCancelled) return 1;  // no movie, no page
+  int result = outcome == JobOutcome::kWritten ? 1 : 0;
   if (options.writeHtml)
     WriteHtmlPage(destinationPath, g->screenWidth, g->screenHeight, g->backgroundColour, options.useGifBackground,
                   options.fullMenu, progress);
   return result;
+}
+
+int ConvertMemory(const uint8_t* data, size_t size, const ConversionOptions& options, std::vector<uint8_t>& movie,
+                  ProgressSink* progress, std::atomic<bool>* cancel) {
+  movie.clear();
+  std::atomic<bool> noCancel{false};
+  std::atomic<bool>& cancelFlag = cancel ? *cancel : noCancel;
+  std::unique_ptr<GifConverter> g(new (std::nothrow) GifConverter(data, size, options, progress, cancelFlag));
+  std::unique_ptr<SwfWriter> writer(new (std::nothrow) SwfWriter);
+  if (!g || !writer || !OpenBodyInMemory(*writer)) return 0;
+  return RunConversion(*g, *writer, progress, nullptr, &movie) == JobOutcome::kNotWritten ? 0 : 1;
 }
 
 int QuietConvert(const char* commandLine) {

@@ -2,7 +2,9 @@
 // command-line conversion.
 #pragma once
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
+#include <vector>
 
 #include "conversion_options.h"
 #include "progress_sink.h"
@@ -23,6 +25,13 @@ int ConvertFile(const char* sourcePath, const char* destinationPath, const Conve
 // most 64); 0 or less takes TERVANO_THREADS when it holds a number from 1 to
 // 64, else the number of cores (at least 1).
 int CompressionThreads(int32_t requested);
+
+// The same conversion of a GIF held in memory (size bytes at data) into
+// movie, through the same passes and writers but touching no file; no page
+// is made. Returns 1 with the whole movie in movie (left empty when the job
+// was cancelled during the emission pass), 0 when it could not be held.
+int ConvertMemory(const uint8_t* data, size_t size, const ConversionOptions& options, std::vector<uint8_t>& movie,
+                  ProgressSink* progress = nullptr, std::atomic<bool>* cancel = nullptr);
 
 // commandLine is the text after the program name, starting with "-quite".
 // Returns 1 when a conversion ran, 0 when the text named no usable file.

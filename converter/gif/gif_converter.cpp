@@ -11,6 +11,10 @@ GifConverter::GifConverter(const char* path, const ConversionOptions& jobOptions
   sourcePath[n] = '\0';
 }
 
+GifConverter::GifConverter(const uint8_t* data, size_t size, const ConversionOptions& jobOptions,
+                           ProgressSink* sink, std::atomic<bool>& cancelFlag)
+    : sourceData(data), sourceSize(size), options(jobOptions), progress(sink), cancel(cancelFlag) {}
+
 void ResetPassState(GifConverter& g) {
   g.cancel.store(false);
   g.screen.reset();

@@ -4,7 +4,9 @@
 // reader, the decoder and the frame pipeline.
 #pragma once
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <memory>
 
 #include "../app/conversion_options.h"
@@ -23,11 +25,17 @@ struct GifConverter {
   // the flag of whoever runs the job, read between codes.
   GifConverter(const char* path, const ConversionOptions& options, ProgressSink* progress,
                std::atomic<bool>& cancel);
+  // Made for a GIF held in memory (size bytes at data, kept by the caller
+  // for the whole job); no path is opened.
+  GifConverter(const uint8_t* data, size_t size, const ConversionOptions& options, ProgressSink* progress,
+               std::atomic<bool>& cancel);
   GifConverter(const GifConverter&) = delete;
   GifConverter& operator=(const GifConverter&) = delete;
 
   // Input, fixed for the job.
   char sourcePath[kMaxPath] = {0};  // empty when the path did not fit
+  const uint8_t* sourceData = nullptr;  // memory source instead of the path
+  size_t sourceSize = 0;
   ConversionOptions options;
   int32_t compressionLevel = 9;
   ProgressSink* progress = nullptr;
@@ -37,8 +45,12 @@ struct GifConverter {
   RectangleShape shape;
   FrameBitmap bitmap;
 
-  // Screen buffer: screenHeight rows of screenStride bytes.
-  std::unique_ptr<uint8_t[]> screen;
+  // Screen buffer: screenHeight rows of screenStride bytes. calloc'ed: the
+  // pages of a large screen that no image touches are never written.
+  struct FreeBytes {
+    void operator()(uint8_t* p) const { std::free(p); }
+  };
+  std::unique_ptr<uint8_t[], FreeBytes> screen;
   int32_t screenStride = 0;
 
   // Screen and colour state.
@@ -74,7 +86,7 @@ struct GifConverter {
 
 void ResetPassState(GifConverter& g);
 
-// Reads the whole GIF file once. With no movie (the counting pass) it only
-// counts frames, into framesSeen and totalFrames; with a movie (the emission
-// pass) it emits every frame into it.
+// Reads the whole GIF file (or memory source) once. With no movie (the
+// counting pass) it only counts frames, into framesSeen and totalFrames; with
+// a movie (the emission pass) it emits every frame into it.
 void ConvertPass(GifConverter& g, SwfWriter* movie);

@@ -1,5 +1,7 @@
 #include "gif_input.h"
 
+#include <cstring>
+
 bool OpenInput(GifInput& in, const char* path) {
   CloseInput(in);
   in.file = std::fopen(path, "rb");
@@ -8,15 +10,34 @@ bool OpenInput(GifInput& in, const char* path) {
   return in.file != nullptr;
 }
 
+bool OpenInputMemory(GifInput& in, const uint8_t* data, size_t size) {
+  CloseInput(in);
+  if (!data && size > 0) return false;
+  in.memory = data;
+  in.memorySize = data ? size : 0;
+  in.memoryPos = 0;
+  in.atEnd = false;
+  return true;
+}
+
 void CloseInput(GifInput& in) {
   if (in.file) std::fclose(in.file);
   in.file = nullptr;
+  in.memory = nullptr;
+  in.memorySize = in.memoryPos = 0;
   in.pos = in.len = 0;
 }
 
 int RefillInput(GifInput& in) {
   in.pos = in.len = 0;
-  if (in.file) in.len = std::fread(in.buffer, 1, sizeof in.buffer, in.file);
+  if (in.file) {
+    in.len = std::fread(in.buffer, 1, sizeof in.buffer, in.file);
+  } else if (in.memory) {
+    size_t left = in.memorySize - in.memoryPos;
+    in.len = left < sizeof in.buffer ? left : sizeof in.buffer;
+    if (in.len > 0) std::memcpy(in.buffer, in.memory + in.memoryPos, in.len);
+    in.memoryPos += in.len;
+  }
   if (in.len == 0) {
     in.atEnd = true;
     return -1;

@@ -1,4 +1,5 @@
-// Buffered byte-at-a-time reading of the GIF file.
+// Buffered byte-at-a-time reading of the GIF file, or of a GIF held in
+// memory (served through the same buffer, so the byte reader is the same).
 #pragma once
 #include <cstddef>
 #include <cstdint>
@@ -6,6 +7,9 @@
 
 struct GifInput {
   FILE* file = nullptr;
+  const uint8_t* memory = nullptr;  // memory source, not owned
+  size_t memorySize = 0;
+  size_t memoryPos = 0;
   size_t pos = 0;
   size_t len = 0;
   bool atEnd = false;  // a read found no more bytes
@@ -13,6 +17,9 @@ struct GifInput {
 };
 
 bool OpenInput(GifInput& in, const char* path);
+// Reads from size bytes at data, which must outlive the reading. A null
+// data with size 0 is an empty source.
+bool OpenInputMemory(GifInput& in, const uint8_t* data, size_t size);
 void CloseInput(GifInput& in);
 int RefillInput(GifInput& in);
 

@@ -1,3 +1,4 @@
+#include <cstdlib>
 #include <cstring>
 #include <new>
 
@@ -91,7 +92,7 @@ bool EnsureScreen(GifConverter& g) {
   if (bytes > kMaxScreenBytes) return false;
   // Counting decodes nothing, so it needs no screen, only the same limit.
   if (g.countingPass) return true;
-  g.screen.reset(new (std::nothrow) uint8_t[bytes ? bytes : 1]());
+  g.screen.reset(static_cast<uint8_t*>(std::calloc(bytes ? bytes : 1, 1)));
   g.screenStride = static_cast<int32_t>(stride);
   return g.screen != nullptr;
 }
@@ -159,7 +160,11 @@ void ConvertPass(GifConverter& g, SwfWriter* movie) {
   g.countingPass = movie == nullptr;
   if (g.countingPass) g.totalFrames = 0;
   GifInput& in = g.input;
-  if (!g.sourcePath[0] || !OpenInput(in, g.sourcePath)) return;
+  if (g.sourceData) {
+    if (!OpenInputMemory(in, g.sourceData, g.sourceSize)) return;
+  } else if (!g.sourcePath[0] || !OpenInput(in, g.sourcePath)) {
+    return;
+  }
 
   int signature = (ReadWordBE(in) << 8) + ReadByte(in);
   if (signature != 0x474946) {  // "GIF"

@@ -1,7 +1,7 @@
 // The movie writer of one conversion. The movie body is collected in a
-// private temporary file while frames are written; the header (which needs
-// the final length) is put in front at the end. Every tag writer takes the
-// writer it appends to.
+// private temporary file (or in memory) while frames are written; the header
+// (which needs the final length) is put in front at the end. Every tag writer
+// takes the writer it appends to.
 #pragma once
 #include <zlib.h>
 
@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <memory>
+#include <vector>
 
 // One deflate stream and one output buffer serve every bitmap of a movie:
 // setting up zlib's level-9 state and a frame-sized buffer anew for each
@@ -37,6 +38,8 @@ struct BitmapPoolDelete {
 struct SwfWriter {
   FILE* body = nullptr;
   char bodyPath[1024] = {0};
+  bool bodyInMemory = false;  // the body is memoryBody, not a file
+  std::vector<uint8_t> memoryBody;
   int32_t bodyLength = 0;
   bool failed = false;  // a write to the body went wrong; the movie is not complete
   BitmapCompressor compressor;
@@ -53,13 +56,19 @@ struct SwfWriter {
 // Creates a new, unique body file in the system temp folder. Returns 1, or 0
 // when it cannot be created (then nothing is open and AppendBody does nothing).
 int OpenBody(SwfWriter& w);
+// Starts an empty body in memory instead of a file. Returns 1.
+int OpenBodyInMemory(SwfWriter& w);
 // Appends n bytes; returns the new body length.
 int32_t AppendBody(SwfWriter& w, const void* bytes, size_t n);
 // Marks the body as incomplete (a tag could not be composed).
 void MarkBodyFailed(SwfWriter& w);
-// Closes and deletes the body file.
+// Closes and deletes the body file, or frees the memory body.
 void DiscardBody(SwfWriter& w);
 // Writes header + body to the destination and deletes the body file.
 // Returns 1, or 0 when the destination cannot be written completely (a partly
 // written destination is removed) or the body itself was incomplete.
 int AssembleMovie(SwfWriter& w, const char* destinationPath, const uint8_t* header, int headerLength);
+// Puts header + body into movie (replacing its contents) and drops the body.
+// Returns 1, or 0 (movie left empty) when the body was incomplete or the
+// movie cannot be held.
+int AssembleMovieInMemory(SwfWriter& w, const uint8_t* header, int headerLength, std::vector<uint8_t>& movie);

@@ -2,12 +2,14 @@
 // the quiet command line, and every bad-input path of a job.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "app/conversion_job.h"
 #include "support/body_capture.h"
@@ -422,3 +424,60 @@ TEST(ShortenPathForDisplay, NeverGrowsPastItsSlot) {
 }
 
 }  // namespace
+
+// A conversion in memory runs the same passes and writers as one from a file:
+// real GIFs, and one large enough to refill the reader's buffer several
+// times, give the file conversion's bytes. It needs no temp folder at all.
+TEST(ConvertMemory, GivesTheFileConversionsBytesWithoutTouchingDisk) {
+  ScopedTempFolder tmp("job-memory");
+  std::string dir = FreshFolder("job-memory");
+  std::vector<std::string> sources;
+  for (const auto& e : fs::directory_iterator(std::string(TERVANO_SOURCE_DIR) + "/tests/fixtures/gifs"))
+    if (e.path().extension() == ".gif") sources.push_back(e.path().string());
+  std::sort(sources.begin(), sources.end());
+  ASSERT_GE(sources.size(), 10u);
+  GifBuilder big(200, 200, Palette(256));
+  for (int f = 0; f < 4; ++f) {
+    std::vector<uint8_t> px(200 * 200);
+    uint32_t x = 12345u + f;
+    for (uint8_t& p : px) p = static_cast<uint8_t>((x = x * 1103515245u + 12345u) >> 24);
+    big.GraphicControl(7, f % 4, f == 2 ? 5 : -1);
+    big.Image(ImageDescriptor{0, 0, 200, 200}, px);
+  }
+  big.Trailer();
+  ASSERT_GT(big.Bytes().size(), 3u * 65536);
+  sources.push_back(Join(dir, "big.gif"));
+  ASSERT_TRUE(big.Save(sources.back()));
+
+  ConversionOptions options[3];
+  options[1].borderCorrection = options[1].optimiseCanvas = options[1].useGifBackground = 1;
+  options[2].changeLoop = options[2].protect = options[2].useLinkUrl = 1;
+  options[2].playCount = 4;
+  options[2].linkUrl = "http://a.example/";
+  std::vector<Bytes> fromFiles;
+  for (const std::string& src : sources)
+    for (const ConversionOptions& o : options) {
+      std::string dst = Join(dir, "out.swf");
+      ASSERT_EQ(ConvertFile(src.c_str(), dst.c_str(), o), 1) << src;
+      fromFiles.push_back(ReadFileBytes(dst));
+    }
+
+  tmp.PointAtMissingFolder();  // a file conversion cannot run now
+  size_t i = 0;
+  for (const std::string& src : sources) {
+    Bytes gif = ReadFileBytes(src);
+    for (const ConversionOptions& o : options) {
+      Bytes movie{1, 2, 3};
+      ASSERT_EQ(ConvertMemory(gif.data(), gif.size(), o, movie), 1) << src;
+      EXPECT_TRUE(movie == fromFiles[i++]) << src;
+    }
+  }
+  // No GIF at all: the frameless movie; a cancel: no movie.
+  Bytes movie;
+  ASSERT_EQ(ConvertMemory(nullptr, 0, ConversionOptions(), movie), 1);
+  EXPECT_EQ(ToHex(movie), kFramelessMovie);
+  CancelAt at(ID_FRAME_DONE);
+  Bytes gif = ReadFileBytes(sources.back());
+  EXPECT_EQ(ConvertMemory(gif.data(), gif.size(), ConversionOptions(), movie, &at.progress, &at.flag), 1);
+  EXPECT_TRUE(movie.empty());
+}

@@ -177,6 +177,36 @@ TEST(FrameBitmap, EdgeScans) {
   EXPECT_EQ(FindRightEdge(v, k.stride, 5, 4, kNoReferenceIndex), -1);
 }
 
+// The column edges are found row by row; they must be the columns that a
+// plain search down each column finds, on screens of sparse marks in rows
+// of varied length (padding included), with and without a reference.
+TEST(FrameBitmap, EdgeScansMatchColumnByColumnSearch) {
+  uint32_t seed = 7;
+  auto next = [&seed] { return (seed = seed * 1103515245u + 12345u) >> 16; };
+  for (int round = 0; round < 300; ++round) {
+    const int w = 1 + static_cast<int>(next() % 40), h = 1 + static_cast<int>(next() % 12);
+    const int ref = round % 3 == 0 ? kNoReferenceIndex : 3;
+    Screen s(w, h, 3);
+    for (int y = 0; y < h; ++y) s.at(0, y) = static_cast<uint8_t>(round % 2 ? 3 : 5);
+    for (int marks = static_cast<int>(next() % 4); marks > 0; --marks)
+      s.at(static_cast<int>(next() % w), static_cast<int>(next() % h)) = static_cast<uint8_t>(next() % 6);
+    auto columnBlank = [&](int x) {
+      int want = ref >= 0 ? ref : s.at(x, 0);
+      for (int y = 0; y < h; ++y)
+        if (s.at(x, y) != want) return false;
+      return true;
+    };
+    int left = -1, right = -1;
+    for (int x = 0; x < w && left < 0; ++x)
+      if (!columnBlank(x)) left = x;
+    for (int x = w - 1; x >= 0 && right < 0; --x)
+      if (!columnBlank(x)) right = x;
+    const uint8_t* p = s.pixels.data();
+    ASSERT_EQ(FindLeftEdge(p, s.stride, w, h, ref), left) << "round " << round;
+    ASSERT_EQ(FindRightEdge(p, s.stride, w, h, ref), right) << "round " << round;
+  }
+}
+
 TEST(FrameBitmap, CropsOnlyAFullScreenFrame) {
   Screen s(16, 8, 2);
   s.at(7, 3) = 1;

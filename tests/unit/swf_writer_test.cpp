@@ -6,6 +6,7 @@
 #include <string>
 
 #include "support/body_capture.h"
+#include "support/temp_folder.h"
 #include "swf/bit_writer.h"
 #include "swf/bitmap_pool.h"
 #include "swf/bitmap_tag.h"
@@ -389,6 +390,38 @@ TEST(LinkButton, HeaderFormFollowsUrlLengthAndUrlIsCopied) {
   Bytes big = CaptureBody([&](SwfWriter& w) { WriteLinkButton(w, 1, 3, url.c_str()); });
   ASSERT_EQ(big.size(), 6 + 23 + url.size());
   EXPECT_EQ(std::string(big.begin() + 6 + 20, big.begin() + 6 + 20 + url.size()), url);
+}
+
+// A body in a file and a body in memory take the same bytes and assemble to
+// the same movie, into a file or into memory; a discarded body leaves none.
+TEST(Body, FileAndMemoryBodiesAssembleAlike) {
+  const uint8_t header[3] = {'F', 'W', 'S'};
+  const Bytes tags = HexBytes("40 00 3F 05 03 00 00 00 0A 0B 0C 00 00");
+  const std::string path = FreshFolder("body-kinds") + "/movie.swf";
+  for (int memoryBody = 0; memoryBody < 2; ++memoryBody) {
+    for (int toMemory = 0; toMemory < 2; ++toMemory) {
+      SwfWriter w;
+      ASSERT_EQ(memoryBody ? OpenBodyInMemory(w) : OpenBody(w), 1);
+      EXPECT_EQ(AppendBody(w, tags.data(), 2), 2);
+      EXPECT_EQ(AppendBody(w, tags.data() + 2, tags.size() - 2), static_cast<int32_t>(tags.size()));
+      Bytes movie;
+      if (toMemory) {
+        ASSERT_EQ(AssembleMovieInMemory(w, header, 3, movie), 1);
+      } else {
+        ASSERT_EQ(AssembleMovie(w, path.c_str(), header, 3), 1);
+        movie = ReadFileBytes(path);
+      }
+      EXPECT_EQ(ToHex(movie), "46 57 53 " + ToHex(tags)) << memoryBody << toMemory;
+      EXPECT_TRUE(w.memoryBody.empty() && !w.body && !w.bodyInMemory);
+    }
+    SwfWriter w;
+    ASSERT_EQ(memoryBody ? OpenBodyInMemory(w) : OpenBody(w), 1);
+    AppendBody(w, tags.data(), tags.size());
+    DiscardBody(w);
+    Bytes movie{1};
+    EXPECT_EQ(AssembleMovieInMemory(w, header, 3, movie), 0);
+    EXPECT_TRUE(movie.empty());
+  }
 }
 
 }  // namespace
