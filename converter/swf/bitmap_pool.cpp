@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "bitmap_tag.h"
+#include "geometry.h"
 #include "swf_writer.h"
 
 namespace {
@@ -22,6 +23,7 @@ enum class JobState { kQueued, kRunning, kDone };
 struct BitmapJob {
   BitmapPieces bitmap;  // a copy of the frame's bitmap, then its tag body
   int level = 9;
+  size_t bytes = 0;  // of the bitmap handed over, for the window
   JobState state = JobState::kQueued;  // under the pool's mutex
   bool ok = false;
   std::vector<uint8_t> trailing;  // only the converter thread touches it
@@ -41,7 +43,10 @@ struct BitmapPool {
 
   // Converter thread only: every handed-over job, in movie order.
   std::deque<std::unique_ptr<BitmapJob>> slots;
-  size_t window = 0;
+  size_t maxFrames = 0;
+  size_t windowFrames = 0;  // the window in frames of the largest size so far
+  size_t largestFrame = 0;
+  size_t bytesInFlight = 0;
 
   void Work();
   void Compress(BitmapJob& job, BitmapCompressor& compressor);
@@ -107,6 +112,13 @@ void BitmapPoolDelete::operator()(BitmapPool* p) const {
 
 namespace {
 
+// Colour table and padded rows: what a queued copy of the bitmap holds.
+size_t BitmapBytes(const FrameBitmap& b) {
+  if (b.width <= 0 || b.height <= 0 || b.numColours <= 0) return 0;
+  size_t stride = static_cast<size_t>(b.width) + RowPadding(b.width);
+  return stride * static_cast<size_t>(b.height) + static_cast<size_t>(b.numColours) * b.colourEntrySize;
+}
+
 void WriteJob(SwfWriter& w, const BitmapJob& job) {
   if (job.ok) {
     AppendBitmapPieces(w, job.bitmap);
@@ -133,6 +145,7 @@ void RetireOldest(SwfWriter& w, BitmapPool& p) {
   p.done.wait(lock, [&job] { return job.state == JobState::kDone; });
   lock.unlock();
   WriteJob(w, job);
+  p.bytesInFlight -= job.bytes;
   p.slots.pop_front();
 }
 
@@ -144,6 +157,7 @@ void RetireDone(SwfWriter& w, BitmapPool& p) {
       if (p.slots.front()->state != JobState::kDone) return;
     }
     WriteJob(w, *p.slots.front());
+    p.bytesInFlight -= p.slots.front()->bytes;
     p.slots.pop_front();
   }
 }
@@ -165,7 +179,8 @@ int StartBitmapThreads(SwfWriter& w, int threads, const std::atomic<bool>* cance
   }
   int started = static_cast<int>(p->threads.size());
   if (started == 0) return 0;
-  p->window = static_cast<size_t>(started) * kFramesInFlightPerThread;
+  p->windowFrames = static_cast<size_t>(started) * kFramesInFlightPerThread;
+  p->maxFrames = static_cast<size_t>(started) * kMaxFramesInFlightPerThread;
   w.pool = std::move(p);
   return started;
 }
@@ -173,8 +188,12 @@ int StartBitmapThreads(SwfWriter& w, int threads, const std::atomic<bool>* cance
 int QueueBitmap(SwfWriter& w, const FrameBitmap& b, int level) {
   if (!w.pool) return WriteBitmap(w, b, level);
   BitmapPool& p = *w.pool;
+  const size_t bytes = BitmapBytes(b);
+  if (bytes > p.largestFrame) p.largestFrame = bytes;
   RetireDone(w, p);
-  while (p.slots.size() >= p.window) RetireOldest(w, p);
+  while (!p.slots.empty() &&
+         (p.slots.size() >= p.maxFrames || p.bytesInFlight + bytes > p.windowFrames * p.largestFrame))
+    RetireOldest(w, p);
   // A bitmap WriteBitmap refuses is refused there; one that finds no memory
   // here is compressed in place. Its tag still lands in order.
   std::unique_ptr<BitmapJob> job(new (std::nothrow) BitmapJob);
@@ -183,7 +202,9 @@ int QueueBitmap(SwfWriter& w, const FrameBitmap& b, int level) {
   try {
     if (!SplitBitmap(b, job->bitmap)) return WriteBitmap(w, b, level);
     job->level = level;
+    job->bytes = bytes;
     p.slots.push_back(std::move(job));
+    p.bytesInFlight += bytes;
   } catch (const std::bad_alloc&) {
     return WriteBitmap(w, b, level);
   }
@@ -191,6 +212,7 @@ int QueueBitmap(SwfWriter& w, const FrameBitmap& b, int level) {
     std::lock_guard<std::mutex> lock(p.mutex);
     p.queue.push_back(queued);
   } catch (const std::bad_alloc&) {
+    p.bytesInFlight -= bytes;
     p.slots.pop_back();
     return WriteBitmap(w, b, level);
   }

@@ -11,9 +11,14 @@
 struct SwfWriter;
 
 constexpr int kMaxBitmapThreads = 64;
-// Frames handed over and not yet in the body, per thread: enough to keep
-// every thread busy while the oldest one finishes, few enough to bound memory.
+// Bitmap bytes handed over and not yet in the body, per thread, counted in
+// frames of the largest size so far: enough to keep every thread busy while
+// the oldest one finishes, few enough to bound memory. Small frames between
+// large ones fill the window by their own size, so two large frames far apart
+// in the movie can still be compressed at the same time.
 constexpr int kFramesInFlightPerThread = 2;
+// However small the frames, no more than this many per thread are in flight.
+constexpr int kMaxFramesInFlightPerThread = 64;
 
 // From now on the writer's bitmaps go to `threads` compression threads (at
 // most kMaxBitmapThreads). Below 2 none is started and every bitmap is

@@ -122,6 +122,16 @@ HWND WaitForWindow(const char* title, DWORD pid, DWORD milliseconds) {
   }
 }
 
+bool WindowGoes(const char* title, DWORD pid, DWORD milliseconds) {
+  return WaitFor(
+      [&] {
+        Search search = {title, pid, nullptr, 0};
+        EnumWindows(&MatchWindow, reinterpret_cast<LPARAM>(&search));
+        return search.found == nullptr;
+      },
+      milliseconds);
+}
+
 int CountWindows(const char* title) {
   Search search = {title, 0, nullptr, 0};
   EnumWindows(&MatchWindow, reinterpret_cast<LPARAM>(&search));

@@ -51,6 +51,9 @@ bool WaitFor(const std::function<bool()>& done, DWORD milliseconds);
 // A visible top-level window with exactly this title (of process pid when
 // not 0), waited for up to milliseconds; null when none came.
 HWND WaitForWindow(const char* title, DWORD pid, DWORD milliseconds = 15000);
+// Whether no such window is left within milliseconds: a dialog ended by a
+// click is destroyed only after its own loop has returned.
+bool WindowGoes(const char* title, DWORD pid, DWORD milliseconds = 5000);
 // How many top-level windows have exactly this title.
 int CountWindows(const char* title);
 // Text of a window or of a dialog's control.

@@ -141,7 +141,7 @@ TEST_F(DesktopProgram, BadStartsAndCommandsEndCleanly) {
     std::string proposed = Text(FindDescendant(save, 1148)) + Text(FindDescendant(save, 1152));
     EXPECT_EQ(proposed, text.size() < 260 ? text : "");
     Click(save, IDCANCEL);
-    EXPECT_EQ(WaitForWindow("另存为", program.id(), 0), nullptr);
+    EXPECT_TRUE(WindowGoes("另存为", program.id()));
     EXPECT_EQ(ItemText(window, 1001), text);
     // help topics without a help file: nothing happens
     ASSERT_TRUE(Send(window, 32780));
@@ -186,7 +186,7 @@ TEST_F(DesktopProgram, DestinationFilesConvertAndPublishSettings) {
   HWND saveFolder = WaitForWindow("另存为", program.id());
   ASSERT_NE(saveFolder, nullptr);
   Click(saveFolder, IDCANCEL);
-  EXPECT_EQ(WaitForWindow("另存为", program.id(), 0), nullptr);
+  EXPECT_TRUE(WindowGoes("另存为", program.id()));
 
   ASSERT_TRUE(Send(window, 1016));
   for (const char* movie : {"\\a.swf", "\\b.swf"}) EXPECT_TRUE(FileStartsWith(out + movie, "FWS")) << movie;
@@ -205,8 +205,7 @@ TEST_F(DesktopProgram, DestinationFilesConvertAndPublishSettings) {
   EXPECT_FALSE(IsWindowEnabled(GetDlgItem(publish, 1008)));
   EXPECT_EQ(IsDlgButtonChecked(publish, 1008), BST_CHECKED);
   Click(publish, IDCANCEL);
-  publish = WaitForWindow("发布设置", program.id(), 0);
-  EXPECT_EQ(publish, nullptr);
+  EXPECT_TRUE(WindowGoes("发布设置", program.id()));
   Command(window, 32779);
   publish = WaitForWindow("发布设置", program.id());
   ASSERT_NE(publish, nullptr);
@@ -214,7 +213,7 @@ TEST_F(DesktopProgram, DestinationFilesConvertAndPublishSettings) {
   Click(publish, 1007);
   Click(publish, 1005);
   Click(publish, IDOK);
-  EXPECT_EQ(WaitForWindow("发布设置", program.id(), 0), nullptr);
+  EXPECT_TRUE(WindowGoes("发布设置", program.id()));
 
   DeleteFileA((out + "\\a.swf").c_str());
   DeleteFileA((out + "\\a.htm").c_str());
@@ -258,13 +257,13 @@ TEST_F(DesktopProgram, AboutTooltipAndCancelledPicker) {
   ASSERT_TRUE(remote.Read(textAt, text, sizeof text - 1));
   EXPECT_STREQ(text, "访问 HALDRUN 主页 - http://www.tervano.example/");
   Click(about, IDOK);
-  EXPECT_EQ(WaitForWindow("关于 Tervano v2.5", program.id(), 0), nullptr);
+  EXPECT_TRUE(WindowGoes("关于 Tervano v2.5", program.id()));
 
   Command(window, 1000);
   HWND open = WaitForWindow("请选择要转换的 GIF 文件", program.id());
   ASSERT_NE(open, nullptr);
   Click(open, IDCANCEL);
-  EXPECT_EQ(WaitForWindow("请选择要转换的 GIF 文件", program.id(), 0), nullptr);
+  EXPECT_TRUE(WindowGoes("请选择要转换的 GIF 文件", program.id()));
   EXPECT_EQ(ItemText(window, 1001), kPlaceholder);
   EXPECT_FALSE(IsWindowEnabled(GetDlgItem(window, 1016)));
   Exit(program, window);
