@@ -43,31 +43,23 @@ const char* LongFlagName(FlagId id) {
 
 namespace {
 
+// The value of that name already set by an earlier flag, or a new one.
+StoredValue& ValueNamed(std::vector<StoredValue>& values, const char* name) {
+  for (StoredValue& v : values)
+    if (v.name == name) return v;
+  values.emplace_back();
+  values.back().name = name;
+  return values.back();
+}
+
 void SetNumber(std::vector<StoredValue>& values, const char* name, int32_t number) {
-  for (StoredValue& v : values) {
-    if (v.name == name) {
-      v.number = number;
-      return;
-    }
-  }
-  StoredValue v;
-  v.name = name;
-  v.number = number;
-  values.push_back(v);
+  ValueNamed(values, name).number = number;
 }
 
 void SetText(std::vector<StoredValue>& values, const char* name, const std::string& text) {
-  for (StoredValue& v : values) {
-    if (v.name == name) {
-      v.text = text;
-      return;
-    }
-  }
-  StoredValue v;
-  v.name = name;
+  StoredValue& v = ValueNamed(values, name);
   v.text = text;
   v.isText = true;
-  values.push_back(v);
 }
 
 // A whole decimal number in [low, high].
