@@ -1,19 +1,22 @@
 #!/usr/bin/env bash
 # Builds the Debian package of the Linux program and checks it with lintian.
-#   scripts/make-deb.sh [--out DIR]
+#   scripts/make-deb.sh [--out DIR] [--strict]
 # Writes DIR/tervano_VERSION_ARCH.deb (DIR defaults to build/). The sources
 # the program needs and debian/ are copied to DIR/deb/ and built there with
 # debhelper (release build, no tests), so the source tree stays clean.
-# Exits non-zero when the build fails or lintian reports an error.
+# Exits non-zero when the build fails or lintian reports an error (with
+# --strict, also a warning).
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
 jobs=${TERVANO_JOBS:-2}
 out="$root/build"
+fail_on=error
 while [ "$#" -gt 0 ]; do
   case "$1" in
     --out) out=${2:?--out needs a folder}; shift 2 ;;
-    -h|--help) sed -n '2,7p' "$0"; exit 0 ;;
+    --strict) fail_on=error,warning; shift ;;
+    -h|--help) sed -n '2,8p' "$0"; exit 0 ;;
     *) echo "make-deb.sh: unknown argument '$1'" >&2; exit 2 ;;
   esac
 done
@@ -44,5 +47,5 @@ echo "== make-deb: building $deb"
 mv -f "$work/$deb" "$out/$deb"
 
 echo "== make-deb: lintian"
-lintian --fail-on error --display-info "$out/$deb"
+lintian --fail-on "$fail_on" --display-info "$out/$deb"
 echo "make-deb: $out/$deb"
