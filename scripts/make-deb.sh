@@ -40,6 +40,10 @@ src="$work/tervano-$project_version"
 rm -rf "$work"
 mkdir -p "$src"
 cp -a "$root/CMakeLists.txt" "$root/cmake" "$root/converter" "$root/docs" "$root/debian" "$src/"
+# Every file dated at the changelog entry (dpkg-deb clamps newer ones to it),
+# so the package's bytes do not depend on when the sources were checked out.
+stamp=$(cd "$root" && dpkg-parsechangelog -S Timestamp)
+find "$src" -exec touch -h -d "@$stamp" {} +
 
 echo "== make-deb: building $deb"
 (cd "$src" && DEB_BUILD_OPTIONS="parallel=$jobs" dpkg-buildpackage -b -us -uc) \
