@@ -2,11 +2,17 @@
 # Installs every Debian and npm package the build and the tests need.
 # Safe to run again: it only installs what is missing.
 #   scripts/install-deps.sh          native build and sample conversion
-#   scripts/install-deps.sh --all    also the Windows cross build, Wine and test tools
+#   scripts/install-deps.sh --deb    also the Debian packaging tools
+#   scripts/install-deps.sh --all    also the Windows cross build, Wine, test
+#                                    tools and the Debian packaging tools
 set -euo pipefail
 
 want_all=0
-[ "${1:-}" = "--all" ] && want_all=1
+want_deb=0
+case "${1:-}" in
+  --all) want_all=1; want_deb=1 ;;
+  --deb) want_deb=1 ;;
+esac
 
 SUDO=""
 if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
@@ -22,6 +28,10 @@ need() {  # need PACKAGE...: queue the ones dpkg does not list as installed
 }
 
 need build-essential cmake ninja-build zlib1g-dev
+if [ "$want_deb" = 1 ]; then
+  # scripts/make-deb.sh and the package's test.
+  need dpkg-dev debhelper fakeroot lintian
+fi
 if [ "$want_all" = 1 ]; then
   need googletest libgtest-dev libgif-dev
   # No ImageMagick or ffmpeg: the tests use the committed GIFs of
