@@ -42,6 +42,34 @@ int ParseVerb(const Char* verb, UINT& command) {
   return 1;
 }
 
+// What a CF_HDROP block holds. DragQueryFile reads names until a double
+// terminator and never looks at the block's size, so a list that does not
+// end inside its block must not reach it.
+enum class DropList { kNames, kEmpty, kUnterminated };
+
+DropList InspectDropList(HGLOBAL memory) {
+  const SIZE_T size = GlobalSize(memory);
+  const unsigned char* bytes = static_cast<const unsigned char*>(GlobalLock(memory));
+  if (!bytes) return DropList::kUnterminated;
+  DropList found = DropList::kUnterminated;
+  DROPFILES header;
+  if (size >= sizeof header) {
+    std::memcpy(&header, bytes, sizeof header);
+    if (header.pFiles < size) {
+      const size_t unit = header.fWide ? 2 : 1;
+      const unsigned char* list = bytes + header.pFiles;
+      const size_t count = (size - header.pFiles) / unit;
+      auto isEnd = [&](size_t i) { return list[i * unit] == 0 && list[i * unit + unit - 1] == 0; };
+      // A terminator first is an empty list, which ends there.
+      if (count > 0 && isEnd(0)) found = DropList::kEmpty;
+      for (size_t i = 1; found == DropList::kUnterminated && i + 1 < count; ++i)
+        if (isEnd(i) && isEnd(i + 1)) found = DropList::kNames;
+    }
+  }
+  GlobalUnlock(memory);
+  return found;
+}
+
 }  // namespace
 
 ContextMenuHandler::ContextMenuHandler(ModuleState& module) : module_(module) {
@@ -93,7 +121,8 @@ int ContextMenuHandler::ReadFileList() {
     FORMATETC drop = {CF_HDROP, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
     STGMEDIUM medium = {};
     if (FAILED(data_->GetData(&drop, &medium))) continue;
-    if (medium.tymed == TYMED_HGLOBAL && medium.hGlobal) {
+    if (medium.tymed == TYMED_HGLOBAL && medium.hGlobal &&
+        InspectDropList(medium.hGlobal) == DropList::kNames) {
       HDROP files = static_cast<HDROP>(medium.hGlobal);
       UINT count = DragQueryFileA(files, 0xFFFFFFFF, nullptr, 0);
       if (count > 0) {

@@ -14,6 +14,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/settings_store.h"
@@ -69,11 +70,12 @@ struct Library {
 };
 
 // A selection as Explorer hands it over: CF_HDROP in global memory (a
-// fresh copy for every request), or no such format at all.
+// fresh copy for every request), or no such format at all; or a broken one
+// whose names fill the block with no terminator.
 class Selection final : public IDataObject {
  public:
-  Selection(std::vector<std::string> paths, bool hasDrop)
-      : paths_(std::move(paths)), hasDrop_(hasDrop) {}
+  Selection(std::vector<std::string> paths, bool hasDrop, bool terminated = true)
+      : paths_(std::move(paths)), hasDrop_(hasDrop), terminated_(terminated) {}
   ULONG references() const { return references_; }
 
   STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
@@ -92,6 +94,7 @@ class Selection final : public IDataObject {
     std::string list;  // each name with its zero, then one more
     for (const std::string& p : paths_) list += p + '\0';
     list += '\0';
+    if (!terminated_) list.resize(list.size() - 2);
     HGLOBAL memory = GlobalAlloc(GHND, sizeof(DROPFILES) + list.size());
     char* bytes = static_cast<char*>(GlobalLock(memory));
     reinterpret_cast<DROPFILES*>(bytes)->pFiles = sizeof(DROPFILES);  // ANSI names
@@ -119,6 +122,7 @@ class Selection final : public IDataObject {
  private:
   std::vector<std::string> paths_;
   bool hasDrop_;
+  bool terminated_;
   ULONG references_ = 1;
 };
 
@@ -210,10 +214,17 @@ TEST(ContextMenu, ItemsForOneSeveralAndNoFiles) {
   EXPECT_EQ(empty.references(), 1u);
 
   // No file names at all: nothing to offer, whatever the data object lacks.
+  // The names of a list that does not end in its block would be read from
+  // whatever memory follows it.
   Selection noDrop({"C:\\a.gif"}, false);
-  for (IDataObject* data : {static_cast<IDataObject*>(&empty), static_cast<IDataObject*>(&noDrop),
-                            static_cast<IDataObject*>(nullptr)}) {
-    SCOPED_TRACE(data == &empty ? "no files" : data ? "no CF_HDROP" : "no data object");
+  Selection unterminated({"C:\\a.gif"}, true, false);
+  const std::pair<const char*, IDataObject*> cases[] = {
+      {"no files", &empty},
+      {"no CF_HDROP", &noDrop},
+      {"no data object", nullptr},
+      {"no terminator", &unterminated}};
+  for (const auto& [trace, data] : cases) {
+    SCOPED_TRACE(trace);
     handler = library.NewMenu();
     ASSERT_NE(handler, nullptr);
     Initialize(handler, data);
