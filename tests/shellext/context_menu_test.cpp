@@ -18,6 +18,7 @@
 
 #include "app/settings_store.h"
 #include "platform/registry_keys.h"
+#include "support/registry_denial.h"
 #include "support/settings_sandbox.h"
 #include "support/temp_folder.h"
 
@@ -515,6 +516,136 @@ TEST(ContextMenu, ClassObjectAndUnloadFollowTheObjects) {
   EXPECT_EQ(library.canUnloadNow(), S_FALSE);
   EXPECT_EQ(menu->Release(), 0u);
   EXPECT_EQ(library.canUnloadNow(), S_OK);
+}
+
+// A selection as Explorer hands it over in fact: wide names (fWide).
+class WideSelection final : public IDataObject {
+ public:
+  explicit WideSelection(std::vector<std::wstring> paths) : paths_(std::move(paths)) {}
+  STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
+    *out = nullptr;
+    if (!IsEqualIID(iid, IID_IUnknown) && !IsEqualIID(iid, IID_IDataObject)) return E_NOINTERFACE;
+    *out = this;
+    AddRef();
+    return S_OK;
+  }
+  STDMETHODIMP_(ULONG) AddRef() override { return ++references_; }
+  STDMETHODIMP_(ULONG) Release() override { return --references_; }  // lives on the stack
+  STDMETHODIMP GetData(FORMATETC* format, STGMEDIUM* medium) override {
+    if (format->cfFormat != CF_HDROP || !(format->tymed & TYMED_HGLOBAL)) return DV_E_FORMATETC;
+    std::wstring list;
+    for (const std::wstring& p : paths_) list += p + L'\0';
+    list += L'\0';
+    size_t bytes = list.size() * sizeof(wchar_t);
+    HGLOBAL memory = GlobalAlloc(GHND, sizeof(DROPFILES) + bytes);
+    auto* drop = static_cast<DROPFILES*>(GlobalLock(memory));
+    drop->pFiles = sizeof(DROPFILES);
+    drop->fWide = TRUE;
+    std::memcpy(reinterpret_cast<char*>(drop) + sizeof(DROPFILES), list.data(), bytes);
+    GlobalUnlock(memory);
+    medium->tymed = TYMED_HGLOBAL;
+    medium->hGlobal = memory;
+    medium->pUnkForRelease = nullptr;
+    return S_OK;
+  }
+  STDMETHODIMP GetDataHere(FORMATETC*, STGMEDIUM*) override { return E_NOTIMPL; }
+  STDMETHODIMP QueryGetData(FORMATETC*) override { return E_NOTIMPL; }
+  STDMETHODIMP GetCanonicalFormatEtc(FORMATETC*, FORMATETC*) override { return E_NOTIMPL; }
+  STDMETHODIMP SetData(FORMATETC*, STGMEDIUM*, BOOL) override { return E_NOTIMPL; }
+  STDMETHODIMP EnumFormatEtc(DWORD direction, IEnumFORMATETC** out) override {
+    if (direction != DATADIR_GET) return E_NOTIMPL;
+    FORMATETC format = {CF_HDROP, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
+    return SHCreateStdEnumFmtEtc(1, &format, out);
+  }
+  STDMETHODIMP DAdvise(FORMATETC*, DWORD, IAdviseSink*, DWORD*) override { return E_NOTIMPL; }
+  STDMETHODIMP DUnadvise(DWORD) override { return E_NOTIMPL; }
+  STDMETHODIMP EnumDAdvise(IEnumSTATDATA**) override { return E_NOTIMPL; }
+
+ private:
+  std::vector<std::wstring> paths_;
+  ULONG references_ = 1;
+};
+
+// The text of the convert item, as the menu holds it (wide).
+std::wstring ConvertItemText(IContextMenu* handler) {
+  HMENU menu = CreatePopupMenu();
+  std::wstring text;
+  if (handler->QueryContextMenu(menu, 0, 100, 200, CMF_NORMAL) == 0x00000002) {
+    wchar_t buffer[600] = {};
+    if (GetMenuStringW(menu, 100, buffer, 600, MF_BYCOMMAND) > 0) text = buffer;
+  }
+  DestroyMenu(menu);
+  return text;
+}
+
+std::wstring Wide(const std::string& narrow) {
+  std::wstring wide(narrow.size() + 1, L'\0');
+  int n = MultiByteToWideChar(CP_ACP, 0, narrow.c_str(), -1, &wide[0], static_cast<int>(wide.size()));
+  wide.resize(n > 0 ? static_cast<size_t>(n - 1) : 0);
+  return wide;
+}
+
+// Explorer as a standard user sees it: HKEY_LOCAL_MACHINE read-only, names
+// that code page 936 lacks, and one whose double-byte name has a 0x5C byte.
+TEST(ContextMenu, StandardUserAndNamesOutsideTheCodePage) {
+  SettingsSandbox sandbox;
+  sandbox.Clear();
+  Library library;
+  ASSERT_TRUE(library.loaded());
+  const std::string folder = WindowsPath(FreshFolder("shellext-wide"));
+  const std::string record = folder + "\\record.txt";
+  ASSERT_TRUE(SetEnvironmentVariableA("TERVANO_RECORD_FILE", record.c_str()));
+  const std::string exec = "\"" + WindowsPath(TERVANO_RECORDER) + "\"";
+  ASSERT_TRUE(WriteKeyText(kSettingsKeyPath, "ExecString", exec.c_str()));  // the installer's
+  const std::wstring hangul = Wide(folder) + L"\\사진 a.gif";
+  const std::wstring plain = Wide(folder) + L"\\plain.gif";
+  for (const std::wstring& name : {hangul, plain}) {
+    HANDLE file = CreateFileW(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    CloseHandle(file);
+  }
+  wchar_t shortWide[MAX_PATH] = {};
+  ASSERT_GT(GetShortPathNameW(hangul.c_str(), shortWide, MAX_PATH), 0u);
+  char shortName[MAX_PATH] = {};
+  BOOL lost = FALSE;
+  ASSERT_GT(WideCharToMultiByte(CP_ACP, 0, shortWide, -1, shortName, MAX_PATH, nullptr, &lost), 0);
+  ASSERT_FALSE(lost) << "no short name to test with";
+
+  MachineKeyWriteDenial denial(library.module);
+  ASSERT_GT(denial.patched(), 0);
+  {
+    WideSelection one({hangul});
+    IContextMenu* handler = library.NewMenu();
+    ASSERT_NE(handler, nullptr);
+    Initialize(handler, &one);
+    const std::wstring item = L"转换至 사진 a.swf(&C)";  // outside the macro, whose text is GBK
+    EXPECT_EQ(ConvertItemText(handler), item);
+    EXPECT_EQ(Invoke(handler, MAKEINTRESOURCEA(0)), S_OK);
+    EXPECT_EQ(Recorded(record, 1), std::vector<std::string>{exec + " -quite " + shortName});
+    handler->Release();
+  }
+  {
+    WideSelection two({hangul, plain});
+    IContextMenu* handler = library.NewMenu();
+    ASSERT_NE(handler, nullptr);
+    Initialize(handler, &two);
+    EXPECT_EQ(Invoke(handler, "1"), S_OK);
+    std::vector<std::string> expected = {exec + " " + shortName, exec + " " + folder + "\\plain.gif"};
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(Recorded(record, 2), expected);
+    handler->Release();
+  }
+  {
+    // U+4E57 is 0x81 0x5C in code page 936: no folder end in the item text.
+    WideSelection trail({L"C:\\Pics\\乗乗.gif"});
+    IContextMenu* handler = library.NewMenu();
+    ASSERT_NE(handler, nullptr);
+    Initialize(handler, &trail);
+    const std::wstring item = L"转换至 乗乗.swf(&C)";
+    EXPECT_EQ(ConvertItemText(handler), item);
+    handler->Release();
+  }
+  SetEnvironmentVariableA("TERVANO_RECORD_FILE", nullptr);
 }
 
 }  // namespace
