@@ -153,10 +153,11 @@ STDMETHODIMP ContextMenuHandler::InvokeCommand(CMINVOKECOMMANDINFO* info) {
   } else {
     command = LOWORD(reinterpret_cast<UINT_PTR>(info->lpVerb));
   }
-  return ExecuteVerb(command, info->hwnd) ? S_OK : E_INVALIDARG;
+  HWND owner = (info->fMask & CMIC_MASK_FLAG_NO_UI) ? nullptr : info->hwnd;
+  return ExecuteVerb(command, owner, !(info->fMask & CMIC_MASK_FLAG_NO_UI)) ? S_OK : E_INVALIDARG;
 }
 
-int ContextMenuHandler::ExecuteVerb(UINT command, HWND owner) {
+int ContextMenuHandler::ExecuteVerb(UINT command, HWND owner, bool mayShowUi) {
   if (command != kConvertCommand && command != kAddCommand) return 0;
   std::string exec;
   if (!ReadKeyText(kSettingsKeyPath, kExecValue, exec) || exec.empty()) return 1;
@@ -170,7 +171,8 @@ int ContextMenuHandler::ExecuteVerb(UINT command, HWND owner) {
     // goes as its short name, never as "?" or a look-alike of another file.
     AnsiPath path = AnsiPathOf(files_[i].c_str());
     if (path.kind == AnsiPathKind::kNone) {
-      MessageBoxW(owner, NoAnsiPathMessage(files_[i].c_str()).c_str(), L"Tervano", MB_OK | MB_ICONERROR);
+      if (mayShowUi)
+        MessageBoxW(owner, NoAnsiPathMessage(files_[i].c_str()).c_str(), L"Tervano", MB_OK | MB_ICONERROR);
       continue;
     }
     if (ComposeCommandLine(exec, command == kConvertCommand, path.path, line)) WinExec(line.c_str(), SW_SHOW);

@@ -38,8 +38,8 @@ std::string CommandLineText(const char* commandLine) {
 
 namespace {
 
-// What QuietConvert returns for a file it has taken on.
-// TODO(merge): becomes 0 once QuietConvert returns an exit code.
+// What QuietConvert returns for a file it has taken on. Must follow
+// QuietConvert's result: 0 once it returns an exit code.
 constexpr int kQuietTaken = 1;
 
 // Each path of the quiet command converted on its own; 1 when any was not.
