@@ -135,6 +135,9 @@ TEST(SettingsStore, NoTextDeletesTheValue) {
 
 TEST(SettingsStore, FirstLoadGivesTheMainWindowDefaults) {
   SettingsSandbox sandbox;
+  sandbox.Clear();
+  DeleteKey("Software\\Tervano\\open");
+  DeleteKey("Software\\Tervano");  // a first start: no key at all
   CurrentPublishSettings = PublishSettings{9, 9, 9, 9, 9, 9};
   MainWindowOptions window;  // start values 0, 1, 1 are replaced by loading
   window.linkUrl = "stale";
