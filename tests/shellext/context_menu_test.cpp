@@ -75,6 +75,8 @@ class Selection final : public IDataObject {
  public:
   Selection(std::vector<std::string> paths, bool hasDrop)
       : paths_(std::move(paths)), hasDrop_(hasDrop) {}
+  // Wide names (fWide), as Explorer gives them.
+  explicit Selection(std::vector<std::wstring> paths) : widePaths_(std::move(paths)), hasDrop_(true) {}
   ULONG references() const { return references_; }
 
   STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
@@ -93,9 +95,16 @@ class Selection final : public IDataObject {
     std::string list;  // each name with its zero, then one more
     for (const std::string& p : paths_) list += p + '\0';
     list += '\0';
+    std::wstring wide;
+    for (const std::wstring& p : widePaths_) wide += p + L'\0';
+    if (!widePaths_.empty()) {
+      wide += L'\0';
+      list.assign(reinterpret_cast<const char*>(wide.data()), wide.size() * sizeof(wchar_t));
+    }
     HGLOBAL memory = GlobalAlloc(GHND, sizeof(DROPFILES) + list.size());
     char* bytes = static_cast<char*>(GlobalLock(memory));
-    reinterpret_cast<DROPFILES*>(bytes)->pFiles = sizeof(DROPFILES);  // ANSI names
+    reinterpret_cast<DROPFILES*>(bytes)->pFiles = sizeof(DROPFILES);
+    reinterpret_cast<DROPFILES*>(bytes)->fWide = !widePaths_.empty();
     std::memcpy(bytes + sizeof(DROPFILES), list.data(), list.size());
     GlobalUnlock(memory);
     medium->tymed = TYMED_HGLOBAL;
@@ -119,6 +128,7 @@ class Selection final : public IDataObject {
 
  private:
   std::vector<std::string> paths_;
+  std::vector<std::wstring> widePaths_;
   bool hasDrop_;
   ULONG references_ = 1;
 };
@@ -518,54 +528,6 @@ TEST(ContextMenu, ClassObjectAndUnloadFollowTheObjects) {
   EXPECT_EQ(library.canUnloadNow(), S_OK);
 }
 
-// A selection as Explorer hands it over in fact: wide names (fWide).
-class WideSelection final : public IDataObject {
- public:
-  explicit WideSelection(std::vector<std::wstring> paths) : paths_(std::move(paths)) {}
-  STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
-    *out = nullptr;
-    if (!IsEqualIID(iid, IID_IUnknown) && !IsEqualIID(iid, IID_IDataObject)) return E_NOINTERFACE;
-    *out = this;
-    AddRef();
-    return S_OK;
-  }
-  STDMETHODIMP_(ULONG) AddRef() override { return ++references_; }
-  STDMETHODIMP_(ULONG) Release() override { return --references_; }  // lives on the stack
-  STDMETHODIMP GetData(FORMATETC* format, STGMEDIUM* medium) override {
-    if (format->cfFormat != CF_HDROP || !(format->tymed & TYMED_HGLOBAL)) return DV_E_FORMATETC;
-    std::wstring list;
-    for (const std::wstring& p : paths_) list += p + L'\0';
-    list += L'\0';
-    size_t bytes = list.size() * sizeof(wchar_t);
-    HGLOBAL memory = GlobalAlloc(GHND, sizeof(DROPFILES) + bytes);
-    auto* drop = static_cast<DROPFILES*>(GlobalLock(memory));
-    drop->pFiles = sizeof(DROPFILES);
-    drop->fWide = TRUE;
-    std::memcpy(reinterpret_cast<char*>(drop) + sizeof(DROPFILES), list.data(), bytes);
-    GlobalUnlock(memory);
-    medium->tymed = TYMED_HGLOBAL;
-    medium->hGlobal = memory;
-    medium->pUnkForRelease = nullptr;
-    return S_OK;
-  }
-  STDMETHODIMP GetDataHere(FORMATETC*, STGMEDIUM*) override { return E_NOTIMPL; }
-  STDMETHODIMP QueryGetData(FORMATETC*) override { return E_NOTIMPL; }
-  STDMETHODIMP GetCanonicalFormatEtc(FORMATETC*, FORMATETC*) override { return E_NOTIMPL; }
-  STDMETHODIMP SetData(FORMATETC*, STGMEDIUM*, BOOL) override { return E_NOTIMPL; }
-  STDMETHODIMP EnumFormatEtc(DWORD direction, IEnumFORMATETC** out) override {
-    if (direction != DATADIR_GET) return E_NOTIMPL;
-    FORMATETC format = {CF_HDROP, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
-    return SHCreateStdEnumFmtEtc(1, &format, out);
-  }
-  STDMETHODIMP DAdvise(FORMATETC*, DWORD, IAdviseSink*, DWORD*) override { return E_NOTIMPL; }
-  STDMETHODIMP DUnadvise(DWORD) override { return E_NOTIMPL; }
-  STDMETHODIMP EnumDAdvise(IEnumSTATDATA**) override { return E_NOTIMPL; }
-
- private:
-  std::vector<std::wstring> paths_;
-  ULONG references_ = 1;
-};
-
 // The text of the convert item, as the menu holds it (wide).
 std::wstring ConvertItemText(IContextMenu* handler) {
   HMENU menu = CreatePopupMenu();
@@ -614,7 +576,7 @@ TEST(ContextMenu, StandardUserAndNamesOutsideTheCodePage) {
   MachineKeyWriteDenial denial(library.module);
   ASSERT_GT(denial.patched(), 0);
   {
-    WideSelection one({hangul});
+    Selection one(std::vector<std::wstring>{hangul});
     IContextMenu* handler = library.NewMenu();
     ASSERT_NE(handler, nullptr);
     Initialize(handler, &one);
@@ -625,7 +587,7 @@ TEST(ContextMenu, StandardUserAndNamesOutsideTheCodePage) {
     handler->Release();
   }
   {
-    WideSelection two({hangul, plain});
+    Selection two(std::vector<std::wstring>{hangul, plain});
     IContextMenu* handler = library.NewMenu();
     ASSERT_NE(handler, nullptr);
     Initialize(handler, &two);
@@ -637,7 +599,7 @@ TEST(ContextMenu, StandardUserAndNamesOutsideTheCodePage) {
   }
   {
     // U+4E57 is 0x81 0x5C in code page 936: no folder end in the item text.
-    WideSelection trail({L"C:\\Pics\\乗乗.gif"});
+    Selection trail(std::vector<std::wstring>{L"C:\\Pics\\乗乗.gif"});
     IContextMenu* handler = library.NewMenu();
     ASSERT_NE(handler, nullptr);
     Initialize(handler, &trail);
