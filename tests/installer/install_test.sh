@@ -112,16 +112,15 @@ round() {  # round NAME DIR EXPECTED_EXECSTRING GIF_TYPE [SETUP_ARGS...]
     echo "install_test: no DISPLAY, the add through the handler is left out"
   fi
 
-  local holder="" held="$prefix/$name-held.txt"
+  local holder="" held="$prefix/drive_c/$name-held"
   if [ "$name" = own-folder ]; then
-    run "$menu_invoke" hold 300 >"$held" 2>&1 &
+    run "$menu_invoke" hold 300 "C:\\$name-held" &
     holder=$!
-    # The first COM start in a fresh prefix can take a minute.
-    for i in $(seq 900); do
-      grep -q held "$held" && break
+    for i in $(seq 600); do
+      [ -e "$held" ] && break
       sleep 0.2
     done
-    grep -q held "$held" || fail "$name: the handler could not be held loaded"
+    [ -e "$held" ] || fail "$name: the handler could not be held loaded"
     rc=0
     run "$setup" /S "$@" || rc=$?
     [ "$rc" = 0 ] || fail "$name: upgrade with the DLL in use: installer exit code $rc"
