@@ -109,18 +109,48 @@ Function un.onInit
   !insertmacro InstallerView
 FunctionEnd
 
+; Explorer keeps the context-menu extension loaded, and a loaded DLL can be
+; neither deleted nor overwritten, but it can be renamed: the old one moves
+; aside (to an ns*.tmp name) and goes at the next restart, and the new one
+; takes its place. When even the rename fails, the new one waits beside it
+; and replaces it at the next restart.
+!macro PutExtension source name
+  ClearErrors
+  ${If} ${FileExists} "$INSTDIR\${name}"
+    Delete "$INSTDIR\${name}"
+    ${If} ${Errors}
+      ClearErrors
+      GetTempFileName $R0 "$INSTDIR"
+      Delete "$R0"
+      Rename "$INSTDIR\${name}" "$R0"
+      ${IfNot} ${Errors}
+        Delete /REBOOTOK "$R0"
+      ${EndIf}
+    ${EndIf}
+  ${EndIf}
+  ${If} ${FileExists} "$INSTDIR\${name}"
+    File "/oname=${name}.new" "${source}"
+    Rename /REBOOTOK "$INSTDIR\${name}.new" "$INSTDIR\${name}"
+  ${Else}
+    File "/oname=${name}" "${source}"
+  ${EndIf}
+!macroend
+
 Section "Tervano"
   SetOutPath "$INSTDIR"
   File "/oname=tervano.exe" "${EXE}"
   File "/oname=help.chm" "${HELP}"
 !ifdef CTX32
-  File "/oname=tervano_ctx.dll" "${CTX32}"
+  !insertmacro PutExtension "${CTX32}" "tervano_ctx.dll"
 !endif
 !ifdef CTX64
   ${If} ${RunningX64}
-    File "/oname=tervano_ctx64.dll" "${CTX64}"
+    !insertmacro PutExtension "${CTX64}" "tervano_ctx64.dll"
   ${EndIf}
 !endif
+  ${If} ${RebootFlag}
+    MessageBox MB_ICONINFORMATION "资源管理器正在使用右键菜单扩展，新版本将在重新启动计算机后生效。" /SD IDOK
+  ${EndIf}
   WriteUninstaller "$INSTDIR\uninstall.exe"
 
   ; The add-or-remove entry first, so that a failed registration below can
@@ -259,8 +289,14 @@ Section "Uninstall"
 
   Delete "$INSTDIR\tervano.exe"
   Delete "$INSTDIR\help.chm"
-  Delete "$INSTDIR\tervano_ctx.dll"
-  Delete "$INSTDIR\tervano_ctx64.dll"
+  ; Explorer may still hold the extensions (and ones moved aside by an
+  ; upgrade) loaded: those go at the next restart.
+  Delete /REBOOTOK "$INSTDIR\tervano_ctx.dll"
+  Delete /REBOOTOK "$INSTDIR\tervano_ctx64.dll"
+  Delete /REBOOTOK "$INSTDIR\ns*.tmp"
   Delete "$INSTDIR\uninstall.exe"
-  RMDir "$INSTDIR"
+  RMDir /REBOOTOK "$INSTDIR"
+  ${If} ${RebootFlag}
+    MessageBox MB_ICONINFORMATION "资源管理器正在使用右键菜单扩展，其余文件将在重新启动计算机后删除。" /SD IDOK
+  ${EndIf}
 SectionEnd

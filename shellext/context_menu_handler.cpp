@@ -7,6 +7,7 @@
 #include <new>
 
 #include "app/settings_store.h"
+#include "platform/ansi_path.h"
 #include "platform/registry_keys.h"
 
 namespace {
@@ -17,12 +18,13 @@ constexpr size_t kNameBuffer = 261;     // one path and its terminator
 constexpr size_t kCommandBuffer = 520;  // one command line and its terminator
 constexpr const char* kExecValue = "ExecString";
 
-std::string OutputNameOf(const std::string& path) {
-  size_t slash = path.find_last_of("\\/");
-  std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
-  size_t dot = name.rfind('.');
-  if (dot != std::string::npos) name.resize(dot);
-  return name + ".swf";
+// Wide, so no trail byte of a double-byte character passes for a "\".
+std::wstring OutputNameOf(const std::wstring& path) {
+  size_t slash = path.find_last_of(L"\\/");
+  std::wstring name = slash == std::wstring::npos ? path : path.substr(slash + 1);
+  size_t dot = name.rfind(L'.');
+  if (dot != std::wstring::npos) name.resize(dot);
+  return name + L".swf";
 }
 
 // 0 when the line would not fit the command buffer: a cut path would
@@ -124,18 +126,18 @@ int ContextMenuHandler::ReadFileList() {
     if (medium.tymed == TYMED_HGLOBAL && medium.hGlobal &&
         InspectDropList(medium.hGlobal) == DropList::kNames) {
       HDROP files = static_cast<HDROP>(medium.hGlobal);
-      UINT count = DragQueryFileA(files, 0xFFFFFFFF, nullptr, 0);
+      UINT count = DragQueryFileW(files, 0xFFFFFFFF, nullptr, 0);
       if (count > 0) {
-        std::vector<std::string> names;
+        std::vector<std::wstring> names;
         try {
           names.reserve(count);
           for (UINT i = 0; i < count; ++i) {
-            // An empty name (Wine counts one in an empty list) names no
-            // file; a longer one than a path buffer holds would be cut.
-            UINT length = DragQueryFileA(files, i, nullptr, 0);
+            // An empty name names no file; a longer one than a path buffer
+            // holds would be cut.
+            UINT length = DragQueryFileW(files, i, nullptr, 0);
             if (length == 0 || length >= kNameBuffer) continue;
-            char name[kNameBuffer] = {};
-            if (DragQueryFileA(files, i, name, sizeof name) == length) names.emplace_back(name);
+            wchar_t name[kNameBuffer] = {};
+            if (DragQueryFileW(files, i, name, kNameBuffer) == length) names.emplace_back(name);
           }
           if (!names.empty()) files_.swap(names);
         } catch (...) {
@@ -156,9 +158,9 @@ STDMETHODIMP ContextMenuHandler::QueryContextMenu(HMENU menu, UINT index, UINT f
   // Both commands need a file; with none there is nothing to offer.
   if (files_.empty()) return MAKE_HRESULT(SEVERITY_SUCCESS, 0, 0);
   if (files_.size() == 1) {
-    char text[kCommandBuffer];
-    std::snprintf(text, sizeof text, "转换至 %s(&C)", OutputNameOf(files_[0]).c_str());
-    InsertMenuA(menu, index, MF_STRING | MF_BYPOSITION, firstId + kConvertCommand, text);
+    std::wstring text = L"转换至 " + OutputNameOf(files_[0]) + L"(&C)";
+    if (text.size() >= kCommandBuffer) text = L"转换选择的文件(&C)";
+    InsertMenuW(menu, index, MF_STRING | MF_BYPOSITION, firstId + kConvertCommand, text.c_str());
     SetMenuItemBitmaps(menu, index, MF_BYPOSITION, module_.menuBitmap, module_.menuBitmap);
     ++index;
   }
@@ -180,23 +182,30 @@ STDMETHODIMP ContextMenuHandler::InvokeCommand(CMINVOKECOMMANDINFO* info) {
   } else {
     command = LOWORD(reinterpret_cast<UINT_PTR>(info->lpVerb));
   }
-  return ExecuteVerb(command) ? S_OK : E_INVALIDARG;
+  HWND owner = (info->fMask & CMIC_MASK_FLAG_NO_UI) ? nullptr : info->hwnd;
+  return ExecuteVerb(command, owner, !(info->fMask & CMIC_MASK_FLAG_NO_UI)) ? S_OK : E_INVALIDARG;
 }
 
-int ContextMenuHandler::ExecuteVerb(UINT command) {
+int ContextMenuHandler::ExecuteVerb(UINT command, HWND owner, bool mayShowUi) {
   if (command != kConvertCommand && command != kAddCommand) return 0;
   std::string exec;
   if (!ReadKeyText(kSettingsKeyPath, kExecValue, exec) || exec.empty()) return 1;
   ReadFileList();
   if (files_.empty()) return 1;
   std::string line;
-  if (command == kConvertCommand) {
-    if (ComposeCommandLine(exec, true, files_[0], line)) WinExec(line.c_str(), SW_SHOW);
-    return 1;
-  }
+  size_t count = command == kConvertCommand ? 1 : files_.size();
   // One converter per file: each hands its file to the running window.
-  for (const std::string& file : files_)
-    if (ComposeCommandLine(exec, false, file, line)) WinExec(line.c_str(), SW_SHOW);
+  for (size_t i = 0; i < count; ++i) {
+    // The converter reads a narrow command line: a name the code page lacks
+    // goes as its short name, never as "?" or a look-alike of another file.
+    AnsiPath path = AnsiPathOf(files_[i].c_str());
+    if (path.kind == AnsiPathKind::kNone) {
+      if (mayShowUi)
+        MessageBoxW(owner, NoAnsiPathMessage(files_[i].c_str()).c_str(), L"Tervano", MB_OK | MB_ICONERROR);
+      continue;
+    }
+    if (ComposeCommandLine(exec, command == kConvertCommand, path.path, line)) WinExec(line.c_str(), SW_SHOW);
+  }
   return 1;
 }
 

@@ -37,11 +37,13 @@ class ContextMenuHandler final : public IShellExtInit, public IContextMenu {
   // any; keeps it when none has. 1 when the data object could be asked.
   int ReadFileList();
   // Starts the converter for command 0 (convert) or 1 (add); 1 when the
-  // command is known.
-  int ExecuteVerb(unsigned command);
+  // command is known. A name without a narrow path is reported in a
+  // message box owned by owner, unless the caller wants no UI.
+  int ExecuteVerb(unsigned command, HWND owner, bool mayShowUi);
 
   ModuleState& module_;
   ULONG references_ = 0;
   IDataObject* data_ = nullptr;
-  std::vector<std::string> files_;
+  // Wide, as Explorer gives them: the code page may lack their characters.
+  std::vector<std::wstring> files_;
 };

@@ -42,10 +42,10 @@ int WriteEntry(HKEY root, const char* path, REGSAM access, const char* name, con
   return ok;
 }
 
-// Reads a text value of root\path, opened with all access; 0 when missing.
+// Reads a text value of root\path, opened for reading; 0 when missing.
 int ReadText(HKEY root, const char* path, const char* name, char (&text)[kBuffer]) {
   HKEY key = nullptr;
-  if (RegOpenKeyExA(root, path, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS) return 0;
+  if (RegOpenKeyExA(root, path, 0, KEY_READ, &key) != ERROR_SUCCESS) return 0;
   DWORD type = 0;
   DWORD size = kBuffer;
   LONG status = RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<BYTE*>(text), &size);
@@ -86,7 +86,7 @@ HRESULT RegisterContextMenu(const char* libraryPath) {
   if (!WriteEntry(HKEY_CLASSES_ROOT, handlerKey, KEY_WRITE, nullptr, clsid))
     return SELFREG_E_CLASS;
   // Unregistration finds the handler key through this value.
-  if (!WriteEntry(HKEY_LOCAL_MACHINE, kSettingsKeyPath, KEY_ALL_ACCESS, kHandlerKeyValue,
+  if (!WriteEntry(HKEY_LOCAL_MACHINE, kSettingsKeyPath, KEY_WRITE, kHandlerKeyValue,
                   handlerKey))
     return SELFREG_E_CLASS;
   return S_OK;

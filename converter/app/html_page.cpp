@@ -4,6 +4,10 @@
 #include <cstdio>
 #include <cstring>
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 #include "../platform/message_box.h"
 #include "conversion_job.h"
 #include "html_page_text.h"
@@ -106,12 +110,17 @@ bool MakeHtmlPageNames(const char* moviePath, HtmlPageNames& names) {
   std::string path = moviePath;
   size_t dot = path.rfind('.');
   size_t stemEnd = dot == std::string::npos ? path.size() : dot;
+  // Forwards, stepping over double-byte characters: in code page 936 the
+  // second byte of one can be 0x5C, a backslash when read alone.
   size_t nameStart = 0;
-  for (size_t i = stemEnd; i > 0; --i) {
-    if (IsFolderSeparator(path[i - 1])) {
-      nameStart = i;
-      break;
+  for (size_t i = 0; i < stemEnd; ++i) {
+#ifdef _WIN32
+    if (IsDBCSLeadByte(static_cast<BYTE>(path[i])) && i + 1 < stemEnd) {
+      ++i;
+      continue;
     }
+#endif
+    if (IsFolderSeparator(path[i])) nameStart = i + 1;
   }
   names.pagePath = path.substr(0, stemEnd) + ".htm";
   names.title = path.substr(nameStart, stemEnd - nameStart);

@@ -12,7 +12,7 @@
 #include <windows.h>
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
-  return StartUp(CommandLineText(GetCommandLineA()));
+  return StartUp(StartUpText());
 }
 
 #else

@@ -1,13 +1,13 @@
-// Options kept between runs in the key "Software\Tervano" under
-// HKEY_LOCAL_MACHINE (a file-backed stand-in off Windows, see platform/registry_keys.h).
+// Options kept between runs in the key "Software\Tervano" (on Windows under
+// HKEY_LOCAL_MACHINE, or HKEY_CURRENT_USER for a standard user; a
+// file-backed stand-in elsewhere, see platform/registry_keys.h).
 #pragma once
 #include <cstdint>
 #include <string>
 
 #include "conversion_options.h"
 
-// On Windows every access opens the key with create semantics and full
-// access; elsewhere only writes create it.
+// Only writes create the key.
 constexpr const char* kSettingsKeyPath = "Software\\Tervano";
 
 // ExecString (REG_SZ, read by the shell extension) holds the command that

@@ -3,9 +3,12 @@
 #include <cstring>
 
 #include "conversion_job.h"
+#include "start_up_paths.h"
 
-std::string CommandLineText(const char* commandLine) {
-  const char* p = commandLine ? commandLine : "";
+namespace {
+
+template <typename Char>
+const Char* AfterProgramName(const Char* p) {
   if (*p == '"') {
     ++p;
     while (*p && *p != '"') ++p;
@@ -17,24 +20,109 @@ std::string CommandLineText(const char* commandLine) {
   return p;
 }
 
+}  // namespace
+
+std::string CommandLineText(const char* commandLine) {
+  return AfterProgramName(commandLine ? commandLine : "");
+}
+
 #ifdef _WIN32
 #include <commctrl.h>
 #include <objbase.h>
 
 #include "hand_off.h"
+#include "platform/ansi_path.h"
 #include "platform/process_lock.h"
 #include "platform/registry_keys.h"
 #include "ui/main_dialog.h"
 
+namespace {
+
+// What QuietConvert returns for a file it has taken on. Must follow
+// QuietConvert's result: 0 once it returns an exit code.
+constexpr int kQuietTaken = 1;
+
+// Each path of the quiet command converted on its own; 1 when any was not.
+int QuietConvertEach(const std::string& rest) {
+  std::vector<std::string> paths = StartUpPaths(rest);
+  int code = paths.empty() ? 1 : 0;
+  for (const std::string& path : paths) {
+    if (QuietConvert(("-quite " + path).c_str()) != kQuietTaken) code = 1;
+  }
+  return code;
+}
+
+// The claim of the copy that made the start-up marker: a named mutex that
+// the system lets go when that copy ends.
+class StartingClaim {
+ public:
+  StartingClaim() : mutex_(CreateMutexA(nullptr, FALSE, kStartingOwnerName)) {
+    if (!mutex_) return;
+    DWORD r = WaitForSingleObject(mutex_, 0);
+    held_ = r == WAIT_OBJECT_0 || r == WAIT_ABANDONED;
+  }
+  ~StartingClaim() {
+    Release();
+    if (mutex_) CloseHandle(mutex_);
+  }
+  StartingClaim(const StartingClaim&) = delete;
+  StartingClaim& operator=(const StartingClaim&) = delete;
+  void Release() {
+    if (held_) ReleaseMutex(mutex_);
+    held_ = false;
+  }
+
+ private:
+  HANDLE mutex_;
+  bool held_ = false;
+};
+
+// Whether a copy that is still running holds the claim. Free or abandoned
+// (its holder ended without opening a window) means the marker is stale.
+bool StartingCopyAlive() {
+  HANDLE mutex = OpenMutexA(SYNCHRONIZE | MUTEX_MODIFY_STATE, FALSE, kStartingOwnerName);
+  if (!mutex) return false;
+  DWORD r = WaitForSingleObject(mutex, 0);
+  if (r == WAIT_OBJECT_0 || r == WAIT_ABANDONED) ReleaseMutex(mutex);
+  CloseHandle(mutex);
+  return r == WAIT_TIMEOUT;
+}
+
+int RunWindow(const std::vector<std::string>& paths, StartingClaim* claim);
+
+}  // namespace
+
+std::string StartUpText() {
+  const wchar_t* wide = AfterProgramName(GetCommandLineW());
+  std::string text;
+  if (ExactAnsiText(wide, text)) return text;
+  // Some name needs its short form: rebuild the text path by path.
+  std::wstring rest = wide;
+  text.clear();
+  if (rest.compare(0, 6, L"-quite") == 0) {
+    text = "-quite";
+    rest.erase(0, 6);
+  }
+  for (const std::wstring& path : StartUpPaths(rest)) {
+    AnsiPath narrow = AnsiPathOf(path.c_str());
+    if (narrow.kind == AnsiPathKind::kNone) {
+      MessageBoxW(nullptr, NoAnsiPathMessage(path.c_str()).c_str(), L"Tervano", MB_OK | MB_ICONERROR);
+      continue;
+    }
+    if (!text.empty()) text += ' ';
+    text += '"' + narrow.path + '"';
+  }
+  return text;
+}
+
 int StartUp(const std::string& text) {
-  if (text.empty()) {
+  std::string rest;
+  if (QuietCommandRest(text, rest)) return QuietConvertEach(rest);
+  std::vector<std::string> paths = StartUpPaths(text);
+  if (paths.empty()) {
     // A running window is left as it is.
     if (FindWindowA(nullptr, kMainWindowTitle)) return 0;
-    return RunMainWindow(nullptr);
-  }
-  if (text.compare(0, 6, "-quite") == 0) {
-    QuietConvert(text.c_str());
-    return 0;
+    return RunWindow(paths, nullptr);
   }
   // Copies started at the same moment decide one after the other, so only
   // the first opens a window and the others hand their files to it. The
@@ -42,32 +130,54 @@ int StartUp(const std::string& text) {
   ProcessLock decision(kHandOffLockName);
   decision.Acquire(kHandOffLockWaitMs);
   HWND running = FindWindowA(nullptr, kMainWindowTitle);
-  // Without a window, one that is starting collects the file by its timer.
-  if (running || KeyExists(kStartingMarkerKey)) {
-    HandOffFiles(text.c_str(), running, decision);
+  // Without a window, one that is starting collects the files by its timer.
+  if (running || (KeyExists(kStartingMarkerKey) && StartingCopyAlive())) {
+    HandOffFiles(paths, running, decision);
     return 0;
   }
+  // The claim comes first: a copy that sees the marker also sees its owner.
+  StartingClaim claim;
   CreateKey(kStartingMarkerKey);
   decision.Release();
-  return RunMainWindow(text.c_str());
+  return RunWindow(paths, &claim);
 }
 
-void HandOffFiles(const char* text, HWND runningWindow, ProcessLock& decision) {
+void HandOffFiles(const std::vector<std::string>& paths, HWND runningWindow, ProcessLock& decision) {
   // The store takes the lock again; this thread already holds it.
-  StoreHandedText(text);
+  for (const std::string& path : paths) StoreHandedText(path.c_str());
   decision.Release();
-  if (runningWindow) SendMessageA(runningWindow, WM_TAKE_FILES, 0, 0);
+  if (!runningWindow) return;
+  // A window that does not answer must not hold up this copy, nor Explorer
+  // that started it: the values wait, and the posted notice reaches the
+  // window when it answers again.
+  DWORD_PTR answer = 0;
+  if (!SendMessageTimeoutA(runningWindow, WM_TAKE_FILES, 0, 0, SMTO_ABORTIFHUNG, kHandOffNoticeMs, &answer))
+    PostMessageA(runningWindow, WM_TAKE_FILES, 0, 0);
 }
 
-int RunMainWindow(const char* initialText) {
+int RunMainWindow(const std::vector<std::string>& paths) { return RunWindow(paths, nullptr); }
+
+namespace {
+
+int RunWindow(const std::vector<std::string>& paths, StartingClaim* claim) {
   INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_WIN95_CLASSES};
   InitCommonControlsEx(&controls);
   // The folder browsers need COM on this thread.
   HRESULT com = CoInitialize(nullptr);
   int code = 1;
   {
-    MainDialog window(initialText);
-    if (window.Create()) {
+    MainDialog window(paths);
+    bool created = window.Create();
+    if (claim) {
+      if (!created) {
+        // No window will delete the marker: this copy does.
+        ProcessLock lock(kHandOffLockName);
+        lock.Acquire(kHandOffLockWaitMs);
+        DeleteKey(kStartingMarkerKey);
+      }
+      claim->Release();
+    }
+    if (created) {
       ShowWindow(window.hwnd(), SW_SHOW);
       MSG msg;
       BOOL got;
@@ -83,4 +193,6 @@ int RunMainWindow(const char* initialText) {
   if (SUCCEEDED(com)) CoUninitialize();
   return code;
 }
+
+}  // namespace
 #endif

@@ -1,14 +1,19 @@
-// Every start of the program: the quiet conversion, the hand-off of a file
+// Every start of the program: the quiet conversion, the hand-off of files
 // to a running main window, or the main window itself.
 #pragma once
 #include <string>
+#include <vector>
 
 // Exists while a copy started with a file opens its main window, before
 // the window can be found by its title.
 constexpr const char* kStartingMarkerKey = "Software\\Tervano\\open";
+// Held by the copy that made the marker until its window can be found. The
+// system drops it when that copy ends, so a marker left by a copy that died
+// is known to be stale.
+constexpr const char* kStartingOwnerName = "Tervano.Starting";
 
 // The command line without the program name and the blanks after it, as
-// one text (never split, quotes kept).
+// one text (quotes kept).
 std::string CommandLineText(const char* commandLine);
 
 #ifdef _WIN32
@@ -16,15 +21,22 @@ std::string CommandLineText(const char* commandLine);
 
 class ProcessLock;
 
+// The start-up text of this process, read from the wide command line: a
+// path the code page cannot hold is replaced by its short name in quotes;
+// one without a short name is reported and left out.
+std::string StartUpText();
 // Runs the program for the command-line text; the result is the process's
 // exit code.
 int StartUp(const std::string& text);
-// Opens the main window (with initialText as its only line, when given) and
-// runs the message loop until the quit message; returns its code.
-int RunMainWindow(const char* initialText);
-// Leaves the text for the running main window (null: for the window that
+// Opens the main window (with the paths as its first lines) and runs the
+// message loop until the quit message; returns its code.
+int RunMainWindow(const std::vector<std::string>& paths);
+// Leaves the paths for the running main window (null: for the window that
 // is starting) and tells it. decision is the start-up's hold of the
-// hand-off lock: the text is stored under it, and it is released before the
-// window is told, because the window takes the texts under the same lock.
-void HandOffFiles(const char* text, HWND runningWindow, ProcessLock& decision);
+// hand-off lock: the paths are stored under it, and it is released before
+// the window is told, because the window takes them under the same lock.
+void HandOffFiles(const std::vector<std::string>& paths, HWND runningWindow, ProcessLock& decision);
+// How long a sender waits for the running window to take its files. A
+// window that does not answer in time takes them later, when it does.
+constexpr UINT kHandOffNoticeMs = 3000;
 #endif

@@ -1,12 +1,14 @@
-// The registry keys of the program, all under HKEY_LOCAL_MACHINE: the
-// settings key "Software\Tervano" with its values and the start-up marker
-// subkey. Every function takes the key path below HKEY_LOCAL_MACHINE and
-// returns 1 on success, 0 on failure. Texts are bytes of the system code
-// page, never converted here.
+// The registry keys of the program: the settings key "Software\Tervano"
+// with its values and the start-up marker subkey. Every function takes the
+// key path below the root and returns 1 on success, 0 on failure. Texts are
+// bytes of the system code page, never converted here.
 //
-// On Windows these are the real registry. Every value operation opens the
-// key with create semantics and full access, so the key comes into being at
-// its first use.
+// On Windows these are the real registry. Reads open keys for reading only
+// and look under HKEY_CURRENT_USER first, then under HKEY_LOCAL_MACHINE.
+// Writes go to HKEY_LOCAL_MACHINE where the user may write there (and drop
+// the per-user twin of the value, which would hide it), else to
+// HKEY_CURRENT_USER, so a standard user's options and hand-off values
+// persist while the installer's machine-wide values are still found.
 //
 // Elsewhere each key is one file in the .reg text format, in the folder
 // $TERVANO_CONFIG_DIR, else $XDG_CONFIG_HOME/tervano, else
@@ -33,16 +35,16 @@ int ReadKeyText(const char* keyPath, const char* valueName, std::string& text);
 // Stores text as REG_SZ with its terminating zero; 1 when stored.
 int WriteKeyText(const char* keyPath, const char* valueName, const char* text);
 
-// 1 whether or not the value was there; 0 when the key cannot be opened
-// for writing.
+// 1 whether or not the value was there; 0 when it stays readable because
+// the key cannot be opened for writing.
 int DeleteKeyValue(const char* keyPath, const char* valueName);
 
 // Creates the key (no values) unless it exists; 1 when it exists afterwards.
 int CreateKey(const char* keyPath);
-// 1 when the key exists and opens with full access.
+// 1 when the key exists (on Windows under either root).
 int KeyExists(const char* keyPath);
 // 1 when the key is gone afterwards (deleted, or it was not there). On
-// Windows a key with subkeys cannot be deleted.
+// Windows a key with subkeys cannot be deleted; both roots are cleared.
 int DeleteKey(const char* keyPath);
 
 #ifndef _WIN32

@@ -1,4 +1,9 @@
-// Registry keys on Windows: thin calls of the registry API.
+// Registry keys on Windows. A standard user on Windows 10/11 may only read
+// HKEY_LOCAL_MACHINE, and a 64-bit program is not redirected to a per-user
+// copy, so each key has a per-user twin under HKEY_CURRENT_USER: reads look
+// there first, then in the machine key (where the installer's values
+// live); writes go to the machine key when it can be written, else to the
+// per-user key. Reads only ever ask for read access.
 #ifdef _WIN32
 
 #include <windows.h>
@@ -8,17 +13,43 @@
 
 namespace {
 
+// The order in which reads look.
+const HKEY kReadOrder[] = {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE};
+
 // Sizes beyond a DWORD (possible in 64-bit builds only) are refused.
 bool FitsDword(size_t size) { return size == static_cast<DWORD>(size); }
 
-// Opens the key, creating it when needed, with full access; null when it
-// cannot be opened.
-HKEY OpenOrCreate(const char* keyPath) {
+HKEY OpenForReading(HKEY root, const char* keyPath) {
   HKEY key = nullptr;
-  LONG result = RegCreateKeyExA(HKEY_LOCAL_MACHINE, keyPath, 0, nullptr,
-                                REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr, &key,
-                                nullptr);
+  return RegOpenKeyExA(root, keyPath, 0, KEY_READ, &key) == ERROR_SUCCESS ? key : nullptr;
+}
+
+// Opens the key, creating it when needed, for reading and writing values;
+// null when the user may not.
+HKEY OpenForWriting(HKEY root, const char* keyPath) {
+  HKEY key = nullptr;
+  LONG result = RegCreateKeyExA(root, keyPath, 0, nullptr, REG_OPTION_NON_VOLATILE,
+                                KEY_QUERY_VALUE | KEY_SET_VALUE, nullptr, &key, nullptr);
   return result == ERROR_SUCCESS ? key : nullptr;
+}
+
+bool HasValue(HKEY root, const char* keyPath, const char* valueName) {
+  HKEY key = OpenForReading(root, keyPath);
+  if (!key) return false;
+  bool has = RegQueryValueExA(key, valueName, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+  RegCloseKey(key);
+  return has;
+}
+
+// Deletes the value under root if it is there; false when it stays there.
+bool DeleteValueUnder(HKEY root, const char* keyPath, const char* valueName) {
+  HKEY key = nullptr;
+  LONG opened = RegOpenKeyExA(root, keyPath, 0, KEY_SET_VALUE, &key);
+  if (opened == ERROR_FILE_NOT_FOUND) return true;
+  if (opened != ERROR_SUCCESS) return !HasValue(root, keyPath, valueName);
+  LONG result = RegDeleteValueA(key, valueName);
+  RegCloseKey(key);
+  return result == ERROR_SUCCESS || result == ERROR_FILE_NOT_FOUND;
 }
 
 }  // namespace
@@ -27,56 +58,81 @@ int ReadKeyData(const char* keyPath, const char* valueName, uint32_t& type, char
                 size_t capacity, size_t& size) {
   size = 0;
   if (!FitsDword(capacity)) return 0;
-  HKEY key = OpenOrCreate(keyPath);
-  if (!key) return 0;
-  DWORD valueType = 0;
-  DWORD valueSize = static_cast<DWORD>(capacity);
-  LONG result = RegQueryValueExA(key, valueName, nullptr, &valueType,
-                                 reinterpret_cast<BYTE*>(data), &valueSize);
-  RegCloseKey(key);
-  if (result != ERROR_SUCCESS) return 0;  // missing, or ERROR_MORE_DATA
-  type = valueType;
-  size = valueSize;
-  return 1;
+  for (HKEY root : kReadOrder) {
+    HKEY key = OpenForReading(root, keyPath);
+    if (!key) continue;
+    DWORD valueType = 0;
+    DWORD valueSize = static_cast<DWORD>(capacity);
+    LONG result = RegQueryValueExA(key, valueName, nullptr, &valueType,
+                                   reinterpret_cast<BYTE*>(data), &valueSize);
+    RegCloseKey(key);
+    if (result == ERROR_MORE_DATA) return 0;  // there, but too long: the per-user one wins
+    if (result != ERROR_SUCCESS) continue;
+    type = valueType;
+    size = valueSize;
+    return 1;
+  }
+  return 0;
 }
 
 int WriteKeyData(const char* keyPath, const char* valueName, uint32_t type, const char* data,
                  size_t size) {
   if (!FitsDword(size)) return 0;
-  HKEY key = OpenOrCreate(keyPath);
-  if (!key) return 0;
-  LONG result = RegSetValueExA(key, valueName, 0, type, reinterpret_cast<const BYTE*>(data),
-                               static_cast<DWORD>(size));
-  RegCloseKey(key);
-  return result == ERROR_SUCCESS ? 1 : 0;
+  for (HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER}) {
+    HKEY key = OpenForWriting(root, keyPath);
+    if (!key) continue;
+    LONG result = RegSetValueExA(key, valueName, 0, type, reinterpret_cast<const BYTE*>(data),
+                                 static_cast<DWORD>(size));
+    RegCloseKey(key);
+    if (result != ERROR_SUCCESS) continue;
+    // An older per-user value would hide the one just stored.
+    if (root == HKEY_LOCAL_MACHINE) DeleteValueUnder(HKEY_CURRENT_USER, keyPath, valueName);
+    return 1;
+  }
+  return 0;
 }
 
 int DeleteKeyValue(const char* keyPath, const char* valueName) {
-  HKEY key = OpenOrCreate(keyPath);
-  if (!key) return 0;
-  RegDeleteValueA(key, valueName);  // nothing to delete is fine too
-  RegCloseKey(key);
-  return 1;
+  bool gone = DeleteValueUnder(HKEY_CURRENT_USER, keyPath, valueName);
+  gone = DeleteValueUnder(HKEY_LOCAL_MACHINE, keyPath, valueName) && gone;
+  return gone ? 1 : 0;
 }
 
 int CreateKey(const char* keyPath) {
-  HKEY key = OpenOrCreate(keyPath);
-  if (!key) return 0;
-  RegCloseKey(key);
-  return 1;
+  if (KeyExists(keyPath)) return 1;
+  for (HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER}) {
+    HKEY key = nullptr;
+    if (RegCreateKeyExA(root, keyPath, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_WRITE, nullptr,
+                        &key, nullptr) != ERROR_SUCCESS)
+      continue;
+    RegCloseKey(key);
+    return 1;
+  }
+  return 0;
 }
 
 int KeyExists(const char* keyPath) {
-  HKEY key = nullptr;
-  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, keyPath, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS)
-    return 0;
-  RegCloseKey(key);
-  return 1;
+  for (HKEY root : kReadOrder) {
+    HKEY key = OpenForReading(root, keyPath);
+    if (!key) continue;
+    RegCloseKey(key);
+    return 1;
+  }
+  return 0;
 }
 
 int DeleteKey(const char* keyPath) {
-  LONG result = RegDeleteKeyA(HKEY_LOCAL_MACHINE, keyPath);
-  return result == ERROR_SUCCESS || result == ERROR_FILE_NOT_FOUND ? 1 : 0;
+  bool gone = true;
+  for (HKEY root : kReadOrder) {
+    LONG result = RegDeleteKeyA(root, keyPath);
+    if (result == ERROR_SUCCESS || result == ERROR_FILE_NOT_FOUND) continue;
+    HKEY key = OpenForReading(root, keyPath);
+    if (key) {  // still there: not ours to delete
+      RegCloseKey(key);
+      gone = false;
+    }
+  }
+  return gone ? 1 : 0;
 }
 
 #endif  // _WIN32

@@ -10,6 +10,7 @@
 #include "app/list_entry.h"
 #include "app/progress_sink.h"
 #include "app/start_up.h"
+#include "platform/ansi_path.h"
 #include "pickers.h"
 #include "platform/process_lock.h"
 #include "platform/registry_keys.h"
@@ -17,11 +18,8 @@
 #include "resource.h"
 #include "start_batch.h"
 
-MainDialog::MainDialog(const char* startupFile) : Dialog(IDD_MAIN, nullptr) {
-  if (startupFile) {
-    hasStartupFile_ = true;
-    startupFile_ = startupFile;
-  }
+MainDialog::MainDialog(const std::vector<std::string>& startupFiles)
+    : Dialog(IDD_MAIN, nullptr), startupFiles_(startupFiles) {
   char folder[MAX_PATH] = "";
   DWORD length = GetCurrentDirectoryA(sizeof folder, folder);
   if (length > 0 && length < sizeof folder) openFolder_ = folder;
@@ -74,9 +72,10 @@ bool MainDialog::OnInitDialog() {
   EnableLoopControls();
   if (icon_) SendMessageA(hwnd(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon_));
   if (smallIcon_) SendMessageA(hwnd(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_));
-  if (hasStartupFile_) {
-    list_.text = startupFile_;
+  if (!startupFiles_.empty()) {
+    list_.text = startupFiles_.front();
     list_.lineCount = 1;
+    for (size_t i = 1; i < startupFiles_.size(); ++i) AppendSourceLine(list_, startupFiles_[i]);
     UpdateReadyCount();
     Refresh();
   }
@@ -291,14 +290,25 @@ void MainDialog::OnExit() {
 }
 
 void MainDialog::OnDrop(HDROP drop) {
-  UINT count = DragQueryFileA(drop, 0xFFFFFFFF, nullptr, 0);
+  // Wide names: the narrow call turns what the code page lacks into "?".
+  UINT count = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
+  std::vector<std::wstring> unnamed;
   for (UINT i = count; i-- > 0;) {
-    char path[MAX_PATH] = "";
-    UINT length = DragQueryFileA(drop, i, path, sizeof path);
-    if (length == 0 || length >= sizeof path) continue;
-    if (IsGifFile(path)) AppendSourceLine(list_, path);
+    UINT length = DragQueryFileW(drop, i, nullptr, 0);
+    if (length == 0) continue;
+    std::wstring name(length + 1, L'\0');
+    if (DragQueryFileW(drop, i, &name[0], length + 1) != length) continue;
+    name.resize(length);
+    AnsiPath path = AnsiPathOf(name.c_str());
+    if (path.kind == AnsiPathKind::kNone) {
+      unnamed.push_back(name);
+      continue;
+    }
+    if (IsGifFile(path.path.c_str())) AppendSourceLine(list_, path.path);
   }
   DragFinish(drop);
+  for (const std::wstring& name : unnamed)
+    MessageBoxW(hwnd(), NoAnsiPathMessage(name.c_str()).c_str(), L"Tervano", MB_OK | MB_ICONERROR);
   UpdateReadyCount();
   Refresh();
 }

@@ -5,6 +5,7 @@
 #include <shellapi.h>
 
 #include <string>
+#include <vector>
 
 #include "app/settings_store.h"
 #include "app/window_rules.h"
@@ -20,8 +21,8 @@ constexpr UINT_PTR TIMER_TAKE_FILES = 105;
 
 class MainDialog : public Dialog {
  public:
-  // startupFile: the text named on the command line, or null.
-  explicit MainDialog(const char* startupFile);
+  // startupFiles: the paths named on the command line (maybe none).
+  explicit MainDialog(const std::vector<std::string>& startupFiles);
   ~MainDialog() override;
 
   FileList& list() { return list_; }
@@ -70,8 +71,7 @@ class MainDialog : public Dialog {
   FileList list_;
   std::string readyCountText_;
   MainWindowOptions options_;
-  bool hasStartupFile_ = false;
-  std::string startupFile_;
+  std::vector<std::string> startupFiles_;
   std::string openFolder_;  // where the open-file dialog starts
   HICON icon_ = nullptr;
   HICON smallIcon_ = nullptr;

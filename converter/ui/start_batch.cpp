@@ -63,20 +63,20 @@ DWORD WINAPI BatchWorker(LPVOID parameter) {
 
 // Waits for the worker to end. A file in its counting pass when Cancel came
 // is still completed, which can take seconds, so the window goes on
-// painting and taking handed-over files meanwhile (it takes no input). A
-// quit message is put back for the main loop.
+// painting and taking handed-over files meanwhile (it takes no input), also
+// after a close request. A quit message is put back for the main loop.
 void WaitForWorker(HANDLE worker, HWND mainWindow) {
   bool enabled = IsWindowEnabled(mainWindow) != 0;
   if (enabled) EnableWindow(mainWindow, FALSE);
   bool quit = false;
   WPARAM quitCode = 0;
-  while (!quit && MsgWaitForMultipleObjects(1, &worker, FALSE, INFINITE, QS_ALLINPUT) == WAIT_OBJECT_0 + 1) {
+  while (MsgWaitForMultipleObjects(1, &worker, FALSE, INFINITE, QS_ALLINPUT) == WAIT_OBJECT_0 + 1) {
     MSG msg;
     while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
       if (msg.message == WM_QUIT) {
         quit = true;
         quitCode = msg.wParam;
-        break;
+        continue;
       }
       TranslateMessage(&msg);
       DispatchMessageA(&msg);

@@ -3,7 +3,9 @@
 #   install_test.sh WINE_RUN SETUP ARCH PREFIX BUILT_EXE BUILT_DLL HELP_CHM
 #                   MENU_INVOKE GIF_DIR
 # Round 1: default folder (a path with a space), .gif without a file type.
-# Round 2: C:\Tervano, .gif with a file type of another program.
+# Round 2: C:\Tervano, .gif with a file type of another program, and the
+# DLL held loaded (as Explorer holds it) through an upgrade and the
+# uninstall: it is replaced, and removed at the next restart.
 # After each round's uninstall the exported registry (HKLM\Software and
 # HKCR) must equal the one before the install, so nothing of Tervano is left
 # but the user's options written beforehand.
@@ -110,13 +112,47 @@ round() {  # round NAME DIR EXPECTED_EXECSTRING GIF_TYPE [SETUP_ARGS...]
     echo "install_test: no DISPLAY, the add through the handler is left out"
   fi
 
+  local holder="" held="$prefix/drive_c/$name-held"
+  if [ "$name" = own-folder ]; then
+    run "$menu_invoke" hold 300 "C:\\$name-held" &
+    holder=$!
+    for i in $(seq 600); do
+      [ -e "$held" ] && break
+      sleep 0.2
+    done
+    [ -e "$held" ] || fail "$name: the handler could not be held loaded"
+    rc=0
+    run "$setup" /S "$@" || rc=$?
+    [ "$rc" = 0 ] || fail "$name: upgrade with the DLL in use: installer exit code $rc"
+    cmp -s "$built_dll" "$udir/$dll_name" || [ -f "$udir/$dll_name.new" ] ||
+      fail "$name: upgrade with the DLL in use put no new $dll_name in place"
+  fi
+
   # The uninstaller copies itself away and returns at once: wait for it.
   run "$dir\\uninstall.exe" /S || fail "$name: uninstaller exit code $?"
   for i in $(seq 100); do
     [ -e "$udir" ] || break
     sleep 0.1
   done
-  [ -e "$udir" ] && fail "$name: $dir is still there: $(ls "$udir" | tr '\n' ' ')"
+  if [ -n "$holder" ]; then
+    for i in $(seq 300); do
+      [ -e "$udir/uninstall.exe" ] || break
+      sleep 0.1
+    done
+    # What is still in use goes at the next restart.
+    local pending f
+    pending=$(run reg query 'HKLM\System\CurrentControlSet\Control\Session Manager' /v PendingFileRenameOperations 2>/dev/null | tr -d '\r')
+    for f in $( [ -e "$udir" ] && ls "$udir"); do
+      case "$pending" in
+        *"$dir\\$f"*) ;;
+        *) fail "$name: $dir\\$f left behind, not even at restart" ;;
+      esac
+    done
+    run "$menu_invoke" release || fail "$name: the handler was not held until the end"
+    wait "$holder"
+  else
+    [ -e "$udir" ] && fail "$name: $dir is still there: $(ls "$udir" | tr '\n' ' ')"
+  fi
   [ -e "$menus" ] && fail "$name: Start-menu folder is still there"
   snapshot "$after" || { fail "$name: registry export"; return; }
   if ! diff <(grep -v '^"Option' "$before") <(grep -v '^"Option' "$after") >"$prefix/$name.diff"; then

@@ -6,6 +6,11 @@
 //   menu_invoke list COUNT
 // Waits for the main window's list to hold COUNT lines, prints them, closes
 // the window and waits for it to go; exit code 0 when all that happened.
+//   menu_invoke hold SECONDS FILE
+// Keeps a handler, and so its DLL, loaded for that long or until
+// "menu_invoke release", as Explorer does; creates FILE once it has it (its
+// printed output reaches the caller only at its end). Exit code 0 when the
+// handler was made.
 #include <windows.h>
 #include <shlobj.h>
 #include <shlwapi.h>
@@ -109,10 +114,39 @@ int ListAndClose(int count) {
   return LineCount(text) == count && !IsWindow(window);
 }
 
+constexpr char kReleaseEvent[] = "TervanoTest.ReleaseHeldHandler";
+
+int Release() {
+  HANDLE release = OpenEventA(EVENT_MODIFY_STATE, FALSE, kReleaseEvent);
+  if (!release) return 0;
+  SetEvent(release);
+  CloseHandle(release);
+  return 1;
+}
+
+int Hold(int seconds, const char* file) {
+  if (FAILED(CoInitialize(nullptr))) return 0;
+  IContextMenu* menu = nullptr;
+  bool made = SUCCEEDED(CoCreateInstance(kHandler, nullptr, CLSCTX_INPROC_SERVER, IID_IContextMenu,
+                                         reinterpret_cast<void**>(&menu)));
+  if (made) {
+    HANDLE release = CreateEventA(nullptr, TRUE, FALSE, kReleaseEvent);
+    HANDLE held = CreateFileA(file, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    if (held != INVALID_HANDLE_VALUE) CloseHandle(held);
+    WaitForSingleObject(release, static_cast<DWORD>(seconds) * 1000);
+    if (release) CloseHandle(release);
+    menu->Release();
+  }
+  CoUninitialize();
+  return made;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   if (argc == 3 && std::strcmp(argv[1], "list") == 0) return ListAndClose(std::atoi(argv[2])) ? 0 : 1;
+  if (argc == 4 && std::strcmp(argv[1], "hold") == 0) return Hold(std::atoi(argv[2]), argv[3]) ? 0 : 1;
+  if (argc == 2 && std::strcmp(argv[1], "release") == 0) return Release() ? 0 : 1;
   if (argc < 3 || (std::strcmp(argv[1], "0") != 0 && std::strcmp(argv[1], "1") != 0)) {
     std::fprintf(stderr, "usage: menu_invoke 0|1 FILE...\n");
     return 2;

@@ -19,6 +19,7 @@
 
 #include "app/settings_store.h"
 #include "platform/registry_keys.h"
+#include "support/registry_denial.h"
 #include "support/settings_sandbox.h"
 #include "support/temp_folder.h"
 
@@ -76,6 +77,8 @@ class Selection final : public IDataObject {
  public:
   Selection(std::vector<std::string> paths, bool hasDrop, bool terminated = true)
       : paths_(std::move(paths)), hasDrop_(hasDrop), terminated_(terminated) {}
+  // Wide names (fWide), as Explorer gives them.
+  explicit Selection(std::vector<std::wstring> paths) : widePaths_(std::move(paths)), hasDrop_(true) {}
   ULONG references() const { return references_; }
 
   STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
@@ -95,9 +98,16 @@ class Selection final : public IDataObject {
     for (const std::string& p : paths_) list += p + '\0';
     list += '\0';
     if (!terminated_) list.resize(list.size() - 2);
+    std::wstring wide;
+    for (const std::wstring& p : widePaths_) wide += p + L'\0';
+    if (!widePaths_.empty()) {
+      wide += L'\0';
+      list.assign(reinterpret_cast<const char*>(wide.data()), wide.size() * sizeof(wchar_t));
+    }
     HGLOBAL memory = GlobalAlloc(GHND, sizeof(DROPFILES) + list.size());
     char* bytes = static_cast<char*>(GlobalLock(memory));
-    reinterpret_cast<DROPFILES*>(bytes)->pFiles = sizeof(DROPFILES);  // ANSI names
+    reinterpret_cast<DROPFILES*>(bytes)->pFiles = sizeof(DROPFILES);
+    reinterpret_cast<DROPFILES*>(bytes)->fWide = !widePaths_.empty();
     std::memcpy(bytes + sizeof(DROPFILES), list.data(), list.size());
     GlobalUnlock(memory);
     medium->tymed = TYMED_HGLOBAL;
@@ -121,8 +131,9 @@ class Selection final : public IDataObject {
 
  private:
   std::vector<std::string> paths_;
+  std::vector<std::wstring> widePaths_;
   bool hasDrop_;
-  bool terminated_;
+  bool terminated_ = true;
   ULONG references_ = 1;
 };
 
@@ -526,6 +537,88 @@ TEST(ContextMenu, ClassObjectAndUnloadFollowTheObjects) {
   EXPECT_EQ(library.canUnloadNow(), S_FALSE);
   EXPECT_EQ(menu->Release(), 0u);
   EXPECT_EQ(library.canUnloadNow(), S_OK);
+}
+
+// The text of the convert item, as the menu holds it (wide).
+std::wstring ConvertItemText(IContextMenu* handler) {
+  HMENU menu = CreatePopupMenu();
+  std::wstring text;
+  if (handler->QueryContextMenu(menu, 0, 100, 200, CMF_NORMAL) == 0x00000002) {
+    wchar_t buffer[600] = {};
+    if (GetMenuStringW(menu, 100, buffer, 600, MF_BYCOMMAND) > 0) text = buffer;
+  }
+  DestroyMenu(menu);
+  return text;
+}
+
+std::wstring Wide(const std::string& narrow) {
+  std::wstring wide(narrow.size() + 1, L'\0');
+  int n = MultiByteToWideChar(CP_ACP, 0, narrow.c_str(), -1, &wide[0], static_cast<int>(wide.size()));
+  wide.resize(n > 0 ? static_cast<size_t>(n - 1) : 0);
+  return wide;
+}
+
+// Explorer as a standard user sees it: HKEY_LOCAL_MACHINE read-only, names
+// that code page 936 lacks, and one whose double-byte name has a 0x5C byte.
+TEST(ContextMenu, StandardUserAndNamesOutsideTheCodePage) {
+  SettingsSandbox sandbox;
+  sandbox.Clear();
+  Library library;
+  ASSERT_TRUE(library.loaded());
+  const std::string folder = WindowsPath(FreshFolder("shellext-wide"));
+  const std::string record = folder + "\\record.txt";
+  ASSERT_TRUE(SetEnvironmentVariableA("TERVANO_RECORD_FILE", record.c_str()));
+  const std::string exec = "\"" + WindowsPath(TERVANO_RECORDER) + "\"";
+  ASSERT_TRUE(WriteKeyText(kSettingsKeyPath, "ExecString", exec.c_str()));  // the installer's
+  const std::wstring hangul = Wide(folder) + L"\\사진 a.gif";
+  const std::wstring plain = Wide(folder) + L"\\plain.gif";
+  for (const std::wstring& name : {hangul, plain}) {
+    HANDLE file = CreateFileW(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    CloseHandle(file);
+  }
+  wchar_t shortWide[MAX_PATH] = {};
+  ASSERT_GT(GetShortPathNameW(hangul.c_str(), shortWide, MAX_PATH), 0u);
+  char shortName[MAX_PATH] = {};
+  BOOL lost = FALSE;
+  ASSERT_GT(WideCharToMultiByte(CP_ACP, 0, shortWide, -1, shortName, MAX_PATH, nullptr, &lost), 0);
+  ASSERT_FALSE(lost) << "no short name to test with";
+
+  MachineKeyWriteDenial denial(library.module);
+  ASSERT_GT(denial.patched(), 0);
+  {
+    Selection one(std::vector<std::wstring>{hangul});
+    IContextMenu* handler = library.NewMenu();
+    ASSERT_NE(handler, nullptr);
+    Initialize(handler, &one);
+    const std::wstring item = L"转换至 사진 a.swf(&C)";  // outside the macro, whose text is GBK
+    EXPECT_EQ(ConvertItemText(handler), item);
+    EXPECT_EQ(Invoke(handler, MAKEINTRESOURCEA(0)), S_OK);
+    EXPECT_EQ(Recorded(record, 1), std::vector<std::string>{exec + " -quite " + shortName});
+    handler->Release();
+  }
+  {
+    Selection two(std::vector<std::wstring>{hangul, plain});
+    IContextMenu* handler = library.NewMenu();
+    ASSERT_NE(handler, nullptr);
+    Initialize(handler, &two);
+    EXPECT_EQ(Invoke(handler, "1"), S_OK);
+    std::vector<std::string> expected = {exec + " " + shortName, exec + " " + folder + "\\plain.gif"};
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(Recorded(record, 2), expected);
+    handler->Release();
+  }
+  {
+    // U+4E57 is 0x81 0x5C in code page 936: no folder end in the item text.
+    Selection trail(std::vector<std::wstring>{L"C:\\Pics\\乗乗.gif"});
+    IContextMenu* handler = library.NewMenu();
+    ASSERT_NE(handler, nullptr);
+    Initialize(handler, &trail);
+    const std::wstring item = L"转换至 乗乗.swf(&C)";
+    EXPECT_EQ(ConvertItemText(handler), item);
+    handler->Release();
+  }
+  SetEnvironmentVariableA("TERVANO_RECORD_FILE", nullptr);
 }
 
 }  // namespace

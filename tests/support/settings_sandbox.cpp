@@ -71,12 +71,12 @@ namespace {
 
 const char* const kKey = "Software\\Tervano";
 
-// Names of all values of the settings key (the one thing the seam cannot
-// tell); none when it does not exist.
-std::vector<std::string> ValueNames() {
+// Names of all values of the settings key under root (the one thing the
+// seam cannot tell); none when it does not exist.
+std::vector<std::string> ValueNames(HKEY root = HKEY_LOCAL_MACHINE) {
   std::vector<std::string> names;
   HKEY key = nullptr;
-  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kKey, 0, KEY_READ, &key) != ERROR_SUCCESS) return names;
+  if (RegOpenKeyExA(root, kKey, 0, KEY_READ, &key) != ERROR_SUCCESS) return names;
   for (DWORD i = 0;; ++i) {
     char name[16384];
     DWORD size = sizeof name;
@@ -114,6 +114,15 @@ SettingsSandbox::~SettingsSandbox() {
 
 void SettingsSandbox::Clear() {
   for (const std::string& name : ValueNames()) DeleteKeyValue(kKey, name.c_str());
+  // The per-user twin (a standard user's values) goes entirely: the test
+  // prefix has no user settings of its own.
+  HKEY key = nullptr;
+  if (RegOpenKeyExA(HKEY_CURRENT_USER, kKey, 0, KEY_SET_VALUE, &key) == ERROR_SUCCESS) {
+    for (const std::string& name : ValueNames(HKEY_CURRENT_USER)) RegDeleteValueA(key, name.c_str());
+    RegCloseKey(key);
+  }
+  RegDeleteKeyA(HKEY_CURRENT_USER, "Software\\Tervano\\open");
+  RegDeleteKeyA(HKEY_CURRENT_USER, kKey);
 }
 
 #endif

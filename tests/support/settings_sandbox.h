@@ -1,7 +1,8 @@
 // Keeps tests away from a real user's settings. Off Windows the key files
 // go to a fresh private folder (TERVANO_CONFIG_DIR) that is removed
 // afterwards. On Windows (Wine, private prefix) the values of
-// HKLM\Software\Tervano are saved and put back afterwards, and the key is
+// HKLM\Software\Tervano are saved and put back afterwards (its per-user
+// twin under HKCU is removed), and the key is
 // deleted again when it did not exist before.
 #pragma once
 #include <cstdint>

@@ -1,6 +1,9 @@
 // The HTML page beside a movie: its exact bytes, the names taken from the
 // movie path, the progress report during a batch, and the failure box.
 #include <gtest/gtest.h>
+#ifdef _WIN32
+#include <windows.h>
+#endif
 
 #include <cstring>
 #include <filesystem>
@@ -156,6 +159,14 @@ TEST(HtmlPage, NamesComeFromTheMoviePath) {
   EXPECT_EQ(n.title, "Anim");
   EXPECT_EQ(n.movieReference, "anim.swf");
 
+#ifdef _WIN32
+  // Code page 936: the second byte of U+4E57 is 0x5C, which is no folder end.
+  if (GetACP() == 936) {
+    ASSERT_TRUE(MakeHtmlPageNames("C:\\out\\\x81\x5C\x81\x5C.swf", n));
+    EXPECT_EQ(n.title, "\x81\x5C\x81\x5C");
+    EXPECT_EQ(n.movieReference, "\x81\x5C\x81\x5C.swf");
+  }
+#endif
   ASSERT_TRUE(MakeHtmlPageNames("D:clip.v2.swf", n));  // a drive colon ends the folder
   EXPECT_EQ(n.pagePath, "D:clip.v2.htm");
   EXPECT_EQ(n.title, "Clip.v2");

@@ -1,0 +1,78 @@
+// The program's registry use as a standard user on Windows 10/11 sees it:
+// HKEY_LOCAL_MACHINE can be read but not written, and a 64-bit program gets
+// no redirection. Wine lets everyone write, so the refusal is made here.
+#ifdef _WIN32
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "app/hand_off.h"
+#include "app/settings_store.h"
+#include "app/start_up.h"
+#include "platform/registry_keys.h"
+#include "support/registry_denial.h"
+#include "support/settings_sandbox.h"
+
+namespace {
+
+TEST(StandardUser, OptionsHandOffAndMarkerWithReadOnlyMachineKey) {
+  SettingsSandbox sandbox;
+  sandbox.Clear();
+  // The installer's machine-wide values, written while it could.
+  const char exec[] = "\"C:\\Program Files\\Tervano\\tervano.exe\"";
+  ASSERT_TRUE(WriteKeyText(kSettingsKeyPath, kExecStringValue, exec));
+  ASSERT_TRUE(WriteKeyNumber(kSettingsKeyPath, "OptionProtect", 1));
+  {
+    MachineKeyWriteDenial denial(GetModuleHandleA(nullptr));
+    ASSERT_GT(denial.patched(), 0);
+    HKEY key = nullptr;
+    ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, kSettingsKeyPath, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
+                              nullptr),
+              ERROR_ACCESS_DENIED);
+
+    // Machine values are still read; the user's own options persist.
+    std::string text;
+    EXPECT_TRUE(ReadSettingText(kExecStringValue, text));
+    EXPECT_EQ(text, exec);
+    MainWindowOptions saved;
+    saved.changeLoop = 1;
+    saved.loopForever = 0;
+    saved.playCount = 7;
+    saved.useLinkUrl = 1;
+    saved.linkUrl = "http://example.org/";
+    CurrentPublishSettings = PublishSettings();
+    CurrentPublishSettings.writeHtml = 0;
+    SaveOptions(saved);
+    MainWindowOptions loaded;
+    LoadOptions(loaded);
+    EXPECT_EQ(loaded.playCount, 7);
+    EXPECT_EQ(loaded.changeLoop, 1);
+    EXPECT_EQ(loaded.linkUrl, "http://example.org/");
+    EXPECT_EQ(CurrentPublishSettings.writeHtml, 0);  // not the missing-value 1
+    EXPECT_EQ(CurrentPublishSettings.protect, 0);    // the user's value hides the machine's
+
+    // Files handed from Explorer reach the window, in order, once.
+    EXPECT_TRUE(StoreHandedText("C:\\a.gif"));
+    EXPECT_TRUE(StoreHandedText("C:\\My Pics\\b.gif"));
+    EXPECT_EQ(TakeHandedTexts(), (std::vector<std::string>{"C:\\a.gif", "C:\\My Pics\\b.gif"}));
+    EXPECT_TRUE(TakeHandedTexts().empty());
+
+    // The start-up marker comes and goes.
+    EXPECT_TRUE(CreateKey(kStartingMarkerKey));
+    EXPECT_TRUE(KeyExists(kStartingMarkerKey));
+    EXPECT_TRUE(DeleteKey(kStartingMarkerKey));
+    EXPECT_FALSE(KeyExists(kStartingMarkerKey));
+    EXPECT_GT(MachineKeyWriteDenial::refusals(), 0);
+  }
+  // With write access again, a machine write is not hidden by the older
+  // per-user value.
+  ASSERT_TRUE(WriteSettingNumber("OptionLoopValue", 9));
+  int32_t number = 0;
+  EXPECT_TRUE(ReadSettingNumber("OptionLoopValue", number));
+  EXPECT_EQ(number, 9);
+}
+
+}  // namespace
+#endif
