@@ -33,8 +33,7 @@ int StartUp(const std::string& text) {
     return RunMainWindow(nullptr);
   }
   if (text.compare(0, 6, "-quite") == 0) {
-    QuietConvert(text.c_str());
-    return 0;
+    return QuietConvert(text.c_str());
   }
   // Copies started at the same moment decide one after the other, so only
   // the first opens a window and the others hand their files to it. The

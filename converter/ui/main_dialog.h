@@ -70,6 +70,7 @@ class MainDialog : public Dialog {
   FileList list_;
   std::string readyCountText_;
   MainWindowOptions options_;
+  PublishSettings publish_;  // edited by the publish settings dialog
   bool hasStartupFile_ = false;
   std::string startupFile_;
   std::string openFolder_;  // where the open-file dialog starts
