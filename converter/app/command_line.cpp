@@ -237,7 +237,8 @@ std::string HelpText(const std::string& storeFolder) {
       "\n"
       "\"tervano -quite FILE\" converts one file with the stored options only, as\n"
       "the Windows program does: the movie's name is FILE's with its last three\n"
-      "characters replaced by \"swf\", and nothing is reported.\n"
+      "characters replaced by \"swf\", and nothing is reported; its exit status\n"
+      "is 0 when the file was converted, 1 otherwise.\n"
       "\n"
       "Exit status: 0 when every file was converted, 1 when any file failed (the\n"
       "others are still converted), 2 for a usage error.\n";

@@ -145,6 +145,12 @@ bool FileReplacement::Begin(const char* finalPath, std::string& reason) {
     reason = "is a folder";
     return false;
   }
+  // A file the user may not write keeps protecting itself, as on Windows,
+  // where a read-only file is not replaced.
+  if (hadFile && S_ISREG(old.st_mode) && access(final_.c_str(), W_OK) != 0) {
+    reason = std::strerror(errno);
+    return false;
+  }
   std::random_device seed;
   std::mt19937 random(seed() ^ static_cast<unsigned>(getpid()));
   for (int i = 0; i < kAttempts; ++i) {
