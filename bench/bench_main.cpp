@@ -317,9 +317,9 @@ int ChildMain(int argc, char** argv) {
   double seconds = 0;
   if (argc == 4) {
     ConversionOptions options;
-    int result = 0;
+    ConversionResult result;
     seconds = Seconds([&] { result = ConvertFile(argv[2], argv[3], options, nullptr); });
-    if (result != 1) return 1;
+    if (result.status != ConversionStatus::kConverted) return 1;
   }
   std::printf("%ld %.6f\n", PeakResidentKiB(), seconds);
   return 0;
@@ -490,28 +490,30 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, " deflate failed\n");
         return 1;
       }
-      int result = 0;
+      ConversionResult result;
       row.sequential = std::min(row.sequential, Seconds([&] {
                                   result = ConvertFile(gif.c_str(), swfSequential.c_str(), sequential, nullptr);
                                 }));
-      if (result != 1) row.converted = false;
+      if (result.status != ConversionStatus::kConverted) row.converted = false;
       double cpu0 = CpuClock(CLOCK_PROCESS_CPUTIME_ID), own0 = CpuClock(CLOCK_THREAD_CPUTIME_ID);
       row.parallel = std::min(row.parallel,
                               Seconds([&] { result = ConvertFile(gif.c_str(), swf.c_str(), parallel, nullptr); }));
       row.parallelCpu = std::min(row.parallelCpu, CpuClock(CLOCK_PROCESS_CPUTIME_ID) - cpu0);
       row.converterCpu = std::min(row.converterCpu, CpuClock(CLOCK_THREAD_CPUTIME_ID) - own0);
-      if (result != 1) row.converted = false;
+      if (result.status != ConversionStatus::kConverted) row.converted = false;
     }
 
     // Heap: the highest live heap above what was live when ConvertFile began.
     int64_t before = heap::Live();
     heap::ResetPeak();
-    if (ConvertFile(gif.c_str(), swfSequential.c_str(), sequential, nullptr) != 1) row.converted = false;
+    if (ConvertFile(gif.c_str(), swfSequential.c_str(), sequential, nullptr).status != ConversionStatus::kConverted)
+      row.converted = false;
     row.heapSequential = heap::Peak() - before;
     row.budgetSequential = info.screenBytes + 2 * info.largestFrame + static_cast<size_t>(deflateState + fixedBytes);
     before = heap::Live();
     heap::ResetPeak();
-    if (ConvertFile(gif.c_str(), swf.c_str(), parallel, nullptr) != 1) row.converted = false;
+    if (ConvertFile(gif.c_str(), swf.c_str(), parallel, nullptr).status != ConversionStatus::kConverted)
+      row.converted = false;
     row.heapParallel = heap::Peak() - before;
     row.budgetParallel = info.screenBytes + (inFlight + 2) * info.largestFrame +
                          static_cast<size_t>((threads + 1) * threadState + fixedBytes);

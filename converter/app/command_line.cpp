@@ -4,6 +4,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "settings_store.h"
+
 const FlagSpec kFlags[] = {
     {FlagId::OutputDir, 'o', "output-dir", "DIR", "write the movies (and pages) into DIR, made when missing",
      "Output:"},
@@ -95,29 +97,24 @@ bool ApplyFlag(const FlagSpec& flag, const std::string& value, CommandLine& c) {
       SetNumber(o, "OptionChangeLoop", 1);
       SetNumber(o, "OptionLoopForever", 1);
       return true;
-    case FlagId::KeepLoop: SetNumber(o, "OptionChangeLoop", 0); return true;
     case FlagId::Url:
       if (value.size() > kMaxUrlBytes || value.find_first_of("\r\n") != std::string::npos) return false;
       SetNumber(o, "OptionURL", 1);
-      SetText(o, "OptionURLName", value);
+      SetText(o, kLinkTextValue, value);
       return true;
-    case FlagId::NoUrl: SetNumber(o, "OptionURL", 0); return true;
-    case FlagId::Border: SetNumber(o, "OptionTransparent", 1); return true;
-    case FlagId::NoBorder: SetNumber(o, "OptionTransparent", 0); return true;
-    case FlagId::GifBackground: SetNumber(o, "OptionBackGround", 1); return true;
-    case FlagId::WhiteBackground: SetNumber(o, "OptionBackGround", 0); return true;
-    case FlagId::Crop: SetNumber(o, "OptionCanvasSize", 1); return true;
-    case FlagId::NoCrop: SetNumber(o, "OptionCanvasSize", 0); return true;
-    case FlagId::Protect: SetNumber(o, "OptionProtect", 1); return true;
-    case FlagId::NoProtect: SetNumber(o, "OptionProtect", 0); return true;
-    case FlagId::Html: SetNumber(o, "OptionHTML", 1); return true;
-    case FlagId::NoHtml: SetNumber(o, "OptionHTML", 0); return true;
-    case FlagId::FullMenu: SetNumber(o, "OptionHideMenu", 1); return true;
-    case FlagId::NoFullMenu: SetNumber(o, "OptionHideMenu", 0); return true;
     case FlagId::SaveOptions: c.saveOptions = true; return true;
     case FlagId::ShowOptions: c.showOptions = true; return true;
     case FlagId::Help: c.help = true; return true;
     case FlagId::Version: c.version = true; return true;
+    default: break;
+  }
+  // The plain switches of the stored options.
+  for (size_t i = 0; i < kStoredOptionCount; ++i) {
+    const StoredOption& s = kStoredOptions[i];
+    if (flag.id == s.onFlag || flag.id == s.offFlag) {
+      SetNumber(o, s.name, flag.id == s.onFlag ? 1 : 0);
+      return true;
+    }
   }
   return false;
 }
@@ -189,25 +186,13 @@ int ParseCommandLine(int argc, const char* const* argv, CommandLine& c) {
 }
 
 void ApplyOverrides(const std::vector<StoredValue>& overrides, ConversionOptions& options) {
-  struct Field {
-    const char* name;
-    int32_t ConversionOptions::*field;
-  };
-  const Field fields[] = {
-      {"OptionChangeLoop", &ConversionOptions::changeLoop},  {"OptionLoopForever", &ConversionOptions::loopForever},
-      {"OptionLoopValue", &ConversionOptions::playCount},    {"OptionTransparent", &ConversionOptions::borderCorrection},
-      {"OptionBackGround", &ConversionOptions::useGifBackground},
-      {"OptionCanvasSize", &ConversionOptions::optimiseCanvas}, {"OptionURL", &ConversionOptions::useLinkUrl},
-      {"OptionProtect", &ConversionOptions::protect},        {"OptionHTML", &ConversionOptions::writeHtml},
-      {"OptionHideMenu", &ConversionOptions::fullMenu},
-  };
   for (const StoredValue& v : overrides) {
-    if (v.isText) {
-      if (v.name == "OptionURLName") options.linkUrl = v.text;
-      continue;
+    for (size_t i = 0; i < kStoredOptionCount; ++i) {
+      const StoredOption& s = kStoredOptions[i];
+      if (v.name != s.name) continue;
+      if (v.isText && !s.number) options.linkUrl = v.text;
+      if (!v.isText && s.number) options.*s.number = v.number;
     }
-    for (const Field& f : fields)
-      if (v.name == f.name) options.*f.field = v.number;
   }
   // The link text counts only while the link is on, as when it is read.
   if (!options.useLinkUrl) options.linkUrl.clear();
@@ -252,7 +237,8 @@ std::string HelpText(const std::string& storeFolder) {
       "\n"
       "\"tervano -quite FILE\" converts one file with the stored options only, as\n"
       "the Windows program does: the movie's name is FILE's with its last three\n"
-      "characters replaced by \"swf\", and nothing is reported.\n"
+      "characters replaced by \"swf\", and nothing is reported; its exit status\n"
+      "is 0 when the file was converted, 1 otherwise.\n"
       "\n"
       "Exit status: 0 when every file was converted, 1 when any file failed (the\n"
       "others are still converted), 2 for a usage error.\n";
@@ -296,14 +282,11 @@ std::string DescribeOptions(const ConversionOptions& o) {
               std::string(LongFlagName(FlagId::Url)) + " " + ShellQuoted(o.linkUrl));
   else
     t += line("link", "none", LongFlagName(FlagId::NoUrl));
-  auto onOff = [&](const char* what, int32_t flag, FlagId on, FlagId off, const char* onText, const char* offText) {
-    t += line(what, flag ? onText : offText, LongFlagName(flag ? on : off));
-  };
-  onOff("border", o.borderCorrection, FlagId::Border, FlagId::NoBorder, "on", "off");
-  onOff("background", o.useGifBackground, FlagId::GifBackground, FlagId::WhiteBackground, "the GIF's", "white");
-  onOff("crop", o.optimiseCanvas, FlagId::Crop, FlagId::NoCrop, "on", "off");
-  onOff("protect", o.protect, FlagId::Protect, FlagId::NoProtect, "on", "off");
-  onOff("html page", o.writeHtml, FlagId::Html, FlagId::NoHtml, "on", "off");
-  onOff("full menu", o.fullMenu, FlagId::FullMenu, FlagId::NoFullMenu, "on", "off");
+  for (size_t i = 0; i < kStoredOptionCount; ++i) {
+    const StoredOption& s = kStoredOptions[i];
+    if (!s.label) continue;
+    bool on = o.*s.number != 0;
+    t += line(s.label, on ? s.onText : s.offText, LongFlagName(on ? s.onFlag : s.offFlag));
+  }
   return t;
 }

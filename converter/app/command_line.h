@@ -34,6 +34,7 @@ enum class FlagId {
   ShowOptions,
   Help,
   Version,
+  None,  // no flag
 };
 
 struct FlagSpec {

@@ -19,9 +19,7 @@
 
 #include "../gif/gif_converter.h"
 #include "../platform/registry_keys.h"
-#include "../platform/same_file.h"
 #include "conversion_job.h"
-#include "html_page.h"
 #include "settings_store.h"
 
 namespace {
@@ -29,8 +27,7 @@ namespace {
 struct FileJob {
   std::string source;
   std::string movie;
-  std::string page;    // set when a page is to be written
-  bool ready = false;  // the checks before the conversion passed
+  bool ready = false;  // not refused before the conversion
   bool converted = false;
 };
 
@@ -83,43 +80,10 @@ std::string TooLong(const std::string& path) {
   return "path too long (" + std::to_string(path.size()) + " bytes, at most " + std::to_string(kMaxPath - 1) + ")";
 }
 
-// Why source cannot be converted, or "" when it is a readable GIF file.
-std::string SourceProblem(const std::string& source) {
-  if (source.size() >= static_cast<size_t>(kMaxPath)) return TooLong(source);
-  // Non-blocking, so that a FIFO given by mistake does not hang the run.
-  int fd = open(source.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) return std::strerror(errno);
-  struct stat st;
-  std::string problem;
-  char signature[3] = {0};
-  ssize_t got = 0;
-  if (fstat(fd, &st) != 0) problem = std::strerror(errno);
-  else if (S_ISDIR(st.st_mode)) problem = "is a folder, not a GIF file";
-  else if (!S_ISREG(st.st_mode)) problem = "not a regular file";  // read twice, so no pipes
-  else if ((got = read(fd, signature, sizeof signature)) < 0) problem = std::strerror(errno);
-  else if (got != 3 || std::memcmp(signature, "GIF", 3) != 0) problem = "not a GIF file";
-  close(fd);
-  return problem;
-}
-
 std::string FolderOf(const std::string& path) {
   size_t slash = path.rfind('/');
   if (slash == std::string::npos) return ".";
   return slash == 0 ? "/" : path.substr(0, slash);
-}
-
-// Why path cannot be written, or "".
-std::string WriteProblem(const std::string& path) {
-  struct stat st;
-  if (stat(path.c_str(), &st) == 0) {
-    if (S_ISDIR(st.st_mode)) return "is a folder";
-    return access(path.c_str(), W_OK) == 0 ? "" : std::strerror(errno);
-  }
-  if (errno != ENOENT) return std::strerror(errno);
-  std::string folder = FolderOf(path);
-  if (stat(folder.c_str(), &st) != 0) return std::strerror(errno);
-  if (!S_ISDIR(st.st_mode)) return std::strerror(ENOTDIR);
-  return access(folder.c_str(), W_OK | X_OK) == 0 ? "" : std::strerror(errno);
 }
 
 // The movie path with its folder resolved, so that two spellings of one
@@ -144,60 +108,43 @@ std::string MoviePath(const std::string& source, const std::string& outputDir) {
   return folder + name + ".swf";
 }
 
-// Checks one file before its conversion; reports and returns false when it
-// cannot be converted.
-bool Prepare(FileJob& job, bool writeHtml, std::map<std::string, std::string>& movies, Reporter& report) {
-  const std::string& source = job.source;
-  std::string problem = SourceProblem(source);
-  if (!problem.empty()) {
-    report.Error(source + ": " + problem);
-    return false;
-  }
-  if (job.movie.size() >= static_cast<size_t>(kMaxPath)) {
-    report.Error(source + ": movie " + job.movie + ": " + TooLong(job.movie));
-    return false;
-  }
-  if (IsSameFile(source.c_str(), job.movie.c_str())) {
-    report.Error(source + ": the movie " + job.movie + " would replace the GIF itself");
-    return false;
-  }
-  // Two jobs writing one movie would race; the later file is refused.
+// Refuses a file whose movie is already that of an earlier file (two jobs
+// writing one movie would race); reports and returns false then.
+bool Prepare(const FileJob& job, std::map<std::string, std::string>& movies, Reporter& report) {
   std::string key = MovieKey(job.movie);
   auto earlier = movies.find(key);
   if (earlier != movies.end()) {
-    report.Error(source + ": its movie " + job.movie + " is already the movie of " + earlier->second);
+    report.Error(job.source + ": its movie " + job.movie + " is already the movie of " + earlier->second);
     return false;
   }
-  movies[key] = source;
-  std::vector<std::string> outputs = {job.movie};
-  if (writeHtml) {
-    HtmlPageNames names;
-    if (!MakeHtmlPageNames(job.movie.c_str(), names)) {
-      report.Error(source + ": page " + names.pagePath + ": " + TooLong(names.pagePath));
-      return false;
-    }
-    job.page = names.pagePath;
-    outputs.push_back(job.page);
-  }
-  for (const std::string& out : outputs) {
-    problem = WriteProblem(out);
-    if (!problem.empty()) {
-      report.Error(source + ": cannot write " + out + ": " + problem);
-      return false;
-    }
-  }
+  movies[key] = job.source;
   return true;
 }
 
-void Convert(FileJob& job, const ConversionOptions& options, Reporter& report) {
-  if (!ConvertFile(job.source.c_str(), job.movie.c_str(), options)) {
-    std::string problem = WriteProblem(job.movie);
-    report.Error(job.source + ": cannot write " + job.movie + (problem.empty() ? "" : ": " + problem));
-  } else if (!job.page.empty() && access(job.page.c_str(), F_OK) != 0) {
-    report.Error(job.source + ": cannot write " + job.page);
-  } else {
-    job.converted = true;
+// The one stderr line for a file that was not converted.
+std::string Problem(const FileJob& job, const ConversionResult& r) {
+  const std::string& s = job.source;
+  switch (r.status) {
+    case ConversionStatus::kConverted:
+    case ConversionStatus::kCancelled: break;
+    case ConversionStatus::kSourceUnreadable: return s + ": " + r.reason;
+    case ConversionStatus::kNotGif: return s + ": not a GIF file";
+    case ConversionStatus::kPathTooLong:
+      if (r.path == s) return s + ": " + TooLong(s);
+      return s + (r.path == job.movie ? ": movie " : ": page ") + r.path + ": " + TooLong(r.path);
+    case ConversionStatus::kDestinationIsSource:
+      return s + (r.path == job.movie ? ": the movie " : ": the page ") + r.path + " would replace the GIF itself";
+    case ConversionStatus::kMovieNotWritable:
+    case ConversionStatus::kPageNotWritable:
+      return s + ": cannot write " + r.path + (r.reason.empty() ? "" : ": " + r.reason);
   }
+  return "";
+}
+
+void Convert(FileJob& job, const ConversionOptions& options, Reporter& report) {
+  ConversionResult result = ConvertFile(job.source.c_str(), job.movie.c_str(), options);
+  job.converted = result.status == ConversionStatus::kConverted;
+  if (!job.converted) report.Error(Problem(job, result));
   report.Done(job.source);
 }
 
@@ -290,7 +237,7 @@ int RunCommandLine(const CommandLine& command) {
   for (size_t i = 0; i < jobs.size(); ++i) {
     jobs[i].source = command.files[i];
     jobs[i].movie = MoviePath(command.files[i], command.outputDir);
-    jobs[i].ready = Prepare(jobs[i], options.writeHtml != 0, movies, report);
+    jobs[i].ready = Prepare(jobs[i], movies, report);
     if (!jobs[i].ready) report.Done(jobs[i].source);
   }
   int threads = command.jobs;

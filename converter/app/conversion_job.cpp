@@ -1,5 +1,6 @@
 #include "conversion_job.h"
 
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -8,6 +9,7 @@
 #include <vector>
 
 #include "../gif/gif_converter.h"
+#include "../platform/file_start.h"
 #include "../platform/same_file.h"
 #include "../swf/bitmap_pool.h"
 #include "../swf/control_tags.h"
@@ -27,11 +29,46 @@ bool PathFits(const char* path) { return path && std::strlen(path) < static_cast
 
 enum class JobOutcome { kWritten, kNotWritten, kCancelled };
 
+ConversionResult Failure(ConversionStatus status, const std::string& path, const std::string& reason = "") {
+  ConversionResult r;
+  r.status = status;
+  r.path = path;
+  r.reason = reason;
+  return r;
+}
+
+bool SamePath(const char* a, const char* b) { return std::strcmp(a, b) == 0 || IsSameFile(a, b); }
+
+// The checks made before anything is written; kConverted when they pass.
+ConversionResult CheckJob(const char* sourcePath, const char* destinationPath, const ConversionOptions& options) {
+  if (!sourcePath || !*sourcePath) return Failure(ConversionStatus::kSourceUnreadable, "", std::strerror(ENOENT));
+  if (!PathFits(sourcePath)) return Failure(ConversionStatus::kPathTooLong, sourcePath);
+  if (!destinationPath || !*destinationPath) return Failure(ConversionStatus::kMovieNotWritable, "", std::strerror(ENOENT));
+  if (!PathFits(destinationPath)) return Failure(ConversionStatus::kPathTooLong, destinationPath);
+  // Writing the movie or page over its own source would destroy what it converts.
+  if (SamePath(sourcePath, destinationPath)) return Failure(ConversionStatus::kDestinationIsSource, destinationPath);
+  unsigned char signature[3] = {0};
+  size_t got = 0;
+  std::string reason;
+  if (!ReadFileStart(sourcePath, signature, sizeof signature, got, reason))
+    return Failure(ConversionStatus::kSourceUnreadable, sourcePath, reason);
+  // Anything else would only give an empty movie over a good one.
+  if (got != sizeof signature || std::memcmp(signature, "GIF", 3) != 0)
+    return Failure(ConversionStatus::kNotGif, sourcePath);
+  if (options.writeHtml) {
+    HtmlPageNames names;
+    if (!MakeHtmlPageNames(destinationPath, names)) return Failure(ConversionStatus::kPathTooLong, names.pagePath);
+    if (SamePath(sourcePath, names.pagePath.c_str()))
+      return Failure(ConversionStatus::kDestinationIsSource, names.pagePath);
+  }
+  return ConversionResult();
+}
+
 // Both passes, header and assembly of one conversion into a movie whose body
 // is open; the movie goes to destinationPath, or into *memoryMovie when that
 // is given.
 JobOutcome RunConversion(GifConverter& g, SwfWriter& movie, ProgressSink* progress, const char* destinationPath,
-                         std::vector<uint8_t>* memoryMovie) {
+                         std::vector<uint8_t>* memoryMovie, std::string& reason) {
   // What the page gets when the source is no readable GIF: the empty stage.
   g.screenWidth = g.screenHeight = kMinCanvasPixels;
   g.backgroundColour = g.options.useGifBackground ? 0x000000 : 0xFFFFFF;
@@ -60,9 +97,13 @@ JobOutcome RunConversion(GifConverter& g, SwfWriter& movie, ProgressSink* progre
   uint8_t headerBytes[kHeaderBufferSize] = {0};
   int headerLength = 0;
   ComposeHeader(header, movie.bodyLength, headerBytes, headerLength);
-  int written = memoryMovie ? AssembleMovieInMemory(movie, headerBytes, headerLength, *memoryMovie)
-                            : AssembleMovie(movie, destinationPath, headerBytes, headerLength);
-  return written ? JobOutcome::kWritten : JobOutcome::kNotWritten;
+  if (memoryMovie)
+    return AssembleMovieInMemory(movie, headerBytes, headerLength, *memoryMovie) ? JobOutcome::kWritten
+                                                                                 : JobOutcome::kNotWritten;
+  AssemblyResult assembly = AssembleMovie(movie, destinationPath, headerBytes, headerLength, &g.cancel);
+  reason = assembly.reason;
+  if (assembly.status == AssemblyStatus::kWritten) return JobOutcome::kWritten;
+  return assembly.status == AssemblyStatus::kCancelled ? JobOutcome::kCancelled : JobOutcome::kNotWritten;
 }
 
 }  // namespace
@@ -80,54 +121,66 @@ int CompressionThreads(int32_t requested) {
   return cores < static_cast<unsigned>(kMaxBitmapThreads) ? static_cast<int>(cores) : kMaxBitmapThreads;
 }
 
-int ConvertFile(const char* sourcePath, const char* destinationPath, const ConversionOptions& options,
-                ProgressSink* progress, std::atomic<bool>* cancel) {
-  if (!PathFits(sourcePath) || !PathFits(destinationPath) || !*sourcePath || !*destinationPath) return 0;
-  // Writing the movie over its own source would destroy what it converts.
-  if (std::strcmp(sourcePath, destinationPath) == 0 || IsSameFile(sourcePath, destinationPath)) return 0;
+ConversionResult ConvertFile(const char* sourcePath, const char* destinationPath, const ConversionOptions& options,
+                             ProgressSink* progress, std::atomic<bool>* cancel) {
+  ConversionResult checked = CheckJob(sourcePath, destinationPath, options);
+  if (checked.status != ConversionStatus::kConverted) return checked;
 
   std::atomic<bool> noCancel{false};
   std::atomic<bool>& cancelFlag = cancel ? *cancel : noCancel;
   // Large (decoder tables, input buffer): on the heap.
   std::unique_ptr<GifConverter> g(new (std::nothrow) GifConverter(sourcePath, options, progress, cancelFlag));
   std::unique_ptr<SwfWriter> movie(new (std::nothrow) SwfWriter);
-  if (!g || !movie) return 0;
-  if (!OpenBody(*movie)) return 0;  // the destination stays as it was
+  if (!g || !movie) return Failure(ConversionStatus::kMovieNotWritable, destinationPath, std::strerror(ENOMEM));
+  // Without a body the destination stays as it was.
+  if (!OpenBody(*movie)) return Failure(ConversionStatus::kMovieNotWritable, destinationPath, movie->failReason);
 
-  JobOutcome outcome = RunConversion(*g, *movie, progress, destinationPath, nullptr);
-  if (outcome == JobOutcome::kCancelled) return 1;  // no movie, no page
-  int result = outcome == JobOutcome::kWritten ? 1 : 0;
+  std::string reason;
+  JobOutcome outcome = RunConversion(*g, *movie, progress, destinationPath, nullptr, reason);
+  if (outcome == JobOutcome::kCancelled) return Failure(ConversionStatus::kCancelled, destinationPath);
+  if (outcome == JobOutcome::kNotWritten) return Failure(ConversionStatus::kMovieNotWritable, destinationPath, reason);
+  ConversionResult result;
+  result.path = destinationPath;
   if (options.writeHtml)
-    WriteHtmlPage(destinationPath, g->screenWidth, g->screenHeight, g->backgroundColour, options.useGifBackground,
-                  options.fullMenu, progress);
+    result = WriteHtmlPage(destinationPath, g->screenWidth, g->screenHeight, g->backgroundColour,
+                           options.useGifBackground, options.fullMenu, progress);
   return result;
 }
 
-int ConvertMemory(const uint8_t* data, size_t size, const ConversionOptions& options, std::vector<uint8_t>& movie,
-                  ProgressSink* progress, std::atomic<bool>* cancel) {
+ConversionResult ConvertMemory(const uint8_t* data, size_t size, const ConversionOptions& options,
+                               std::vector<uint8_t>& movie, ProgressSink* progress, std::atomic<bool>* cancel) {
   movie.clear();
   std::atomic<bool> noCancel{false};
   std::atomic<bool>& cancelFlag = cancel ? *cancel : noCancel;
   std::unique_ptr<GifConverter> g(new (std::nothrow) GifConverter(data, size, options, progress, cancelFlag));
   std::unique_ptr<SwfWriter> writer(new (std::nothrow) SwfWriter);
-  if (!g || !writer || !OpenBodyInMemory(*writer)) return 0;
-  return RunConversion(*g, *writer, progress, nullptr, &movie) == JobOutcome::kNotWritten ? 0 : 1;
+  if (!g || !writer || !OpenBodyInMemory(*writer))
+    return Failure(ConversionStatus::kMovieNotWritable, "", std::strerror(ENOMEM));
+  std::string reason;
+  switch (RunConversion(*g, *writer, progress, nullptr, &movie, reason)) {
+    case JobOutcome::kWritten: return ConversionResult();
+    case JobOutcome::kCancelled: return Failure(ConversionStatus::kCancelled, "");
+    case JobOutcome::kNotWritten: break;
+  }
+  return Failure(ConversionStatus::kMovieNotWritable, "", std::strerror(ENOMEM));
 }
 
-int QuietConvert(const char* commandLine) {
-  if (!commandLine || std::strlen(commandLine) < kQuietPrefix) return 0;
-  const char* path = commandLine + kQuietPrefix;
-  while (*path == ' ') ++path;
-  size_t n = std::strlen(path);
-  if (n < kMinQuietPath || n >= static_cast<size_t>(kMaxPath)) return 0;
-
+ConversionResult QuietConvertFile(const char* path) {
+  size_t n = path ? std::strlen(path) : 0;
+  if (n < kMinQuietPath) return Failure(ConversionStatus::kSourceUnreadable, path ? path : "", std::strerror(ENOENT));
+  if (n >= static_cast<size_t>(kMaxPath)) return Failure(ConversionStatus::kPathTooLong, path);
   char destination[kMaxPath];
   std::memcpy(destination, path, n + 1);
   std::memcpy(destination + n - 3, "swf", 3);
-
   // No window and nobody to cancel: no progress sink, no cancel flag.
-  ConvertFile(path, destination, ReadQuietOptions());
-  return 1;
+  return ConvertFile(path, destination, ReadQuietOptions());
+}
+
+int QuietConvert(const char* commandLine) {
+  if (!commandLine || std::strlen(commandLine) < kQuietPrefix) return 1;
+  const char* path = commandLine + kQuietPrefix;
+  while (*path == ' ') ++path;
+  return Succeeded(QuietConvertFile(path)) ? 0 : 1;
 }
 
 void ShortenPathForDisplay(char* text) {

@@ -7,19 +7,20 @@
 #include <vector>
 
 #include "conversion_options.h"
+#include "conversion_result.h"
 #include "progress_sink.h"
 
 // Converts sourcePath into a movie at destinationPath, and writes the page
 // beside it when options.writeHtml is on. progress may be null. cancel is the
 // flag of whoever runs the job (null: the job cannot be cancelled); it is
 // cleared at the start of each pass, so only a cancel during the emission
-// pass stops the file.
-// Returns 1 when the movie was written (or the job was cancelled during the
-// emission pass), 0 when it could not be written. Paths of 260 bytes or more,
-// and a destination that is the source file itself, are rejected with 0 and
-// nothing written.
-int ConvertFile(const char* sourcePath, const char* destinationPath, const ConversionOptions& options,
-                ProgressSink* progress = nullptr, std::atomic<bool>* cancel = nullptr);
+// pass (or the movie's assembly) stops the file.
+// Nothing is written for a source that cannot be read or is no GIF, for a
+// path of 260 bytes or more, or when the movie or the page would be the
+// source itself. Movie and page replace older ones only when whole, and a
+// failed movie leaves no page. Shows and prints nothing.
+ConversionResult ConvertFile(const char* sourcePath, const char* destinationPath, const ConversionOptions& options,
+                             ProgressSink* progress = nullptr, std::atomic<bool>* cancel = nullptr);
 
 // Compression threads for options.threads: a positive request as it is (at
 // most 64); 0 or less takes TERVANO_THREADS when it holds a number from 1 to
@@ -28,13 +29,22 @@ int CompressionThreads(int32_t requested);
 
 // The same conversion of a GIF held in memory (size bytes at data) into
 // movie, through the same passes and writers but touching no file; no page
-// is made. Returns 1 with the whole movie in movie (left empty when the job
-// was cancelled during the emission pass), 0 when it could not be held.
-int ConvertMemory(const uint8_t* data, size_t size, const ConversionOptions& options, std::vector<uint8_t>& movie,
-                  ProgressSink* progress = nullptr, std::atomic<bool>* cancel = nullptr);
+// is made and any bytes are decoded as far as they go. kConverted with the
+// whole movie in movie, kCancelled (movie empty) when cancelled during the
+// emission pass, kMovieNotWritable when it could not be held.
+ConversionResult ConvertMemory(const uint8_t* data, size_t size, const ConversionOptions& options,
+                               std::vector<uint8_t>& movie, ProgressSink* progress = nullptr,
+                               std::atomic<bool>* cancel = nullptr);
 
-// commandLine is the text after the program name, starting with "-quite".
-// Returns 1 when a conversion ran, 0 when the text named no usable file.
+// The quiet conversion of one file with the stored options: the movie's
+// name is the path's with its last three characters replaced by "swf".
+// A path of fewer than 5 bytes converts nothing (kSourceUnreadable).
+ConversionResult QuietConvertFile(const char* path);
+
+// commandLine is the text after the program name, starting with "-quite";
+// the rest, after any spaces, is the path, taken unchanged. Returns the
+// process's exit code: 0 when the file was converted (or cancelled), 1
+// otherwise. Reports nothing.
 int QuietConvert(const char* commandLine);
 
 // Shortens a path in place (buffer of at least 260 bytes) for the one-line

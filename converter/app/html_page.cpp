@@ -8,7 +8,7 @@
 #include <windows.h>
 #endif
 
-#include "../platform/message_box.h"
+#include "../platform/replace_file.h"
 #include "conversion_job.h"
 #include "html_page_text.h"
 
@@ -86,12 +86,6 @@ std::string ComposePage(const HtmlPageNames& names, int width, int height,
   return page;
 }
 
-void ReportCannotWrite(const std::string& pagePath) {
-  std::string text = "错误: 无法写入文件 ";
-  text += pagePath;
-  ShowMessageBox(nullptr, text.c_str(), "正在写入 HTML", MB_OK | MB_ICONEXCLAMATION);
-}
-
 void ShowStep(ProgressSink* progress, const std::string& pagePath) {
   if (!progress) return;
   char status[kPathLimit];
@@ -108,20 +102,21 @@ bool MakeHtmlPageNames(const char* moviePath, HtmlPageNames& names) {
   names = HtmlPageNames();
   if (!moviePath) return false;
   std::string path = moviePath;
-  size_t dot = path.rfind('.');
-  size_t stemEnd = dot == std::string::npos ? path.size() : dot;
   // Forwards, stepping over double-byte characters: in code page 936 the
   // second byte of one can be 0x5C, a backslash when read alone.
   size_t nameStart = 0;
-  for (size_t i = 0; i < stemEnd; ++i) {
+  for (size_t i = 0; i < path.size(); ++i) {
 #ifdef _WIN32
-    if (IsDBCSLeadByte(static_cast<BYTE>(path[i])) && i + 1 < stemEnd) {
+    if (IsDBCSLeadByte(static_cast<BYTE>(path[i])) && i + 1 < path.size()) {
       ++i;
       continue;
     }
 #endif
     if (IsFolderSeparator(path[i])) nameStart = i + 1;
   }
+  // A dot in a folder name is no extension.
+  size_t dot = path.rfind('.');
+  size_t stemEnd = dot == std::string::npos || dot < nameStart ? path.size() : dot;
   names.pagePath = path.substr(0, stemEnd) + ".htm";
   names.title = path.substr(nameStart, stemEnd - nameStart);
   names.movieReference = path.substr(nameStart);
@@ -130,32 +125,31 @@ bool MakeHtmlPageNames(const char* moviePath, HtmlPageNames& names) {
   return path.size() < kPathLimit && names.pagePath.size() < kPathLimit;
 }
 
-void WriteHtmlPage(const char* moviePath, int width, int height,
-                   uint32_t backgroundColour, int32_t useGifBackground,
-                   int32_t fullMenu, ProgressSink* progress) {
-  if (!moviePath) return;
-  try {
-    HtmlPageNames names;
-    if (!MakeHtmlPageNames(moviePath, names)) {
-      ReportCannotWrite(names.pagePath);
-      return;
-    }
-    ShowStep(progress, names.pagePath);
-    std::string page = ComposePage(names, width, height, backgroundColour,
-                                   useGifBackground, fullMenu);
-    FILE* file = std::fopen(names.pagePath.c_str(), "wb");
-    if (!file) {
-      ReportCannotWrite(names.pagePath);
-      return;
-    }
-    bool whole = std::fwrite(page.data(), 1, page.size(), file) == page.size();
-    if (std::fclose(file) != 0) whole = false;
-    if (!whole) {
-      // A cut page would show a broken movie; none is better.
-      std::remove(names.pagePath.c_str());
-      ReportCannotWrite(names.pagePath);
-    }
-  } catch (...) {
-    // out of memory: no page
+ConversionResult WriteHtmlPage(const char* moviePath, int width, int height,
+                               uint32_t backgroundColour, int32_t useGifBackground,
+                               int32_t fullMenu, ProgressSink* progress) {
+  ConversionResult result;
+  HtmlPageNames names;
+  if (!moviePath || !MakeHtmlPageNames(moviePath, names)) {
+    result.status = ConversionStatus::kPathTooLong;
+    result.path = names.pagePath;
+    return result;
   }
+  result.path = names.pagePath;
+  ShowStep(progress, names.pagePath);
+  std::string page;
+  try {
+    page = ComposePage(names, width, height, backgroundColour, useGifBackground, fullMenu);
+  } catch (...) {
+    result.status = ConversionStatus::kPageNotWritable;
+    result.reason = "out of memory";
+    return result;
+  }
+  FileReplacement file;
+  if (!file.Begin(names.pagePath.c_str(), result.reason) || !file.Write(page.data(), page.size(), result.reason) ||
+      !file.Commit(result.reason)) {
+    result.status = ConversionStatus::kPageNotWritable;
+    return result;
+  }
+  return result;
 }

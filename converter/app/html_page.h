@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <string>
 
+#include "conversion_result.h"
+
 // Addresses named in the page.
 constexpr const char* kMakerHomePage = "http://www.tervano.example/";
 constexpr const char* kPlayerCabAddress =
@@ -16,20 +18,20 @@ struct HtmlPageNames {
   std::string movieReference;  // file name with extension
 };
 
-// Splits a movie path. The extension starts at the last "."; the file name
-// after the last backslash or colon before it (also "/" off Windows). A path
-// without any "." gives the page path + ".htm", and the whole file name as
-// title and reference. False when the movie path or the page path would be
-// 260 bytes or more.
+// Splits a movie path. The file name starts after the last backslash or
+// colon (also "/" off Windows); its extension at its last ".". A file name
+// without any "." gives the page path + ".htm" in the same folder, and the
+// whole file name as title and reference. False when the movie path or the
+// page path would be 260 bytes or more.
 bool MakeHtmlPageNames(const char* moviePath, HtmlPageNames& names);
 
 class ProgressSink;
 
-// Writes the page for moviePath (18 lines, CR LF, replacing an existing
-// page). width and height in pixels; backgroundColour 0xRRGGBB. With a
-// progress sink (a batch), the page path is shown as a step first. When the
-// page cannot be created or written whole (or its path is 260 bytes or
-// more) an ownerless message box says so and no page is left.
-void WriteHtmlPage(const char* moviePath, int width, int height,
-                   uint32_t backgroundColour, int32_t useGifBackground,
-                   int32_t fullMenu, ProgressSink* progress = nullptr);
+// Writes the page for moviePath (18 lines, CR LF), replacing an existing
+// page only once the new one is whole. width and height in pixels;
+// backgroundColour 0xRRGGBB. With a progress sink (a batch), the page path
+// is shown as a step first. Returns kConverted, kPathTooLong or
+// kPageNotWritable (an old page is then as it was), with the page path.
+ConversionResult WriteHtmlPage(const char* moviePath, int width, int height,
+                               uint32_t backgroundColour, int32_t useGifBackground,
+                               int32_t fullMenu, ProgressSink* progress = nullptr);

@@ -26,8 +26,7 @@ int main(int argc, char** argv) {
       if (i > 1) text += ' ';
       text += argv[i];
     }
-    QuietConvert(text.c_str());
-    return 0;
+    return QuietConvert(text.c_str());
   }
   CommandLine command;
   if (!ParseCommandLine(argc, argv, command)) {

@@ -4,17 +4,24 @@
 
 #include "../platform/registry_keys.h"
 
-PublishSettings CurrentPublishSettings;
-
-namespace {
-
-// Missing values take fallback.
-int32_t NumberOr(const char* name, int32_t fallback) {
-  int32_t number = 0;
-  return ReadSettingNumber(name, number) ? number : fallback;
-}
-
-}  // namespace
+const StoredOption kStoredOptions[] = {
+    {"OptionTransparent", &ConversionOptions::borderCorrection, 1, 0, FlagId::Border, FlagId::NoBorder, "border", "on",
+     "off"},
+    {"OptionHTML", &ConversionOptions::writeHtml, 1, 0, FlagId::Html, FlagId::NoHtml, "html page", "on", "off"},
+    {"OptionHideMenu", &ConversionOptions::fullMenu, 1, 0, FlagId::FullMenu, FlagId::NoFullMenu, "full menu", "on",
+     "off"},
+    {"OptionBackGround", &ConversionOptions::useGifBackground, 0, 0, FlagId::GifBackground, FlagId::WhiteBackground,
+     "background", "the GIF's", "white"},
+    {"OptionCanvasSize", &ConversionOptions::optimiseCanvas, 0, 0, FlagId::Crop, FlagId::NoCrop, "crop", "on", "off"},
+    {"OptionProtect", &ConversionOptions::protect, 0, 0, FlagId::Protect, FlagId::NoProtect, "protect", "on", "off"},
+    {kLinkTextValue, nullptr, 0, 0, FlagId::None, FlagId::None, nullptr, nullptr, nullptr},
+    {"OptionChangeLoop", &ConversionOptions::changeLoop, 0, 0, FlagId::None, FlagId::KeepLoop, nullptr, nullptr,
+     nullptr},
+    {"OptionLoopForever", &ConversionOptions::loopForever, 0, 0, FlagId::None, FlagId::None, nullptr, nullptr, nullptr},
+    {"OptionLoopValue", &ConversionOptions::playCount, 0, 0, FlagId::None, FlagId::None, nullptr, nullptr, nullptr},
+    {"OptionURL", &ConversionOptions::useLinkUrl, 0, 0, FlagId::None, FlagId::NoUrl, nullptr, nullptr, nullptr},
+};
+const size_t kStoredOptionCount = sizeof kStoredOptions / sizeof kStoredOptions[0];
 
 int ReadSettingNumber(const char* name, int32_t& number) {
   return ReadKeyNumber(kSettingsKeyPath, name, number);
@@ -33,53 +40,66 @@ int WriteSettingText(const char* name, const char* text) {
   return WriteKeyText(kSettingsKeyPath, name, text);
 }
 
-void LoadOptions(MainWindowOptions& window) {
-  PublishSettings& publish = CurrentPublishSettings;
-  publish.borderCorrection = NumberOr("OptionTransparent", 1);
-  publish.writeHtml = NumberOr("OptionHTML", 1);
-  publish.fullMenu = NumberOr("OptionHideMenu", 1);
-  publish.useGifBackground = NumberOr("OptionBackGround", 0);
-  publish.optimiseCanvas = NumberOr("OptionCanvasSize", 0);
-  publish.protect = NumberOr("OptionProtect", 0);
-  ReadSettingText("OptionURLName", window.linkUrl);
-  window.changeLoop = NumberOr("OptionChangeLoop", 0);
-  window.loopForever = NumberOr("OptionLoopForever", 0);
-  window.playCount = NumberOr("OptionLoopValue", 0);
+ConversionOptions ReadStoredOptions(bool windowDefaults) {
+  ConversionOptions options;
+  for (size_t i = 0; i < kStoredOptionCount; ++i) {
+    const StoredOption& o = kStoredOptions[i];
+    if (!o.number) {
+      ReadSettingText(o.name, options.linkUrl);
+      continue;
+    }
+    int32_t number = 0;
+    options.*o.number = ReadSettingNumber(o.name, number) ? number : windowDefaults ? o.windowDefault : o.quietDefault;
+  }
+  return options;
+}
+
+int WriteStoredOptions(const ConversionOptions& options) {
+  int ok = 1;
+  for (size_t i = 0; i < kStoredOptionCount; ++i) {
+    const StoredOption& o = kStoredOptions[i];
+    int stored = o.number ? WriteSettingNumber(o.name, options.*o.number) : WriteSettingText(o.name, options.linkUrl.c_str());
+    if (!stored) ok = 0;
+  }
+  return ok;
+}
+
+void LoadOptions(MainWindowOptions& window, PublishSettings& publish) {
+  ConversionOptions o = ReadStoredOptions(true);
+  publish.borderCorrection = o.borderCorrection;
+  publish.writeHtml = o.writeHtml;
+  publish.fullMenu = o.fullMenu;
+  publish.useGifBackground = o.useGifBackground;
+  publish.optimiseCanvas = o.optimiseCanvas;
+  publish.protect = o.protect;
+  window.linkUrl = o.linkUrl;
+  window.changeLoop = o.changeLoop;
+  window.loopForever = o.loopForever;
+  window.playCount = o.playCount;
   char digits[16];
   std::snprintf(digits, sizeof digits, "%i", static_cast<int>(window.playCount));
   window.playCountText = digits;
-  window.useLinkUrl = NumberOr("OptionURL", 0);
+  window.useLinkUrl = o.useLinkUrl;
 }
 
-void SaveOptions(const MainWindowOptions& window) {
-  const PublishSettings& publish = CurrentPublishSettings;
-  WriteSettingNumber("OptionTransparent", publish.borderCorrection);
-  WriteSettingNumber("OptionHTML", publish.writeHtml);
-  WriteSettingNumber("OptionHideMenu", publish.fullMenu);
-  WriteSettingNumber("OptionBackGround", publish.useGifBackground);
-  WriteSettingNumber("OptionCanvasSize", publish.optimiseCanvas);
-  WriteSettingNumber("OptionProtect", publish.protect);
-  WriteSettingText("OptionURLName", window.linkUrl.c_str());
-  WriteSettingNumber("OptionChangeLoop", window.changeLoop);
-  WriteSettingNumber("OptionLoopForever", window.loopForever);
-  WriteSettingNumber("OptionLoopValue", window.playCount);
-  WriteSettingNumber("OptionURL", window.useLinkUrl);
+void SaveOptions(const MainWindowOptions& window, const PublishSettings& publish) {
+  ConversionOptions o;
+  o.borderCorrection = publish.borderCorrection;
+  o.writeHtml = publish.writeHtml;
+  o.fullMenu = publish.fullMenu;
+  o.useGifBackground = publish.useGifBackground;
+  o.optimiseCanvas = publish.optimiseCanvas;
+  o.protect = publish.protect;
+  o.linkUrl = window.linkUrl;
+  o.changeLoop = window.changeLoop;
+  o.loopForever = window.loopForever;
+  o.playCount = window.playCount;
+  o.useLinkUrl = window.useLinkUrl;
+  WriteStoredOptions(o);
 }
 
 ConversionOptions ReadQuietOptions() {
-  ConversionOptions options;
-  ReadSettingNumber("OptionChangeLoop", options.changeLoop);
-  ReadSettingNumber("OptionLoopForever", options.loopForever);
-  ReadSettingNumber("OptionLoopValue", options.playCount);
-  ReadSettingNumber("OptionTransparent", options.borderCorrection);
-  ReadSettingNumber("OptionBackGround", options.useGifBackground);
-  ReadSettingNumber("OptionCanvasSize", options.optimiseCanvas);
-  ReadSettingNumber("OptionProtect", options.protect);
-  ReadSettingNumber("OptionHTML", options.writeHtml);
-  ReadSettingNumber("OptionHideMenu", options.fullMenu);
-  ReadSettingNumber("OptionURL", options.useLinkUrl);
-  std::string linkUrl;
-  ReadSettingText("OptionURLName", linkUrl);
-  if (options.useLinkUrl) options.linkUrl = linkUrl;
+  ConversionOptions options = ReadStoredOptions(false);
+  if (!options.useLinkUrl) options.linkUrl.clear();
   return options;
 }

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 
+#include "command_line.h"
 #include "conversion_options.h"
 
 // Only writes create the key.
@@ -30,8 +31,36 @@ int ReadSettingText(const char* name, std::string& text);
 // cannot be opened.
 int WriteSettingText(const char* name, const char* text);
 
-// The six publish settings, shared by the publish settings dialog and the
-// batch worker; flags, 0 off.
+// The eleven stored options, once: value name, the ConversionOptions member,
+// what a missing value is for the main window and for the quiet command,
+// and the command-line flags that switch it on and off (FlagId::None where
+// a flag with a value, or several values at once, set it). Rows with a
+// label are shown by --show-options as on/off lines. In the order the main
+// window loads and saves them.
+struct StoredOption {
+  const char* name;
+  int32_t ConversionOptions::*number;  // null for the one text, OptionURLName
+  int32_t windowDefault;
+  int32_t quietDefault;
+  FlagId onFlag;
+  FlagId offFlag;
+  const char* label;  // null: shown by its own line
+  const char* onText;
+  const char* offText;
+};
+extern const StoredOption kStoredOptions[];
+extern const size_t kStoredOptionCount;
+constexpr const char* kLinkTextValue = "OptionURLName";
+
+// Every option from the store; a missing one takes the window's or the
+// quiet command's default. The link text is read whether the link is on or not.
+ConversionOptions ReadStoredOptions(bool windowDefaults);
+// Writes every option; 1 when all were stored. The link text is always
+// written as a text, so an empty one is kept as an empty value.
+int WriteStoredOptions(const ConversionOptions& options);
+
+// The six publish settings, held by the main window, edited by the publish
+// settings dialog and handed to each batch; flags, 0 off.
 struct PublishSettings {
   int32_t borderCorrection = 0;  // OptionTransparent
   int32_t writeHtml = 0;         // OptionHTML
@@ -40,7 +69,6 @@ struct PublishSettings {
   int32_t optimiseCanvas = 0;    // OptionCanvasSize
   int32_t protect = 0;           // OptionProtect
 };
-extern PublishSettings CurrentPublishSettings;
 
 // Loop and link fields that the main window holds; the initial values are
 // the window's own start values, which loading replaces.
@@ -53,13 +81,12 @@ struct MainWindowOptions {
   std::string linkUrl;        // OptionURLName
 };
 
-// Reads all eleven option values into CurrentPublishSettings and window.
-// Missing OptionTransparent, OptionHTML and OptionHideMenu load as 1,
-// everything else as 0 (empty text).
-void LoadOptions(MainWindowOptions& window);
-// Writes all eleven option values; failures are ignored. The link text is
-// always written as a text, so an empty one is kept as an empty value.
-void SaveOptions(const MainWindowOptions& window);
+// Reads all eleven option values into publish and window. Missing
+// OptionTransparent, OptionHTML and OptionHideMenu load as 1, everything
+// else as 0 (empty text).
+void LoadOptions(MainWindowOptions& window, PublishSettings& publish);
+// Writes all eleven option values; failures are ignored.
+void SaveOptions(const MainWindowOptions& window, const PublishSettings& publish);
 
 // Options of a quiet conversion: every value read from the store, missing
 // ones as 0 (empty text). The link is set when OptionURL is on, with the

@@ -38,16 +38,12 @@ std::string CommandLineText(const char* commandLine) {
 
 namespace {
 
-// What QuietConvert returns for a file it has taken on. Must follow
-// QuietConvert's result: 0 once it returns an exit code.
-constexpr int kQuietTaken = 1;
-
 // Each path of the quiet command converted on its own; 1 when any was not.
 int QuietConvertEach(const std::string& rest) {
   std::vector<std::string> paths = StartUpPaths(rest);
   int code = paths.empty() ? 1 : 0;
   for (const std::string& path : paths) {
-    if (QuietConvert(("-quite " + path).c_str()) != kQuietTaken) code = 1;
+    if (!Succeeded(QuietConvertFile(path.c_str()))) code = 1;
   }
   return code;
 }

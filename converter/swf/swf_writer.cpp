@@ -1,8 +1,10 @@
 #include "swf_writer.h"
 
+#include <cerrno>
 #include <cstring>
 #include <new>
 
+#include "../platform/replace_file.h"
 #include "../platform/temp_file.h"
 
 namespace {
@@ -34,10 +36,12 @@ int OpenBody(SwfWriter& w) {
   CloseAndRemoveBody(w);
   w.bodyLength = 0;
   w.failed = false;
+  w.failReason.clear();
   w.body = CreatePrivateTempFile("tvb", w.bodyPath, sizeof w.bodyPath);
   if (!w.body) {
     w.bodyPath[0] = '\0';
     w.failed = true;
+    w.failReason = std::strerror(errno);
     return 0;
   }
   return 1;
@@ -47,6 +51,7 @@ int OpenBodyInMemory(SwfWriter& w) {
   CloseAndRemoveBody(w);
   w.bodyLength = 0;
   w.failed = false;
+  w.failReason.clear();
   w.bodyInMemory = true;
   return 1;
 }
@@ -68,7 +73,10 @@ int32_t AppendBody(SwfWriter& w, const void* bytes, size_t n) {
     w.failed = true;
     return w.bodyLength;
   }
-  if (n > 0 && std::fwrite(bytes, 1, n, w.body) != n) w.failed = true;
+  if (n > 0 && std::fwrite(bytes, 1, n, w.body) != n) {
+    if (!w.failed) w.failReason = std::strerror(errno);
+    w.failed = true;
+  }
   w.bodyLength += static_cast<int32_t>(n);
   return w.bodyLength;
 }
@@ -79,19 +87,6 @@ void DiscardBody(SwfWriter& w) { CloseAndRemoveBody(w); }
 
 namespace {
 
-// Copies the body after the header into out; false on any short read or write.
-bool CopyBody(SwfWriter& w, FILE* out, uint8_t* chunk) {
-  size_t left = static_cast<size_t>(w.bodyLength);
-  if (w.bodyInMemory) return std::fwrite(w.memoryBody.data(), 1, left, out) == left;
-  while (left > 0) {
-    size_t want = left < kCopyChunk ? left : kCopyChunk;
-    size_t got = std::fread(chunk, 1, want, w.body);
-    if (got != want || std::fwrite(chunk, 1, got, out) != got) return false;
-    left -= got;
-  }
-  return true;
-}
-
 // The body is whole and ready to be read from its start.
 bool BodyReady(SwfWriter& w) {
   if (w.failed || w.bodyLength < 0) return false;
@@ -101,27 +96,53 @@ bool BodyReady(SwfWriter& w) {
 
 }  // namespace
 
-int AssembleMovie(SwfWriter& w, const char* destinationPath, const uint8_t* header, int headerLength) {
+AssemblyResult AssembleMovie(SwfWriter& w, const char* destinationPath, const uint8_t* header, int headerLength,
+                             const std::atomic<bool>* cancel) {
+  AssemblyResult result;
   if (!BodyReady(w)) {
+    result.status = AssemblyStatus::kBodyIncomplete;
+    result.reason = w.failReason.empty() ? std::strerror(EIO) : w.failReason;
     CloseAndRemoveBody(w);
-    return 0;
+    return result;
   }
   std::unique_ptr<uint8_t[]> chunk(new (std::nothrow) uint8_t[kCopyChunk]);
-  FILE* out = chunk ? std::fopen(destinationPath, "wb") : nullptr;
-  if (!out) {
+  if (!chunk) {
+    result.status = AssemblyStatus::kBodyIncomplete;
+    result.reason = std::strerror(ENOMEM);
     CloseAndRemoveBody(w);
-    return 0;
+    return result;
   }
-  bool ok = std::fwrite(header, 1, static_cast<size_t>(headerLength), out) == static_cast<size_t>(headerLength);
-  if (ok) ok = CopyBody(w, out, chunk.get());
-  if (std::fclose(out) != 0) ok = false;
+  // The old movie stays until the new one is whole.
+  FileReplacement out;
+  bool ok = out.Begin(destinationPath, result.reason) &&
+            out.Write(header, static_cast<size_t>(headerLength), result.reason);
+  bool cancelled = false;
+  if (ok && w.bodyInMemory) ok = out.Write(w.memoryBody.data(), w.memoryBody.size(), result.reason);
+  for (size_t left = static_cast<size_t>(w.bodyLength); ok && !w.bodyInMemory && left > 0;) {
+    if (cancel && cancel->load()) {
+      cancelled = true;
+      break;
+    }
+    size_t want = left < kCopyChunk ? left : kCopyChunk;
+    if (std::fread(chunk.get(), 1, want, w.body) != want) {
+      result.status = AssemblyStatus::kBodyIncomplete;
+      result.reason = std::strerror(errno ? errno : EIO);
+      CloseAndRemoveBody(w);
+      return result;
+    }
+    ok = out.Write(chunk.get(), want, result.reason);
+    left -= want;
+  }
   CloseAndRemoveBody(w);
-  if (!ok) {
-    // A movie that claims a length it does not have would be worse than none.
-    std::remove(destinationPath);
-    return 0;
+  if (cancelled || (ok && cancel && cancel->load())) {
+    result.status = AssemblyStatus::kCancelled;
+    result.reason.clear();
+    return result;  // out abandons the temporary file
   }
-  return 1;
+  if (ok) ok = out.Commit(result.reason);
+  result.status = ok ? AssemblyStatus::kWritten : AssemblyStatus::kNotWritable;
+  if (ok) result.reason.clear();
+  return result;
 }
 
 int AssembleMovieInMemory(SwfWriter& w, const uint8_t* header, int headerLength, std::vector<uint8_t>& movie) {

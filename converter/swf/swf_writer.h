@@ -7,8 +7,10 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <atomic>
 #include <cstdio>
 #include <memory>
+#include <string>
 #include <vector>
 
 // One deflate stream and one output buffer serve every bitmap of a movie:
@@ -42,6 +44,7 @@ struct SwfWriter {
   std::vector<uint8_t> memoryBody;
   int32_t bodyLength = 0;
   bool failed = false;  // a write to the body went wrong; the movie is not complete
+  std::string failReason;  // the system's reason for the first failed write
   BitmapCompressor compressor;
   // Null: each bitmap is compressed where it is written.
   std::unique_ptr<BitmapPool, BitmapPoolDelete> pool;
@@ -64,10 +67,21 @@ int32_t AppendBody(SwfWriter& w, const void* bytes, size_t n);
 void MarkBodyFailed(SwfWriter& w);
 // Closes and deletes the body file, or frees the memory body.
 void DiscardBody(SwfWriter& w);
-// Writes header + body to the destination and deletes the body file.
-// Returns 1, or 0 when the destination cannot be written completely (a partly
-// written destination is removed) or the body itself was incomplete.
-int AssembleMovie(SwfWriter& w, const char* destinationPath, const uint8_t* header, int headerLength);
+enum class AssemblyStatus {
+  kWritten,         // the destination holds the whole movie
+  kCancelled,       // cancel was set while copying; the destination is as it was
+  kBodyIncomplete,  // the body could not be written whole; destination untouched
+  kNotWritable,     // the destination could not be written; it is as it was
+};
+struct AssemblyResult {
+  AssemblyStatus status = AssemblyStatus::kNotWritable;
+  std::string reason;  // the system's reason, for the two failures
+};
+// Writes header + body to a temporary file beside the destination, which
+// replaces the destination only when it is whole and on disk; deletes the
+// body file. A set cancel flag (may be null) stops the copy.
+AssemblyResult AssembleMovie(SwfWriter& w, const char* destinationPath, const uint8_t* header, int headerLength,
+                             const std::atomic<bool>* cancel = nullptr);
 // Puts header + body into movie (replacing its contents) and drops the body.
 // Returns 1, or 0 (movie left empty) when the body was incomplete or the
 // movie cannot be held.

@@ -60,7 +60,7 @@ bool MainDialog::OnInitDialog() {
     lock.Acquire(kHandOffLockWaitMs);
     DeleteKey(kStartingMarkerKey);
   }
-  LoadOptions(options_);
+  LoadOptions(options_, publish_);
   DragAcceptFiles(hwnd(), TRUE);
   Refresh();
   SetWindowTextA(hwnd(), kMainWindowTitle);
@@ -214,7 +214,7 @@ void MainDialog::OnSaveAs() {
   SendMessageA(hwnd(), WM_COMMAND, MAKEWPARAM(IDC_CONVERT, 0), 0);
 }
 
-void MainDialog::OnConvert() { StartBatch(hwnd(), list_, options_, batch_); }
+void MainDialog::OnConvert() { StartBatch(hwnd(), list_, options_, publish_, batch_); }
 
 void MainDialog::OnLoopChoice(bool change) {
   options_.changeLoop = change ? 1 : 0;
@@ -258,7 +258,7 @@ void MainDialog::OnPlayCountLeft() {
 }
 
 void MainDialog::OnPublishSettings() {
-  PublishSettingsDialog dialog(hwnd(), CurrentPublishSettings);
+  PublishSettingsDialog dialog(hwnd(), publish_);
   dialog.DoModal();
 }
 
@@ -285,7 +285,7 @@ void MainDialog::OnAbout() {
 }
 
 void MainDialog::OnExit() {
-  SaveOptions(options_);
+  SaveOptions(options_, publish_);
   PostQuitMessage(0);
 }
 

@@ -72,6 +72,7 @@ class MainDialog : public Dialog {
   std::string readyCountText_;
   MainWindowOptions options_;
   std::vector<std::string> startupFiles_;
+  PublishSettings publish_;  // edited by the publish settings dialog
   std::string openFolder_;  // where the open-file dialog starts
   HICON icon_ = nullptr;
   HICON smallIcon_ = nullptr;

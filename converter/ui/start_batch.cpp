@@ -1,6 +1,7 @@
 #include "start_batch.h"
 
 #include <string>
+#include <utility>
 
 #include "app/batch_worker.h"
 #include "app/progress_sink.h"
@@ -50,14 +51,35 @@ class WindowProgress : public ProgressSink {
   bool donePosted_ = false;  // read only after the worker has ended
 };
 
+// The batch's messages as boxes, shown by the worker, which waits for them.
+// A page's box has no owner, as the page writer's always had; the others
+// belong to the progress window, so that Cancel cannot end the batch under
+// an open box.
+class MessageBoxNotices : public BatchNotices {
+ public:
+  explicit MessageBoxNotices(std::string caption) : caption_(std::move(caption)) {}
+  void SetOwner(HWND owner) { owner_ = owner; }
+  void Show(const BatchNotice& notice) override {
+    if (notice.aboutPage)
+      MessageBoxA(nullptr, notice.text.c_str(), "正在写入 HTML", MB_OK | MB_ICONEXCLAMATION);
+    else
+      MessageBoxA(owner_, notice.text.c_str(), caption_.c_str(), MB_OK | MB_ICONEXCLAMATION);
+  }
+
+ private:
+  std::string caption_;
+  HWND owner_ = nullptr;
+};
+
 struct Batch {
   BatchRequest& request;
   WindowProgress& progress;
+  MessageBoxNotices& notices;
 };
 
 DWORD WINAPI BatchWorker(LPVOID parameter) {
   auto* batch = static_cast<Batch*>(parameter);
-  RunBatch(batch->request, &batch->progress);
+  RunBatch(batch->request, &batch->progress, &batch->notices);
   return 0;
 }
 
@@ -89,24 +111,26 @@ void WaitForWorker(HANDLE worker, HWND mainWindow) {
 
 }  // namespace
 
-void StartBatch(HWND mainWindow, const FileList& list, const MainWindowOptions& options, RunningBatch& running) {
+void StartBatch(HWND mainWindow, const FileList& list, const MainWindowOptions& options,
+                const PublishSettings& publish, RunningBatch& running) {
   if (running.busy) return;  // one batch at a time
   BatchRequest request;
   request.fileList = list.text;
   request.lineCount = list.lineCount;
   request.window = options;
-  request.errorCaption = ProgramName();
+  request.publish = publish;
+  MessageBoxNotices notices(ProgramName());
 
   // The request, the texts and the sink live here until the worker has
   // ended, so neither the worker nor the window can outlive them.
   StatusTexts texts;
   WindowProgress progress(mainWindow, texts);
-  Batch batch = {request, progress};
+  Batch batch = {request, progress, notices};
   HANDLE worker = nullptr;
   ProgressDialog dialog(mainWindow, texts, [&](HWND window) {
     // The window exists now: every message of the batch reaches it.
     progress.SetWindow(window);
-    request.errorOwner = window;
+    notices.SetOwner(window);
     worker = CreateThread(nullptr, 0, &BatchWorker, &batch, 0, nullptr);
     if (!worker) PostMessageA(window, WM_COMMAND, MAKEWPARAM(IDCANCEL, 0), 0);  // nothing will end it
   });

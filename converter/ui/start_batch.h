@@ -21,8 +21,9 @@ struct RunningBatch {
 };
 
 // Converts the list file by file with the window's loop and link values and
-// the current publishing options. Returns when the progress window has
-// closed and the worker has ended.
-void StartBatch(HWND mainWindow, const FileList& list, const MainWindowOptions& options, RunningBatch& running);
+// its publishing options, telling the user of each file that fails. Returns
+// when the progress window has closed and the worker has ended.
+void StartBatch(HWND mainWindow, const FileList& list, const MainWindowOptions& options,
+                const PublishSettings& publish, RunningBatch& running);
 // The main window's ID_BATCH_DONE: closes the progress window with result 9.
 void BatchDone(RunningBatch& running);

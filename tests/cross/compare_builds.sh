@@ -85,7 +85,15 @@ for mode in plain stored; do
         fi
         continue
       fi
-      if [ ! -s "$a" ] || [ ! -s "$b" ]; then
+      if [ "$base" = notgif ]; then
+        # No movie or page from a source that is no GIF, on either side.
+        if [ -e "$a" ] || [ -e "$b" ]; then
+          echo "FAIL $mode/$base.$ext: written from a source that is no GIF"
+          failed=$((failed + 1))
+        else
+          passed=$((passed + 1))
+        fi
+      elif [ ! -s "$a" ] || [ ! -s "$b" ]; then
         echo "FAIL $mode/$base.$ext: missing (linux: $( [ -e "$a" ] && echo yes || echo no), windows: $( [ -e "$b" ] && echo yes || echo no))"
         failed=$((failed + 1))
       elif cmp -s "$a" "$b"; then

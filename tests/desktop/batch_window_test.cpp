@@ -1,6 +1,5 @@
 // The convert command of the real program, driven from another process:
-// Cancel stops the batch, and a destination that is gone stops it with a
-// message. (A batch that runs to its end is in hand_off_test.cpp.)
+// Cancel stops the batch, and files gone since they were listed are told. (A batch that runs to its end is in hand_off_test.cpp.)
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <commctrl.h>
@@ -51,40 +50,49 @@ TEST_F(DesktopProgram, CancelStopsTheBatch) {
   EXPECT_FALSE(Exists(MovieOf(slow[2])));
 }
 
-TEST_F(DesktopProgram, DestinationGoneStopsTheBatchWithAMessage) {
+// A source renamed after it was listed is told by name and the batch goes
+// on; a destination folder removed after it was chosen stops the batch with
+// one message, for the movie (no page is tried without it).
+TEST_F(DesktopProgram, FilesGoneSinceListingAreToldByName) {
   std::string folder = FreshFolder("desktop-batch-gone");
   std::string first = folder + "\\first.gif", second = folder + "\\second.gif";
+  std::string renamed = folder + "\\renamed.gif";
   CopySource("tests/fixtures/gifs/luma_clock.gif", first);
   CopySource("tests/fixtures/gifs/gnunet_error.gif", second);
+  CopySource("tests/fixtures/gifs/qip_af.gif", renamed);
   std::string gone = PickerFolder("gone");
-  RunningProgram program(first, PickerFolder("start"));  // where the browser can reach
+  RunningProgram program(renamed, PickerFolder("start"));  // where the browser can reach
   HWND window = WaitForWindow(kTitle, program.id());
   ASSERT_NE(window, nullptr);
+  HandOver({first});
   ASSERT_TRUE(ChooseDestination(window, program.id(), gone));
   HandOver({second});
-  ASSERT_EQ(ListLines(window).size(), 3u);
+  ASSERT_EQ(ListLines(window).size(), 4u);
+  ASSERT_TRUE(MoveFileA(renamed.c_str(), (folder + "\\later.gif").c_str()));
   ASSERT_TRUE(RemoveDirectoryA(gone.c_str()));
 
   Command(window, 1016);
-  // The page writer reports its page first (pages are on in a first run),
-  // then the batch its movie; the batch waits for the answers.
-  HWND box = WaitForWindow("正在写入 HTML", program.id());
+  HWND box = WaitForWindow("tervano", program.id());
   ASSERT_NE(box, nullptr);
-  EXPECT_EQ(ItemText(box, 0xFFFF), "错误: 无法写入文件 " + gone + "\\second.htm");
+  EXPECT_EQ(ItemText(box, 0xFFFF), "错误: 无法读取文件 " + renamed);
   Click(box, IDOK);
+  EXPECT_TRUE(WaitFor([&] { return !IsWindow(box); }, 5000));
   box = WaitForWindow("tervano", program.id());
   ASSERT_NE(box, nullptr);
   EXPECT_EQ(ItemText(box, 0xFFFF), "错误: 无法写入文件 " + gone + "\\second.swf");
+  EXPECT_EQ(CountWindows("正在写入 HTML"), 0);
   HWND progress = WaitForWindow("正在转换", program.id(), 0);
   ASSERT_NE(progress, nullptr);
   EXPECT_FALSE(IsWindowEnabled(progress));  // Cancel cannot end the batch under its box
   Click(box, IDOK);
   EXPECT_TRUE(WaitFor([&] { return !IsWindow(progress) && IsWindowEnabled(window); }, 5000));
-  EXPECT_TRUE(IsWholeMovie(MovieOf(first)));
+  EXPECT_TRUE(IsWholeMovie(MovieOf(first)));  // the batch went on after the renamed file
+  EXPECT_FALSE(Exists(MovieOf(renamed)));
   EXPECT_FALSE(Exists(gone));
 
   // That batch is over: the next one runs and ends by itself.
   ASSERT_TRUE(CreateDirectoryA(gone.c_str(), nullptr));
+  ASSERT_TRUE(MoveFileA((folder + "\\later.gif").c_str(), renamed.c_str()));
   ASSERT_TRUE(Send(window, 1016));
   EXPECT_TRUE(IsWholeMovie(gone + "\\second.swf"));
   Exit(program, window);

@@ -92,6 +92,26 @@ TEST_F(DesktopProgram, ManyStartsWithWindowRunningAndDuringBatch) {
   Exit(program, window);
 }
 
+// -quite says by its exit status whether the file was converted, and a
+// source that is no GIF leaves a good movie of its name as it was.
+TEST_F(DesktopProgram, QuietConversionExitStatus) {
+  std::string folder = FreshFolder("desktop-quiet");
+  std::string good = folder + "\\good.gif", text = folder + "\\text.gif";
+  CopySource("tests/fixtures/gifs/qip_af.gif", good);
+  DWORD code = 1;
+  EXPECT_TRUE(RunningProgram("-quite " + good).WaitExit(15000, &code));
+  EXPECT_EQ(code, 0u);
+  ASSERT_TRUE(IsWholeMovie(MovieOf(good)));
+  std::ofstream(text, std::ios::binary) << "hello";
+  ASSERT_TRUE(CopyFileA(MovieOf(good).c_str(), MovieOf(text).c_str(), FALSE));
+  code = 0;
+  EXPECT_TRUE(RunningProgram("-quite " + text).WaitExit(15000, &code));
+  EXPECT_EQ(code, 1u);
+  std::vector<uint8_t> kept, original;
+  EXPECT_TRUE(gifbuild::ReadFileBytes(MovieOf(text), kept) && gifbuild::ReadFileBytes(MovieOf(good), original));
+  EXPECT_TRUE(kept == original);
+}
+
 TEST_F(DesktopProgram, ManyStartsWithNoWindowYet) {
   std::vector<std::string> names = GifCopies(FreshFolder("desktop-hand-off-first"), "n", 30);
   StartedTogether starts = StartTogether(names);

@@ -71,7 +71,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::vector<uint8_t> movie;
   // Only a failed allocation stops a memory conversion, and none is expected
   // under the fuzzer's memory limit.
-  if (!ConvertMemory(gif, gifSize, o, movie)) std::abort();
+  if (ConvertMemory(gif, gifSize, o, movie).status != ConversionStatus::kConverted) std::abort();
   if (!MovieFramingHolds(movie)) std::abort();
   return 0;
 }

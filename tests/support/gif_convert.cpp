@@ -229,7 +229,9 @@ std::string Describe(const ExpectedMovie& m) {
 
 ::testing::AssertionResult MatchesExpectation(const Conversion& c, const ExpectedMovie& expected) {
   WriteExpectation(c.moviePath, expected);
-  if (c.result != 1) return ::testing::AssertionFailure() << "ConvertFile returned " << c.result;
+  if (c.result.status != ConversionStatus::kConverted)
+    return ::testing::AssertionFailure() << "ConvertFile returned status " << static_cast<int>(c.result.status)
+                                         << " for " << c.result.path << ": " << c.result.reason;
   if (!c.movie.ok) return ::testing::AssertionFailure() << c.moviePath << " is no well-formed movie";
   std::string want = Describe(expected);
   want += want.empty() ? "end" : " end";

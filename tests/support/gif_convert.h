@@ -15,7 +15,7 @@
 #include "support/swf_tags.h"
 
 struct Conversion {
-  int result = 0;         // what ConvertFile returned
+  ConversionResult result;  // what ConvertFile returned
   std::string gifPath;    // FreshFolder(name)/<name>.gif, or a fixture
   std::string moviePath;  // TestMoviePath(name)
   SwfMovie movie;         // ok is false when no movie was written

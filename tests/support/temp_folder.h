@@ -27,5 +27,5 @@ std::string TestOutputFolder();
 std::string FreshFolder(const std::string& name);
 
 // Runs the quiet conversion with `dir` as the current folder, so command
-// lines can name files there by their short names.
+// lines can name files there by their short names. Returns the exit code.
 int QuietConvertIn(const std::string& dir, const std::string& commandLine);

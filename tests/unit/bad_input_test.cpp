@@ -305,8 +305,8 @@ TEST(BadInputDeathTest, BitmapThatCannotBeAllocated) {
     rlimit limit{};
     limit.rlim_cur = limit.rlim_max = AddressSpaceInUse() + screen + (64u << 20);
     if (setrlimit(RLIMIT_AS, &limit) != 0) std::_Exit(3);
-    int r = ConvertFile(gifPath.c_str(), moviePath.c_str(), ConversionOptions(), nullptr);
-    std::_Exit(r == 0 && !FileExists(moviePath) ? 0 : 1);
+    ConversionResult r = ConvertFile(gifPath.c_str(), moviePath.c_str(), ConversionOptions(), nullptr);
+    std::_Exit(r.status == ConversionStatus::kMovieNotWritable && !FileExists(moviePath) ? 0 : 1);
   };
   EXPECT_EXIT(convert(), ::testing::ExitedWithCode(0), "");
 }
@@ -369,7 +369,14 @@ TEST(BadInput, TruncatedAtEveryByte) {
     for (size_t n = 0; n <= full.size(); ++n) {
       SCOPED_TRACE(std::to_string(n) + " bytes, options " + std::to_string(option));
       ASSERT_TRUE(WritePrefix(gifPath, full, n));
-      ASSERT_EQ(ConvertFile(gifPath.c_str(), moviePath.c_str(), o, nullptr), 1);
+      if (n < 3) std::remove(moviePath.c_str());
+      ConversionResult r = ConvertFile(gifPath.c_str(), moviePath.c_str(), o, nullptr);
+      if (n < 3) {  // not even the signature: no movie
+        ASSERT_EQ(r.status, ConversionStatus::kNotGif);
+        ASSERT_FALSE(FileExists(moviePath));
+        continue;
+      }
+      ASSERT_EQ(r.status, ConversionStatus::kConverted);
       SwfMovie movie = ParseMovieFile(moviePath);
       ASSERT_TRUE(movie.ok);
       size_t images = 0;

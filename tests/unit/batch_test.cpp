@@ -60,7 +60,6 @@ void Fill(BatchRequest& r, const std::vector<std::string>& lines) {
   r.fileList.clear();
   for (size_t i = 0; i < lines.size(); ++i) r.fileList += (i ? "\r\n" : "") + lines[i];
   r.lineCount = static_cast<int32_t>(lines.size());
-  r.errorCaption = "tervano";
 }
 
 std::string Swf(const std::string& gif) { return gif.substr(0, gif.size() - 3) + "swf"; }
@@ -74,7 +73,7 @@ TEST(RunBatch, ConvertsEveryFileAndReportsEachStep) {
   BatchRequest request;
   Fill(request, lines);
   ProgressRecorder progress;
-  RunBatch(request, &progress);
+  RunBatch(request, &progress, nullptr);
   for (const std::string& g : gifs) EXPECT_TRUE(FileExists(Swf(g))) << g;
   // Per file: step, frame count 3, three frames; then the end of the batch.
   ASSERT_EQ(progress.events.size(), 5u * 5u + 1u);

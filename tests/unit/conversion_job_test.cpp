@@ -54,7 +54,7 @@ TEST(ConvertFile, AnimationBecomesCompleteMovie) {
   ConversionOptions o;
   o.writeHtml = 1;
   ProgressRecorder progress;
-  ASSERT_EQ(ConvertFile(src.c_str(), dst.c_str(), o, &progress), 1);
+  ASSERT_EQ(ConvertFile(src.c_str(), dst.c_str(), o, &progress).status, ConversionStatus::kConverted);
   Bytes movie = ReadFileBytes(dst);
   ASSERT_GT(movie.size(), 30u);
   EXPECT_EQ(ToHex(Bytes(movie.begin(), movie.begin() + 4)), "46 57 53 02");
@@ -71,19 +71,35 @@ TEST(ConvertFile, AnimationBecomesCompleteMovie) {
   EXPECT_EQ(tmp.FileCount(), 0) << "body file left behind";
 }
 
-TEST(ConvertFile, SourceThatIsNoGifGivesFramelessMovie) {
+// A source that is missing or no GIF gives no movie: a good one already
+// there stays as it was, and the result says why.
+TEST(ConvertFile, SourceThatIsNoGifLeavesTheOldMovie) {
   ScopedTempFolder tmp("job-nogif");
   std::string dir = FreshFolder("job-nogif");
   std::string png = Join(dir, "anim.png");
   gifbuild::WriteFileBytes(png, {0x89, 'P', 'N', 'G', 13, 10, 26, 10, 0, 0, 0, 13});
+  std::string text = Join(dir, "notes.gif");
+  gifbuild::WriteFileBytes(text, {'h', 'e', 'l', 'l', 'o', '\n'});
+  std::string good = WriteAnimation(Join(dir, "good.gif"));
+  std::string dst = Join(dir, "out.swf");
   ConversionOptions o;
-  o.useGifBackground = 1;
-  o.protect = 1;
-  for (const std::string& src : {png, Join(dir, "missing.gif")}) {
-    std::string dst = Join(dir, "out.swf");
-    ASSERT_EQ(ConvertFile(src.c_str(), dst.c_str(), o, nullptr), 1) << src;
-    EXPECT_EQ(ToHex(ReadFileBytes(dst)), kFramelessMovie) << src;
+  o.writeHtml = 1;
+  ASSERT_EQ(ConvertFile(good.c_str(), dst.c_str(), o).status, ConversionStatus::kConverted);
+  Bytes movie = ReadFileBytes(dst), page = ReadFileBytes(Join(dir, "out.htm"));
+  struct Case {
+    std::string source;
+    ConversionStatus status;
+  };
+  for (const Case& k : {Case{png, ConversionStatus::kNotGif}, Case{text, ConversionStatus::kNotGif},
+                        Case{Join(dir, "missing.gif"), ConversionStatus::kSourceUnreadable},
+                        Case{dir, ConversionStatus::kSourceUnreadable}}) {
+    ConversionResult r = ConvertFile(k.source.c_str(), dst.c_str(), o);
+    EXPECT_EQ(r.status, k.status) << k.source;
+    EXPECT_EQ(r.path, k.source);
+    EXPECT_TRUE(ReadFileBytes(dst) == movie) << k.source;
+    EXPECT_TRUE(ReadFileBytes(Join(dir, "out.htm")) == page) << k.source;
   }
+  EXPECT_EQ(ConvertFile(Join(dir, "missing.gif").c_str(), dst.c_str(), o).reason, std::strerror(ENOENT));
   EXPECT_EQ(tmp.FileCount(), 0);
 }
 
@@ -92,7 +108,14 @@ TEST(ConvertFile, UnwritableDestinationFailsWithoutLeftovers) {
   std::string dir = FreshFolder("job-unwritable");
   std::string src = WriteAnimation(Join(dir, "a.gif"));
   std::string dst = Join(dir, "no/such/folder/a.swf");
-  EXPECT_EQ(ConvertFile(src.c_str(), dst.c_str(), ConversionOptions(), nullptr), 0);
+  ConversionResult r = ConvertFile(src.c_str(), dst.c_str(), ConversionOptions(), nullptr);
+  EXPECT_EQ(r.status, ConversionStatus::kMovieNotWritable);
+  EXPECT_EQ(r.path, dst);
+#ifdef _WIN32
+  EXPECT_FALSE(r.reason.empty());  // the system's text, in the system's language
+#else
+  EXPECT_EQ(r.reason, std::strerror(ENOENT));
+#endif
   EXPECT_FALSE(FileExists(dst));
   EXPECT_EQ(tmp.FileCount(), 0);
 }
@@ -104,7 +127,8 @@ TEST(ConvertFile, BodyThatCannotBeCreatedLeavesDestinationUntouched) {
   std::string dst = Join(dir, "a.swf");
   gifbuild::WriteFileBytes(dst, {'o', 'l', 'd'});
   tmp.PointAtMissingFolder();
-  EXPECT_EQ(ConvertFile(src.c_str(), dst.c_str(), ConversionOptions(), nullptr), 0);
+  EXPECT_EQ(ConvertFile(src.c_str(), dst.c_str(), ConversionOptions(), nullptr).status,
+            ConversionStatus::kMovieNotWritable);
   EXPECT_EQ(ToHex(ReadFileBytes(dst)), "6F 6C 64");
 }
 
@@ -114,12 +138,15 @@ TEST(ConvertFile, OverlongPathsAreRejected) {
   std::string src = WriteAnimation(Join(dir, "a.gif"));
   std::string longName(260, 'x');
   std::string dst = Join(dir, "a.swf");
-  EXPECT_EQ(ConvertFile(longName.c_str(), dst.c_str(), ConversionOptions(), nullptr), 0);
+  EXPECT_EQ(ConvertFile(longName.c_str(), dst.c_str(), ConversionOptions(), nullptr).status,
+            ConversionStatus::kPathTooLong);
   EXPECT_FALSE(FileExists(dst));
   std::string longDst = std::string(259 - 4, 'y') + ".swf";  // 259 bytes: allowed length
   EXPECT_EQ(longDst.size(), 259u);
   std::string tooLong = longDst + "x";
-  EXPECT_EQ(ConvertFile(src.c_str(), tooLong.c_str(), ConversionOptions(), nullptr), 0);
+  ConversionResult r = ConvertFile(src.c_str(), tooLong.c_str(), ConversionOptions(), nullptr);
+  EXPECT_EQ(r.status, ConversionStatus::kPathTooLong);
+  EXPECT_EQ(r.path, tooLong);
   EXPECT_EQ(tmp.FileCount(), 0);
 }
 
@@ -143,7 +170,7 @@ TEST(ConvertFile, CancelDuringEmissionWritesNothingAndReportsSuccess) {
   ConversionOptions o;
   o.writeHtml = 1;
   CancelAt at(ID_FRAME_DONE);
-  EXPECT_EQ(ConvertFile(src.c_str(), dst.c_str(), o, &at.progress, &at.flag), 1);
+  EXPECT_EQ(ConvertFile(src.c_str(), dst.c_str(), o, &at.progress, &at.flag).status, ConversionStatus::kCancelled);
   EXPECT_FALSE(FileExists(dst));
   EXPECT_FALSE(FileExists(Join(dir, "a.htm")));
   EXPECT_EQ(tmp.FileCount(), 0);
@@ -157,7 +184,7 @@ TEST(ConvertFile, CancelDuringCountingIsForgottenAndProgressIsReported) {
   ConversionOptions o;
   o.writeHtml = 1;
   CancelAt at(ID_FRAME_COUNT);  // reported between the passes; the flag resets
-  EXPECT_EQ(ConvertFile(src.c_str(), dst.c_str(), o, &at.progress, &at.flag), 1);
+  EXPECT_EQ(ConvertFile(src.c_str(), dst.c_str(), o, &at.progress, &at.flag).status, ConversionStatus::kConverted);
   EXPECT_TRUE(FileExists(dst));
   const std::vector<ProgressEvent>& e = at.progress.events;
   ASSERT_EQ(e.size(), 5u);
@@ -216,7 +243,8 @@ TEST(ConvertFile, ThreadsGiveTheSameMovieAndReportsAndCancelCleanly) {
       std::string page = Join(dir, "busy" + std::to_string(k) + ".htm");
       o.threads = threads[k];
       CancelAtFrame at(cancelAt);
-      EXPECT_EQ(ConvertFile(src.c_str(), dst.c_str(), o, &at.progress, &at.flag), 1);
+      EXPECT_EQ(ConvertFile(src.c_str(), dst.c_str(), o, &at.progress, &at.flag).status,
+                cancelAt == 0 ? ConversionStatus::kConverted : ConversionStatus::kCancelled);
       EXPECT_EQ(FileExists(dst), cancelAt == 0) << threads[k] << " threads, cancel at " << cancelAt;
       EXPECT_EQ(FileExists(page), cancelAt == 0);
       EXPECT_EQ(tmp.FileCount(), 0) << threads[k] << " threads, cancel at " << cancelAt;
@@ -274,13 +302,14 @@ TEST(ConvertFile, DestinationThatIsTheSourceIsLeftAlone) {
   std::string dir = FreshFolder("job-self");
   std::string swf = Join(dir, "keep.swf");
   gifbuild::WriteFileBytes(swf, {'F', 'W', 'S', 2, 'o', 'l', 'd'});
-  EXPECT_EQ(ConvertFile(swf.c_str(), swf.c_str(), ConversionOptions()), 0);
+  EXPECT_EQ(ConvertFile(swf.c_str(), swf.c_str(), ConversionOptions()).status, ConversionStatus::kDestinationIsSource);
   // The same file under another spelling of its path.
   std::string other = Join(Join(dir, "."), "keep.swf");
-  EXPECT_EQ(ConvertFile(swf.c_str(), other.c_str(), ConversionOptions()), 0);
+  EXPECT_EQ(ConvertFile(swf.c_str(), other.c_str(), ConversionOptions()).status,
+            ConversionStatus::kDestinationIsSource);
   EXPECT_EQ(ToHex(ReadFileBytes(swf)), "46 57 53 02 6F 6C 64");
 
-  EXPECT_EQ(QuietConvertIn(dir, "-quite keep.swf"), 1);
+  EXPECT_EQ(QuietConvertIn(dir, "-quite keep.swf"), 1);  // failed
   EXPECT_EQ(ToHex(ReadFileBytes(swf)), "46 57 53 02 6F 6C 64");
   EXPECT_EQ(tmp.FileCount(), 0);
 }
@@ -321,7 +350,7 @@ TEST(ConvertFile, JobsOnTwoThreadsMatchJobsInSequence) {
   Bytes alone[2];
   for (int j = 0; j < 2; ++j) {
     std::string out = Join(dir, "alone" + std::to_string(j) + ".swf");
-    ASSERT_EQ(ConvertFile(jobs[j].source.c_str(), out.c_str(), jobs[j].options), 1);
+    ASSERT_EQ(ConvertFile(jobs[j].source.c_str(), out.c_str(), jobs[j].options).status, ConversionStatus::kConverted);
     alone[j] = ReadFileBytes(out);
   }
   for (int round = 0; round < 4; ++round) {
@@ -332,7 +361,10 @@ TEST(ConvertFile, JobsOnTwoThreadsMatchJobsInSequence) {
       threads[j] = std::thread([&, j] {
         // The small job runs several times while the large one runs once.
         for (int k = 0; k < (j == 0 ? 1 : 6) && results[j] >= 0; ++k)
-          results[j] = ConvertFile(jobs[j].source.c_str(), outs[j].c_str(), jobs[j].options) == 1 ? 1 : -1;
+          results[j] = ConvertFile(jobs[j].source.c_str(), outs[j].c_str(), jobs[j].options).status ==
+                               ConversionStatus::kConverted
+                           ? 1
+                           : -1;
       });
     for (std::thread& t : threads) t.join();
     for (int j = 0; j < 2; ++j) {
@@ -350,21 +382,22 @@ TEST(QuietConvert, CommandLineRules) {
   WriteAnimation(Join(dir, "anim.GIF"));
   WriteAnimation(Join(dir, "a.gif"));
 
-  EXPECT_EQ(QuietConvertIn(dir, "-quite anim.GIF"), 1);
+  EXPECT_EQ(QuietConvertIn(dir, "-quite anim.GIF"), 0);
   EXPECT_TRUE(FileExists(Join(dir, "anim.swf")));
-  EXPECT_EQ(QuietConvertIn(dir, "-quite    a.gif"), 1);
+  EXPECT_EQ(QuietConvertIn(dir, "-quite    a.gif"), 0);
   EXPECT_TRUE(FileExists(Join(dir, "a.swf")));
   fs::remove(Join(dir, "a.swf"));
-  EXPECT_EQ(QuietConvertIn(dir, "-quitea.gif"), 1);  // no space needed
+  EXPECT_EQ(QuietConvertIn(dir, "-quitea.gif"), 0);  // no space needed
   EXPECT_TRUE(FileExists(Join(dir, "a.swf")));
 
-  EXPECT_EQ(QuietConvertIn(dir, "-quite x.gi"), 0);  // fewer than 5 characters
-  EXPECT_EQ(QuietConvertIn(dir, "-quite"), 0);
-  EXPECT_EQ(QuietConvertIn(dir, "-quite " + std::string(260, 'n')), 0);
+  EXPECT_EQ(QuietConvertIn(dir, "-quite x.gi"), 1);  // fewer than 5 characters
+  EXPECT_EQ(QuietConvertIn(dir, "-quite"), 1);
+  EXPECT_EQ(QuietConvertIn(dir, "-quite " + std::string(260, 'n')), 1);
 
   // Whatever the last three characters are, they become "swf".
-  EXPECT_EQ(QuietConvertIn(dir, "-quite pic.png"), 1);
-  EXPECT_EQ(ToHex(ReadFileBytes(Join(dir, "pic.swf"))), kFramelessMovie);
+  fs::copy_file(Join(dir, "a.gif"), Join(dir, "pic.dat"));
+  EXPECT_EQ(QuietConvertIn(dir, "-quite pic.dat"), 0);
+  EXPECT_TRUE(ReadFileBytes(Join(dir, "pic.swf")) == ReadFileBytes(Join(dir, "a.swf")));
   EXPECT_EQ(tmp.FileCount(), 0);
 }
 
@@ -373,7 +406,7 @@ TEST(QuietConvert, OptionsAreAllOffWithoutStoredSettings) {
   ScopedTempFolder tmp("quiet-off");
   std::string dir = FreshFolder("quiet-off");
   WriteAnimation(Join(dir, "b.gif"));
-  ASSERT_EQ(QuietConvertIn(dir, "-quite b.gif"), 1);
+  ASSERT_EQ(QuietConvertIn(dir, "-quite b.gif"), 0);
   SwfMovie movie = ParseMovieFile(Join(dir, "b.swf"));
   ASSERT_TRUE(movie.ok);
   for (const SwfTag& t : movie.tags) {
@@ -458,7 +491,7 @@ TEST(ConvertMemory, GivesTheFileConversionsBytesWithoutTouchingDisk) {
   for (const std::string& src : sources)
     for (const ConversionOptions& o : options) {
       std::string dst = Join(dir, "out.swf");
-      ASSERT_EQ(ConvertFile(src.c_str(), dst.c_str(), o), 1) << src;
+      ASSERT_EQ(ConvertFile(src.c_str(), dst.c_str(), o).status, ConversionStatus::kConverted) << src;
       fromFiles.push_back(ReadFileBytes(dst));
     }
 
@@ -468,16 +501,17 @@ TEST(ConvertMemory, GivesTheFileConversionsBytesWithoutTouchingDisk) {
     Bytes gif = ReadFileBytes(src);
     for (const ConversionOptions& o : options) {
       Bytes movie{1, 2, 3};
-      ASSERT_EQ(ConvertMemory(gif.data(), gif.size(), o, movie), 1) << src;
+      ASSERT_EQ(ConvertMemory(gif.data(), gif.size(), o, movie).status, ConversionStatus::kConverted) << src;
       EXPECT_TRUE(movie == fromFiles[i++]) << src;
     }
   }
   // No GIF at all: the frameless movie; a cancel: no movie.
   Bytes movie;
-  ASSERT_EQ(ConvertMemory(nullptr, 0, ConversionOptions(), movie), 1);
+  ASSERT_EQ(ConvertMemory(nullptr, 0, ConversionOptions(), movie).status, ConversionStatus::kConverted);
   EXPECT_EQ(ToHex(movie), kFramelessMovie);
   CancelAt at(ID_FRAME_DONE);
   Bytes gif = ReadFileBytes(sources.back());
-  EXPECT_EQ(ConvertMemory(gif.data(), gif.size(), ConversionOptions(), movie, &at.progress, &at.flag), 1);
+  EXPECT_EQ(ConvertMemory(gif.data(), gif.size(), ConversionOptions(), movie, &at.progress, &at.flag).status,
+            ConversionStatus::kCancelled);
   EXPECT_TRUE(movie.empty());
 }

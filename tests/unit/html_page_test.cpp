@@ -13,7 +13,6 @@
 
 #include "app/conversion_job.h"
 #include "app/html_page.h"
-#include "platform/message_box.h"
 #include "support/progress_recorder.h"
 #include "support/temp_folder.h"
 
@@ -185,6 +184,10 @@ TEST(HtmlPage, NamesComeFromTheMoviePath) {
   EXPECT_EQ(n.pagePath, "C:\\out\\animgif.htm");
   EXPECT_EQ(n.title, "Animgif");
   EXPECT_EQ(n.movieReference, "animgif");
+  // ... and keeps it in its own folder, whatever dots the folders have
+  ASSERT_TRUE(MakeHtmlPageNames("C:\\my.folder\\xswf", n));
+  EXPECT_EQ(n.pagePath, "C:\\my.folder\\xswf.htm");
+  EXPECT_EQ(n.title, "Xswf");
 
   // paths of 260 bytes or more make no page
   std::string longest = "C:\\" + std::string(252, 'p') + ".swf";
@@ -217,27 +220,23 @@ TEST(HtmlPage, ReplacesAPageAndHandlesAMovieWithoutDot) {
 #endif
 }
 
-TEST(HtmlPage, UnwritablePageShowsTheErrorBox) {
+TEST(HtmlPage, UnwritablePageSaysWhy) {
   PageFolder folder("unwritable");
   const std::string movie = folder.File("missing-folder") + kSeparator + "x.swf";
   const std::string page = folder.File("missing-folder") + kSeparator + "x.htm";
-  MessageBoxRecorder recorder;
-  WriteHtmlPage(movie.c_str(), 10, 10, 0, 0, 1);
-  std::vector<RecordedMessageBox> boxes = recorder.Boxes();
-  ASSERT_EQ(boxes.size(), 1u);
-  EXPECT_FALSE(boxes[0].hadOwner);
-  EXPECT_EQ(boxes[0].caption, kCaption);
-  EXPECT_EQ(boxes[0].text, kErrorHead + page);
-  EXPECT_EQ(boxes[0].style, static_cast<unsigned>(MB_OK | MB_ICONEXCLAMATION));
-  EXPECT_EQ(boxes[0].style, 0x30u);
+  ConversionResult r = WriteHtmlPage(movie.c_str(), 10, 10, 0, 0, 1);
+  EXPECT_EQ(r.status, ConversionStatus::kPageNotWritable);
+  EXPECT_EQ(r.path, page);
+#ifdef _WIN32
+  EXPECT_FALSE(r.reason.empty());  // the system's text, in the system's language
+#else
+  EXPECT_EQ(r.reason, std::strerror(ENOENT));
+#endif
   EXPECT_FALSE(Exists(page));
 
-  // too long a path: the same box, and nothing written
   const std::string tooLong = folder.File(std::string(270, 'q') + ".swf");
-  WriteHtmlPage(tooLong.c_str(), 10, 10, 0, 0, 1);
-  boxes = recorder.Boxes();
-  ASSERT_EQ(boxes.size(), 2u);
-  EXPECT_EQ(boxes[1].text.compare(0, std::strlen(kErrorHead), kErrorHead), 0);
+  r = WriteHtmlPage(tooLong.c_str(), 10, 10, 0, 0, 1);
+  EXPECT_EQ(r.status, ConversionStatus::kPathTooLong);
 }
 
 std::string Shortened(const std::string& path) {
@@ -260,31 +259,32 @@ TEST(HtmlPage, BatchShowsThePagePathBeforeWriting) {
   EXPECT_TRUE(Exists(page));
 
   // also when the page then fails
-  MessageBoxRecorder recorder;
   const std::string none = folder.File("none") + kSeparator;
-  WriteHtmlPage((none + "b.swf").c_str(), 10, 10, 0, 0, 1, &progress);
+  EXPECT_EQ(WriteHtmlPage((none + "b.swf").c_str(), 10, 10, 0, 0, 1, &progress).status,
+            ConversionStatus::kPageNotWritable);
   ASSERT_EQ(progress.events.size(), 2u);
   EXPECT_EQ(progress.events[1].status, Shortened(none + "b.htm"));
-  EXPECT_EQ(recorder.Boxes().size(), 1u);
 }
 
 #ifndef _WIN32
-// A page cut short (here: the device is full) is reported like one that
-// cannot be created, and no cut page is left.
-TEST(HtmlPage, ShortWriteShowsTheErrorBox) {
-  PageFolder folder("full");
+// A link at the page's path is replaced by the page; what it points to is
+// never written (here: the device is full, and a file of the user's).
+TEST(HtmlPage, LinkAtThePagePathIsReplacedNotWrittenThrough) {
+  PageFolder folder("link");
   const std::string movie = folder.File("x.swf");
   const std::string page = folder.File("x.htm");
-  std::error_code ec;
-  std::filesystem::create_symlink("/dev/full", page, ec);
-  ASSERT_FALSE(ec) << ec.message();
-  MessageBoxRecorder recorder;
-  WriteHtmlPage(movie.c_str(), 10, 10, 0, 0, 1);
-  std::vector<RecordedMessageBox> boxes = recorder.Boxes();
-  ASSERT_EQ(boxes.size(), 1u);
-  EXPECT_EQ(boxes[0].text, kErrorHead + page);
-  EXPECT_EQ(boxes[0].caption, kCaption);
-  EXPECT_FALSE(std::filesystem::is_symlink(page));
+  const std::string target = folder.File("mine.txt");
+  std::ofstream(target, std::ios::binary) << "mine";
+  for (const std::string& to : {std::string("/dev/full"), target}) {
+    std::error_code ec;
+    fs::remove(page, ec);
+    fs::create_symlink(to, page, ec);
+    ASSERT_FALSE(ec) << ec.message();
+    EXPECT_EQ(WriteHtmlPage(movie.c_str(), 10, 10, 0, 0, 1).status, ConversionStatus::kConverted) << to;
+    EXPECT_FALSE(fs::is_symlink(page)) << to;
+    EXPECT_EQ(ReadBytes(page), ExpectedPage("X", "x.swf", 10, 10, "000000", false, true)) << to;
+  }
+  EXPECT_EQ(ReadBytes(target), "mine");
 }
 #endif
 

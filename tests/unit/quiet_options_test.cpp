@@ -57,7 +57,7 @@ TEST(QuietStoredOptions, EveryStoredOptionReachesMovieAndPage) {
   ASSERT_EQ(WriteSettingNumber("OptionLoopForever", 0), 1);
   ASSERT_EQ(WriteSettingNumber("OptionLoopValue", 3), 1);
 
-  ASSERT_EQ(QuietConvertIn(dir, "-quite s.gif"), 1);
+  ASSERT_EQ(QuietConvertIn(dir, "-quite s.gif"), 0);
   std::string moviePath = (fs::path(dir) / "s.swf").string();
   SwfMovie m = ParseMovieFile(moviePath);
   ASSERT_TRUE(m.ok);
@@ -107,7 +107,7 @@ TEST(QuietStoredOptions, UrlSwitchedOffIgnoresStoredAddress) {
   WriteTwoFrames((fs::path(dir) / "n.gif").string());
   ASSERT_EQ(WriteSettingText("OptionURLName", "http://a.example/x"), 1);
   ASSERT_EQ(WriteSettingNumber("OptionURL", 0), 1);
-  ASSERT_EQ(QuietConvertIn(dir, "-quite n.gif"), 1);
+  ASSERT_EQ(QuietConvertIn(dir, "-quite n.gif"), 0);
   SwfMovie m = ParseMovieFile((fs::path(dir) / "n.swf").string());
   ASSERT_TRUE(m.ok);
   // Nothing stored but the link text: every option off, GIF looping (none: stop).
@@ -122,7 +122,7 @@ TEST(QuietStoredOptions, EmptyStoredUrlStillGivesTheButton) {
   WriteTwoFrames((fs::path(dir) / "u.gif").string());
   ASSERT_EQ(WriteSettingText("OptionURLName", ""), 1);
   ASSERT_EQ(WriteSettingNumber("OptionURL", 1), 1);
-  ASSERT_EQ(QuietConvertIn(dir, "-quite u.gif"), 1);
+  ASSERT_EQ(QuietConvertIn(dir, "-quite u.gif"), 0);
   SwfMovie m = ParseMovieFile((fs::path(dir) / "u.swf").string());
   ASSERT_TRUE(m.ok);
   EXPECT_EQ(DescribeTags(m),

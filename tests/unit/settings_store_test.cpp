@@ -51,6 +51,7 @@ Stored Inspect(const char* name) {
 
 TEST(SettingsStore, NumbersAndTextsRoundTrip) {
   SettingsSandbox sandbox;
+  PublishSettings publish;  // the main window's
   for (int32_t n : {0, 1, -1, 65535, INT32_MAX, INT32_MIN}) {
     ASSERT_EQ(WriteSettingNumber("OptionLoopValue", n), 1);
     int32_t back = 12345;
@@ -76,6 +77,7 @@ TEST(SettingsStore, NumbersAndTextsRoundTrip) {
 
 TEST(SettingsStore, ValuesAreStoredAsDwordAndZeroTerminatedText) {
   SettingsSandbox sandbox;
+  PublishSettings publish;  // the main window's
   ASSERT_EQ(WriteSettingNumber("OptionHTML", 1), 1);
   Stored number = Inspect("OptionHTML");
   EXPECT_EQ(number.found, 1);
@@ -97,6 +99,7 @@ TEST(SettingsStore, ValuesAreStoredAsDwordAndZeroTerminatedText) {
 
 TEST(SettingsStore, MissingAndOversizeValuesReadAsMissing) {
   SettingsSandbox sandbox;
+  PublishSettings publish;  // the main window's
   int32_t number = 77;
   std::string text = "stale";
   EXPECT_EQ(ReadSettingNumber("OptionProtect", number), 0);
@@ -127,6 +130,7 @@ TEST(SettingsStore, MissingAndOversizeValuesReadAsMissing) {
 
 TEST(SettingsStore, NoTextDeletesTheValue) {
   SettingsSandbox sandbox;
+  PublishSettings publish;  // the main window's
   ASSERT_EQ(WriteSettingText("OptionURLName", "http://a.example/"), 1);
   EXPECT_EQ(WriteSettingText("OptionURLName", nullptr), 1);
   EXPECT_EQ(Inspect("OptionURLName").found, 0);
@@ -138,16 +142,16 @@ TEST(SettingsStore, FirstLoadGivesTheMainWindowDefaults) {
   sandbox.Clear();
   DeleteKey("Software\\Tervano\\open");
   DeleteKey("Software\\Tervano");  // a first start: no key at all
-  CurrentPublishSettings = PublishSettings{9, 9, 9, 9, 9, 9};
+  PublishSettings publish{9, 9, 9, 9, 9, 9};  // the main window's
   MainWindowOptions window;  // start values 0, 1, 1 are replaced by loading
   window.linkUrl = "stale";
-  LoadOptions(window);
-  EXPECT_EQ(CurrentPublishSettings.borderCorrection, 1);
-  EXPECT_EQ(CurrentPublishSettings.writeHtml, 1);
-  EXPECT_EQ(CurrentPublishSettings.fullMenu, 1);
-  EXPECT_EQ(CurrentPublishSettings.useGifBackground, 0);
-  EXPECT_EQ(CurrentPublishSettings.optimiseCanvas, 0);
-  EXPECT_EQ(CurrentPublishSettings.protect, 0);
+  LoadOptions(window, publish);
+  EXPECT_EQ(publish.borderCorrection, 1);
+  EXPECT_EQ(publish.writeHtml, 1);
+  EXPECT_EQ(publish.fullMenu, 1);
+  EXPECT_EQ(publish.useGifBackground, 0);
+  EXPECT_EQ(publish.optimiseCanvas, 0);
+  EXPECT_EQ(publish.protect, 0);
   EXPECT_EQ(window.changeLoop, 0);
   EXPECT_EQ(window.loopForever, 0);
   EXPECT_EQ(window.playCount, 0);
@@ -160,6 +164,7 @@ TEST(SettingsStore, FirstLoadGivesTheMainWindowDefaults) {
 
 TEST(SettingsStore, QuietOptionsAreAllOffWithoutStoredValues) {
   SettingsSandbox sandbox;
+  PublishSettings publish;  // the main window's
   ConversionOptions o = ReadQuietOptions();
   EXPECT_EQ(o.changeLoop, 0);
   EXPECT_EQ(o.loopForever, 0);
@@ -177,20 +182,21 @@ TEST(SettingsStore, QuietOptionsAreAllOffWithoutStoredValues) {
 // Every field goes to its own value name: distinct numbers catch any mix-up.
 TEST(SettingsStore, SaveWritesEachFieldUnderItsNameAndLoadReadsItBack) {
   SettingsSandbox sandbox;
-  CurrentPublishSettings = PublishSettings{};
-  CurrentPublishSettings.borderCorrection = 2;
-  CurrentPublishSettings.writeHtml = 3;
-  CurrentPublishSettings.fullMenu = 4;
-  CurrentPublishSettings.useGifBackground = 5;
-  CurrentPublishSettings.optimiseCanvas = 6;
-  CurrentPublishSettings.protect = 7;
+  PublishSettings publish;  // the main window's
+  publish = PublishSettings{};
+  publish.borderCorrection = 2;
+  publish.writeHtml = 3;
+  publish.fullMenu = 4;
+  publish.useGifBackground = 5;
+  publish.optimiseCanvas = 6;
+  publish.protect = 7;
   MainWindowOptions saved;
   saved.changeLoop = 8;
   saved.loopForever = 9;
   saved.playCount = 65535;
   saved.useLinkUrl = 10;
   saved.linkUrl = "http://click.example/";
-  SaveOptions(saved);
+  SaveOptions(saved, publish);
 
   const struct {
     const char* name;
@@ -208,15 +214,15 @@ TEST(SettingsStore, SaveWritesEachFieldUnderItsNameAndLoadReadsItBack) {
   EXPECT_EQ(ReadSettingText("OptionURLName", url), 1);
   EXPECT_EQ(url, "http://click.example/");
 
-  CurrentPublishSettings = PublishSettings{};
+  publish = PublishSettings{};
   MainWindowOptions loaded;
-  LoadOptions(loaded);
-  EXPECT_EQ(CurrentPublishSettings.borderCorrection, 2);
-  EXPECT_EQ(CurrentPublishSettings.writeHtml, 3);
-  EXPECT_EQ(CurrentPublishSettings.fullMenu, 4);
-  EXPECT_EQ(CurrentPublishSettings.useGifBackground, 5);
-  EXPECT_EQ(CurrentPublishSettings.optimiseCanvas, 6);
-  EXPECT_EQ(CurrentPublishSettings.protect, 7);
+  LoadOptions(loaded, publish);
+  EXPECT_EQ(publish.borderCorrection, 2);
+  EXPECT_EQ(publish.writeHtml, 3);
+  EXPECT_EQ(publish.fullMenu, 4);
+  EXPECT_EQ(publish.useGifBackground, 5);
+  EXPECT_EQ(publish.optimiseCanvas, 6);
+  EXPECT_EQ(publish.protect, 7);
   EXPECT_EQ(loaded.changeLoop, 8);
   EXPECT_EQ(loaded.loopForever, 9);
   EXPECT_EQ(loaded.playCount, 65535);
@@ -236,15 +242,15 @@ TEST(SettingsStore, SaveWritesEachFieldUnderItsNameAndLoadReadsItBack) {
   EXPECT_EQ(q.playCount, 65535);
   EXPECT_TRUE(q.useLinkUrl);
   EXPECT_EQ(q.linkUrl, "http://click.example/");
-  CurrentPublishSettings = PublishSettings{};
-}
+  }
 
 TEST(SettingsStore, EmptyLinkIsKeptAsEmptyTextAndStillALink) {
   SettingsSandbox sandbox;
+  PublishSettings publish;  // the main window's
   MainWindowOptions window;
   window.useLinkUrl = 1;
   window.linkUrl = "";
-  SaveOptions(window);
+  SaveOptions(window, publish);
   Stored stored = Inspect("OptionURLName");
   EXPECT_EQ(stored.found, 1);
   EXPECT_EQ(stored.type, kRegText);
@@ -269,6 +275,7 @@ TEST(SettingsStore, EmptyLinkIsKeptAsEmptyTextAndStillALink) {
 
 TEST(SettingsStore, UnusableStoreGivesDefaults) {
   SettingsSandbox sandbox;
+  PublishSettings publish;  // the main window's
   std::string notAFolder = sandbox.folder() + "/file";
   std::ofstream(notAFolder) << "x";
   SavedVariable dir("TERVANO_CONFIG_DIR");
@@ -280,16 +287,16 @@ TEST(SettingsStore, UnusableStoreGivesDefaults) {
   EXPECT_EQ(ReadSettingNumber("OptionHTML", n), 0);
   EXPECT_EQ(n, 0);
   MainWindowOptions window;
-  LoadOptions(window);
-  EXPECT_EQ(CurrentPublishSettings.writeHtml, 1);
-  EXPECT_EQ(CurrentPublishSettings.protect, 0);
+  LoadOptions(window, publish);
+  EXPECT_EQ(publish.writeHtml, 1);
+  EXPECT_EQ(publish.protect, 0);
   EXPECT_EQ(window.playCountText, "0");
-  SaveOptions(window);  // fails quietly
-  CurrentPublishSettings = PublishSettings{};
-}
+  SaveOptions(window, publish);  // fails quietly
+  }
 
 TEST(SettingsStore, DamagedStoreFileKeepsItsReadableValues) {
   SettingsSandbox sandbox;
+  PublishSettings publish;  // the main window's
   ASSERT_EQ(WriteSettingNumber("OptionProtect", 1), 1);  // creates the folder and key
   const char damaged[] =
       "\x89PNG\r\n\x1a\n\x00\x01 garbage [\n"
@@ -300,13 +307,12 @@ TEST(SettingsStore, DamagedStoreFileKeepsItsReadableValues) {
                 std::ios::binary | std::ios::trunc)
       .write(damaged, sizeof damaged - 1);
   MainWindowOptions window;
-  LoadOptions(window);
-  EXPECT_EQ(CurrentPublishSettings.writeHtml, 0);  // readable
-  EXPECT_EQ(CurrentPublishSettings.fullMenu, 1);   // unreadable: default
-  EXPECT_EQ(CurrentPublishSettings.protect, 0);    // gone with the damage
+  LoadOptions(window, publish);
+  EXPECT_EQ(publish.writeHtml, 0);  // readable
+  EXPECT_EQ(publish.fullMenu, 1);   // unreadable: default
+  EXPECT_EQ(publish.protect, 0);    // gone with the damage
   EXPECT_EQ(window.linkUrl, "");
-  CurrentPublishSettings = PublishSettings{};
-}
+  }
 
 #endif  // !_WIN32
 

@@ -408,7 +408,7 @@ TEST(Body, FileAndMemoryBodiesAssembleAlike) {
       if (toMemory) {
         ASSERT_EQ(AssembleMovieInMemory(w, header, 3, movie), 1);
       } else {
-        ASSERT_EQ(AssembleMovie(w, path.c_str(), header, 3), 1);
+        ASSERT_EQ(AssembleMovie(w, path.c_str(), header, 3).status, AssemblyStatus::kWritten);
         movie = ReadFileBytes(path);
       }
       EXPECT_EQ(ToHex(movie), "46 57 53 " + ToHex(tags)) << memoryBody << toMemory;
