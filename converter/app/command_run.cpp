@@ -17,7 +17,7 @@
 #include <thread>
 #include <vector>
 
-#include "../gif/gif_converter.h"
+#include "../movie/gif_converter.h"
 #include "../platform/registry_keys.h"
 #include "../platform/same_file.h"
 #include "conversion_job.h"

@@ -45,6 +45,10 @@ struct SwfWriter {
   BitmapCompressor compressor;
   // Null: each bitmap is compressed where it is written.
   std::unique_ptr<BitmapPool, BitmapPoolDelete> pool;
+  // While bitmaps are being compressed on the pool's threads, the bytes of
+  // the tags written after the newest of them wait here (the pool writes
+  // them behind it); null when none is in flight. Set only by the pool.
+  std::vector<uint8_t>* heldBytes = nullptr;
 
   SwfWriter() = default;
   // A body still open (an abandoned conversion) is deleted.
@@ -60,6 +64,10 @@ int OpenBody(SwfWriter& w);
 int OpenBodyInMemory(SwfWriter& w);
 // Appends n bytes; returns the new body length.
 int32_t AppendBody(SwfWriter& w, const void* bytes, size_t n);
+// Appends tag bytes in movie order: behind the bitmaps still being
+// compressed (heldBytes), else straight to the body. Every tag goes
+// through here.
+void WriteInOrder(SwfWriter& w, const void* bytes, size_t n);
 // Marks the body as incomplete (a tag could not be composed).
 void MarkBodyFailed(SwfWriter& w);
 // Closes and deletes the body file, or frees the memory body.

@@ -9,7 +9,7 @@
 #include "app/hand_off.h"
 #include "app/list_entry.h"
 #include "app/progress_sink.h"
-#include "app/start_up.h"
+#include "start_up.h"
 #include "pickers.h"
 #include "platform/process_lock.h"
 #include "platform/registry_keys.h"

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "conversion_job.h"
+#include "app/conversion_job.h"
 
 std::string CommandLineText(const char* commandLine) {
   const char* p = commandLine ? commandLine : "";
@@ -21,10 +21,10 @@ std::string CommandLineText(const char* commandLine) {
 #include <commctrl.h>
 #include <objbase.h>
 
-#include "hand_off.h"
+#include "app/hand_off.h"
 #include "platform/process_lock.h"
 #include "platform/registry_keys.h"
-#include "ui/main_dialog.h"
+#include "main_dialog.h"
 
 int StartUp(const std::string& text) {
   if (text.empty()) {
