@@ -7,23 +7,16 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root/converter"
 
+# An include names another folder as "../folder/x.h" or "folder/x.h" (the
+# include path is converter/); anything else stays in its own folder.
 edges=$(
-  for f in */*.cpp */*.h; do
-    from=${f%%/*}
-    { grep -hoE '^[[:space:]]*#[[:space:]]*include[[:space:]]*"[^"]+"' "$f" || true; } | sed -E 's/.*"([^"]+)".*/\1/' |
-      while read -r inc; do
-        # Resolve relative to the including file, then to converter/.
-        if [[ -e "$(dirname "$f")/$inc" ]]; then
-          p=$(realpath -m --relative-to=. "$(dirname "$f")/$inc")
-        elif [[ -e "$inc" ]]; then
-          p=$inc
-        else
-          continue
-        fi
-        to=${p%%/*}
-        if [[ "$to" != "$from" && -d "$to" ]]; then echo "$from -> $to"; fi
-      done
-  done | sort | uniq -c | awk '{print $2, $3, $4, "(" $1 ")"}'
+  grep -HoE '^[[:space:]]*#[[:space:]]*include[[:space:]]*"[^"]+"' */*.cpp */*.h |
+    sed -E 's|^([^/]+)/[^:]*:.*"([^"]+)".*|\1 \2|' |
+    while read -r from inc; do
+      inc=${inc#../}
+      to=${inc%%/*}
+      if [[ "$inc" == */* && "$to" != "$from" && -d "$to" ]]; then echo "$from -> $to"; fi
+    done | sort | uniq -c | awk '{print $2, $3, $4, "(" $1 ")"}'
 )
 echo "$edges"
 

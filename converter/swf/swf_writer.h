@@ -2,6 +2,13 @@
 // private temporary file (or in memory) while frames are written; the header
 // (which needs the final length) is put in front at the end. Every tag writer
 // takes the writer it appends to.
+//
+// Design: converter/swf writes SWF and knows no image format: a writer is
+// passed to small tag functions (control_tags.h, shape_tag.h, bitmap_tag.h,
+// link_button.h) that compose into a TagBuffer and append through
+// WriteInOrder, the one ordered sink, which keeps tag bytes behind bitmaps
+// still being compressed by the pool (bitmap_pool.h). It uses only
+// converter/platform (the private temporary file) and zlib.
 #pragma once
 #include <zlib.h>
 
