@@ -2,7 +2,7 @@
 // thread (sequential: every bitmap compressed where it is written) and with
 // the default number of compression threads (parallel), and sets both
 // against a floor measured in the same run: one decode of every frame
-// (DecodeImage, read the way the converter reads) plus a level-9 deflate of
+// (the converter's GIF decoder, on its own) plus a level-9 deflate of
 // exactly the bitmap data the converter compresses (colour table + padded
 // rows of every frame), both on one thread. The parts of ConvertFile are
 // measured separately, so the converter carries no timing code. Heap use is
@@ -19,7 +19,6 @@
 #include <zlib.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -30,7 +29,9 @@
 #include <vector>
 
 #include "app/conversion_job.h"
-#include "gif/gif_converter.h"
+#include "gif/gif_decoder.h"
+#include "movie/frame_pipeline.h"
+#include "movie/gif_converter.h"
 #include "heap_counter.h"
 #include "scenes.h"
 #include "support/gif_builder.h"
@@ -82,20 +83,12 @@ struct DecodeResult {
 // The bitmap data BuildFrameBitmap makes with every option off: the image
 // rectangle clipped to the screen, the colour table widened to cover the
 // transparent index and given alpha when there is one.
-void CollectFrame(const GifConverter& g, int tableBits, const uint8_t* colours, int transparent,
-                  FrameData& out) {
-  const LzwState& z = g.lzw;
-  int x0 = std::max(z.imageLeft, 0), y0 = std::max(z.imageTop, 0);
-  int x1 = std::min(z.imageLeft + z.imageWidth, g.screenWidth);
-  int y1 = std::min(z.imageTop + z.imageHeight, g.screenHeight);
-  // Without any colour table the converter shows indices as greys.
-  uint8_t greys[256 * 3];
-  if (tableBits == 0) {
-    for (int i = 0; i < 256 * 3; ++i) greys[i] = static_cast<uint8_t>(i / 3);
-    colours = greys;
-    tableBits = 8;
-  }
-  const int known = 1 << tableBits;
+void CollectFrame(const GifFrame& f, FrameData& out) {
+  int x0 = std::max(f.left, 0), y0 = std::max(f.top, 0);
+  int x1 = std::min(f.left + f.width, f.screenWidth);
+  int y1 = std::min(f.top + f.height, f.screenHeight);
+  const int transparent = f.transparentCount > 0 ? f.transparent[0] : -1;
+  const int known = 1 << f.tableBits;
   int numColours = known;
   if (transparent >= 0) numColours = std::max(numColours, transparent + 1);
   numColours = std::min(std::max(numColours, 2), 256);
@@ -103,7 +96,7 @@ void CollectFrame(const GifConverter& g, int tableBits, const uint8_t* colours, 
   out.bytes.clear();
   for (int i = 0; i < numColours; ++i) {
     bool clear = i == transparent;
-    for (int c = 0; c < 3; ++c) out.bytes.push_back(clear || i >= known ? 0 : colours[i * 3 + c]);
+    for (int c = 0; c < 3; ++c) out.bytes.push_back(clear || i >= known ? 0 : f.colours[i * 3 + c]);
     if (entry == 4) out.bytes.push_back(clear ? 0 : 255);
   }
   if (x1 <= x0 || y1 <= y0) {  // nothing on the screen: one invisible pixel
@@ -117,81 +110,30 @@ void CollectFrame(const GifConverter& g, int tableBits, const uint8_t* colours, 
   out.bytes.resize(tableBytes + stride * static_cast<size_t>(height), 0);
   for (int y = 0; y < height; ++y)
     std::memcpy(&out.bytes[tableBytes + static_cast<size_t>(y) * stride],
-                g.screen.get() + static_cast<size_t>(y0 + y) * g.screenStride + x0, static_cast<size_t>(width));
+                f.screen + static_cast<size_t>(y0 + y) * f.screenStride + x0, static_cast<size_t>(width));
 }
 
-// Reads the file block by block the way the converter's reader does and runs
-// DecodeImage for every image; nothing else. With `frames`, also collects
-// each frame's bitmap data (that run is not timed).
-bool DecodeOnly(GifConverter& g, const char* path, DecodeResult& result, std::vector<FrameData>* frames) {
-  GifInput& in = g.input;
+// Decodes every frame with the converter's GIF decoder; nothing else. With
+// `frames`, also collects each frame's bitmap data (that run is not timed).
+bool DecodeOnly(GifDecoder& d, const char* path, DecodeResult& result, std::vector<FrameData>* frames) {
   result = DecodeResult();
-  if (!OpenInput(in, path)) return false;
-  uint8_t signature[6];
-  for (uint8_t& b : signature) b = static_cast<uint8_t>(ReadByte(in));
-  if (std::memcmp(signature, "GIF", 3) != 0) {
-    CloseInput(in);
-    return false;
-  }
-  g.screenWidth = ReadWordLE(in);
-  g.screenHeight = ReadWordLE(in);
-  int packed = ReadByte(in);
-  ReadByte(in);  // background index
-  ReadByte(in);  // aspect
-  uint8_t global[256 * 3] = {0}, local[256 * 3];
-  int globalBits = (packed & 0x80) ? (packed & 7) + 1 : 0;
-  for (int i = 0; i < (3 << globalBits) && globalBits; ++i) global[i] = static_cast<uint8_t>(ReadByte(in));
-
-  g.screenStride = g.screenWidth + RowPadding(g.screenWidth);
-  result.width = g.screenWidth;
-  result.height = g.screenHeight;
-  result.screenBytes = static_cast<size_t>(g.screenStride) * g.screenHeight;
-  g.screen.reset(new uint8_t[result.screenBytes ? result.screenBytes : 1]());
-  g.cancel.store(false);
-
-  int transparent = -1;
-  for (;;) {
-    int b = ReadByte(in);
-    if (in.atEnd) break;
-    if (b == 0x21) {
-      int label = ReadByte(in);
-      if (label == 0xF9) {
-        ReadByte(in);  // block size
-        int flags = ReadByte(in);
-        ReadWordLE(in);  // delay
-        int index = ReadByte(in);
-        if (flags & 1) transparent = index;
-      }
-      for (int n = ReadByte(in); n > 0; n = ReadByte(in)) SkipBytes(in, static_cast<size_t>(n));
-    } else if (b == 0x2C) {
-      LzwState& z = g.lzw;
-      z.imageLeft = ReadWordLE(in);
-      z.imageTop = ReadWordLE(in);
-      z.imageWidth = ReadWordLE(in);
-      z.imageHeight = ReadWordLE(in);
-      int flags = ReadByte(in);
-      z.rowStep = (flags & 0x40) ? 8 : 1;
-      const uint8_t* colours = global;
-      int bits = globalBits;
-      if (flags & 0x80) {
-        bits = (flags & 7) + 1;
-        for (int i = 0; i < (3 << bits); ++i) local[i] = static_cast<uint8_t>(ReadByte(in));
-        colours = local;
-      }
-      DecodeImage(g, transparent >= 0 ? transparent : 0);
-      ++result.frames;
-      int width = std::min(z.imageWidth, g.screenWidth), height = std::min(z.imageHeight, g.screenHeight);
-      result.largestFrame = std::max(result.largestFrame, static_cast<size_t>(width + RowPadding(width)) * height);
-      if (frames) {
-        frames->emplace_back();
-        CollectFrame(g, bits, colours, transparent, frames->back());
-      }
-      transparent = -1;
+  if (OpenGif(d, path, true, nullptr) != GifStatus::kFrame) return false;
+  result.width = d.screen.width;
+  result.height = d.screen.height;
+  const size_t stride = static_cast<size_t>(d.screen.width) + RowPadding(d.screen.width);
+  result.screenBytes = stride * static_cast<size_t>(d.screen.height);
+  GifFrame f;
+  GifStatus status;
+  while ((status = NextFrame(d, f)) == GifStatus::kFrame) {
+    ++result.frames;
+    int width = std::min(f.width, d.screen.width), height = std::min(f.height, d.screen.height);
+    result.largestFrame = std::max(result.largestFrame, static_cast<size_t>(width + RowPadding(width)) * height);
+    if (frames) {
+      frames->emplace_back();
+      CollectFrame(f, frames->back());
     }
   }
-  CloseInput(in);
-  g.screen.reset();
-  return true;
+  return status == GifStatus::kEnd;
 }
 
 // Level-9 deflate of every frame, one stream each, with zlib's defaults as
@@ -428,9 +370,12 @@ int main(int argc, char** argv) {
   const int64_t deflateState = DeflateStateBytes();
   // A compressing thread's zlib stream and the buffer its output collects in.
   const int64_t threadState = deflateState + static_cast<int64_t>(kBitmapScratchBytes);
-  // Each conversion makes its own converter state and movie writer; 64 KiB
-  // for reading, stdio and small records (the pool's jobs among them).
-  const int64_t fixedBytes = 64 * 1024 + static_cast<int64_t>(sizeof(GifConverter) + sizeof(SwfWriter));
+  // Each conversion makes its own converter state and movie writer, and each
+  // pass its decoder and frame pipeline; 64 KiB for reading, stdio and small
+  // records (the pool's jobs among them).
+  const int64_t fixedBytes =
+      64 * 1024 + static_cast<int64_t>(sizeof(GifConverter) + sizeof(GifDecoder) + sizeof(FramePipeline) +
+                                       sizeof(SwfWriter));
   // Frames handed to the threads and not yet written hold their pixels or
   // their compressed tag; two more frames: the one being built and the
   // output of one being compressed. Every thread has its own zlib stream,
@@ -442,8 +387,7 @@ int main(int argc, char** argv) {
               TERVANO_BENCH_BUILD_TYPE, threads, dir.c_str());
   std::fflush(stdout);
 
-  std::atomic<bool> noCancel{false};
-  std::unique_ptr<GifConverter> decoder(new GifConverter("", ConversionOptions(), nullptr, noCancel));
+  std::unique_ptr<GifDecoder> decoder(new GifDecoder);
   std::vector<Row> rows;
   for (const Case& c : cases) {
     Row row;

@@ -1,6 +1,6 @@
 // The command line of the Linux program: `tervano [OPTIONS] FILE...`. One
 // flag table drives both the parser and --help, so the two cannot differ.
-// (The Windows program keeps its own command line, see start_up.h.)
+// (The Windows program keeps its own command line, see ui/start_up.h.)
 #pragma once
 #include <cstddef>
 #include <cstdint>

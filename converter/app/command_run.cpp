@@ -17,7 +17,7 @@
 #include <thread>
 #include <vector>
 
-#include "../gif/gif_converter.h"
+#include "../movie/gif_converter.h"
 #include "../platform/registry_keys.h"
 #include "conversion_job.h"
 #include "settings_store.h"

@@ -8,7 +8,7 @@
 #include <thread>
 #include <vector>
 
-#include "../gif/gif_converter.h"
+#include "../movie/gif_converter.h"
 #include "../platform/file_start.h"
 #include "../platform/same_file.h"
 #include "../swf/bitmap_pool.h"
@@ -64,11 +64,36 @@ ConversionResult CheckJob(const char* sourcePath, const char* destinationPath, c
   return ConversionResult();
 }
 
+// The movie side takes only what shapes the movie.
+MovieOptions MovieOptionsFor(const ConversionOptions& o) {
+  MovieOptions m;
+  m.changeLoop = o.changeLoop;
+  m.loopForever = o.loopForever;
+  m.playCount = o.playCount;
+  m.borderCorrection = o.borderCorrection;
+  m.useGifBackground = o.useGifBackground;
+  m.optimiseCanvas = o.optimiseCanvas;
+  m.useLinkUrl = o.useLinkUrl;
+  m.linkUrl = o.linkUrl;
+  m.protect = o.protect;
+  return m;
+}
+
+// Frames of the emission pass, reported to the job's progress sink.
+class FrameProgress : public FrameListener {
+ public:
+  explicit FrameProgress(ProgressSink* sink) : sink_(sink) {}
+  void FrameDone() override { sink_->FrameDone(); }
+
+ private:
+  ProgressSink* sink_;
+};
+
 // Both passes, header and assembly of one conversion into a movie whose body
 // is open; the movie goes to destinationPath, or into *memoryMovie when that
 // is given.
-JobOutcome RunConversion(GifConverter& g, SwfWriter& movie, ProgressSink* progress, const char* destinationPath,
-                         std::vector<uint8_t>* memoryMovie, std::string& reason) {
+JobOutcome RunConversion(GifConverter& g, SwfWriter& movie, ProgressSink* progress, int32_t requestedThreads,
+                         const char* destinationPath, std::vector<uint8_t>* memoryMovie, std::string& reason) {
   // What the page gets when the source is no readable GIF: the empty stage.
   g.screenWidth = g.screenHeight = kMinCanvasPixels;
   g.backgroundColour = g.options.useGifBackground ? 0x000000 : 0xFFFFFF;
@@ -77,7 +102,7 @@ JobOutcome RunConversion(GifConverter& g, SwfWriter& movie, ProgressSink* progre
   if (progress) progress->FrameCount(g.framesSeen);
   // Only the emission pass compresses; the threads end with it. More threads
   // than frames would only wait.
-  int threads = CompressionThreads(g.options.threads);
+  int threads = CompressionThreads(requestedThreads);
   if (threads > g.framesSeen) threads = g.framesSeen;
   StartBitmapThreads(movie, threads, &g.cancel);
   ConvertPass(g, &movie);
@@ -128,15 +153,16 @@ ConversionResult ConvertFile(const char* sourcePath, const char* destinationPath
 
   std::atomic<bool> noCancel{false};
   std::atomic<bool>& cancelFlag = cancel ? *cancel : noCancel;
-  // Large (decoder tables, input buffer): on the heap.
-  std::unique_ptr<GifConverter> g(new (std::nothrow) GifConverter(sourcePath, options, progress, cancelFlag));
+  FrameProgress frames(progress);
+  std::unique_ptr<GifConverter> g(new (std::nothrow) GifConverter(sourcePath, MovieOptionsFor(options),
+                                                                  progress ? &frames : nullptr, cancelFlag));
   std::unique_ptr<SwfWriter> movie(new (std::nothrow) SwfWriter);
   if (!g || !movie) return Failure(ConversionStatus::kMovieNotWritable, destinationPath, std::strerror(ENOMEM));
   // Without a body the destination stays as it was.
   if (!OpenBody(*movie)) return Failure(ConversionStatus::kMovieNotWritable, destinationPath, movie->failReason);
 
   std::string reason;
-  JobOutcome outcome = RunConversion(*g, *movie, progress, destinationPath, nullptr, reason);
+  JobOutcome outcome = RunConversion(*g, *movie, progress, options.threads, destinationPath, nullptr, reason);
   if (outcome == JobOutcome::kCancelled) return Failure(ConversionStatus::kCancelled, destinationPath);
   if (outcome == JobOutcome::kNotWritten) return Failure(ConversionStatus::kMovieNotWritable, destinationPath, reason);
   ConversionResult result;
@@ -152,12 +178,14 @@ ConversionResult ConvertMemory(const uint8_t* data, size_t size, const Conversio
   movie.clear();
   std::atomic<bool> noCancel{false};
   std::atomic<bool>& cancelFlag = cancel ? *cancel : noCancel;
-  std::unique_ptr<GifConverter> g(new (std::nothrow) GifConverter(data, size, options, progress, cancelFlag));
+  FrameProgress frames(progress);
+  std::unique_ptr<GifConverter> g(new (std::nothrow) GifConverter(data, size, MovieOptionsFor(options),
+                                                                  progress ? &frames : nullptr, cancelFlag));
   std::unique_ptr<SwfWriter> writer(new (std::nothrow) SwfWriter);
   if (!g || !writer || !OpenBodyInMemory(*writer))
     return Failure(ConversionStatus::kMovieNotWritable, "", std::strerror(ENOMEM));
   std::string reason;
-  switch (RunConversion(*g, *writer, progress, nullptr, &movie, reason)) {
+  switch (RunConversion(*g, *writer, progress, options.threads, nullptr, &movie, reason)) {
     case JobOutcome::kWritten: return ConversionResult();
     case JobOutcome::kCancelled: return Failure(ConversionStatus::kCancelled, "");
     case JobOutcome::kNotWritten: break;

@@ -1,5 +1,12 @@
 // One conversion from GIF file to movie (and page), and the quiet
 // command-line conversion.
+//
+// Design: converter/app holds the jobs and the program's portable parts: the
+// conversion job, settings store, HTML page, list rules, batch worker, file
+// hand-off and the Linux command line. It uses converter/movie (the passes),
+// converter/swf (the movie writer, header and assembly) and
+// converter/platform; it knows no window (converter/ui is above it) and
+// never the GIF decoder directly.
 #pragma once
 #include <atomic>
 #include <cstddef>

@@ -1,21 +1,10 @@
-// The tervano program. On Windows every start goes through StartUp: the
-// main window, a file handed to it, or "-quite FILE" converted without a
-// window. Elsewhere the command line of command_line.h, and "-quite FILE"
-// as on Windows.
+// The tervano program outside Windows: the command line of command_line.h,
+// and "-quite FILE" as on Windows (where every start goes through StartUp,
+// ui/win_main.cpp).
 #include <cstdio>
 #include <string>
 
 #include "conversion_job.h"
-#include "start_up.h"
-
-#ifdef _WIN32
-#include <windows.h>
-
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
-  return StartUp(StartUpText());
-}
-
-#else
 #include "command_line.h"
 #include "command_run.h"
 
@@ -35,4 +24,3 @@ int main(int argc, char** argv) {
   }
   return RunCommandLine(command);
 }
-#endif

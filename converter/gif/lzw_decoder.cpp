@@ -2,7 +2,6 @@
 
 #include <cstring>
 
-#include "gif_converter.h"
 
 namespace {
 
@@ -70,95 +69,70 @@ struct Raster {
   }
 };
 
-// Reads sub-block lengths until the block terminator or the end of the file.
-void SkipSubBlocks(GifInput& in, LzwState& s) {
+// Reads sub-block lengths until the block terminator or the end of the
+// file; true when the terminator was read.
+bool SkipSubBlocks(GifInput& in) {
   for (;;) {
     int n = ReadByte(in);
-    if (n < 0) break;
-    if (n == 0) {
-      s.terminatorSeen = true;
-      break;
-    }
+    if (n < 0) return false;
+    if (n == 0) return true;
     SkipBytes(in, static_cast<size_t>(n));
   }
 }
 
 }  // namespace
 
-void DecodeImage(GifConverter& g, int fillIndex) {
-  LzwState& s = g.lzw;
-  GifInput& in = g.input;
-
-  s.terminatorSeen = false;
-  s.dataEnded = false;
-  s.subBlockLength = 0;
-  s.bytesTaken = 0;
-  s.accumulator = 0;
-  s.bitsHeld = 0;
-  s.stringLength = 0;
-  s.pixelsStored = 0;
-  s.pixelsFilled = 0;
-  s.endCodeSeen = false;
+LzwResult DecodeLzw(LzwDecoder& decoder, GifInput& in, const LzwRaster& raster, int fillIndex,
+                    const std::atomic<bool>* cancel) {
+  LzwResult result;
 
   Raster r;
-  r.screen = g.screen.get();
-  r.stride = g.screenStride;
-  r.screenHeight = g.screenHeight;
-  r.left = s.imageLeft;
-  r.top = s.imageTop;
-  r.width = s.imageWidth > 0 ? s.imageWidth : 0;
-  r.height = s.imageHeight > 0 ? s.imageHeight : 0;
-  int32_t visibleWidth = g.screenWidth < g.screenStride ? g.screenWidth : g.screenStride;
+  r.screen = raster.screen;
+  r.stride = raster.stride;
+  r.screenHeight = raster.screenHeight;
+  r.left = raster.left;
+  r.top = raster.top;
+  r.width = raster.width > 0 ? raster.width : 0;
+  r.height = raster.height > 0 ? raster.height : 0;
+  int32_t visibleWidth = raster.screenWidth < raster.stride ? raster.screenWidth : raster.stride;
   r.colFirst = r.left < 0 ? -r.left : 0;
   r.colEnd = visibleWidth - r.left;
   if (r.colEnd > r.width) r.colEnd = r.width;
   if (r.colFirst > r.colEnd) r.colFirst = r.colEnd;
   r.x = 0;
   r.y = 0;
-  r.pass = s.rowStep > 1 ? 0 : -1;
+  r.pass = raster.interlaced ? 0 : -1;
   r.stored = 0;
   r.total = static_cast<int64_t>(r.width) * r.height;
   r.SetRow();
 
   const int minimumCodeSize = ReadByte(in);
-  s.minimumCodeSize = minimumCodeSize;
   const uint8_t fill = static_cast<uint8_t>(fillIndex);
 
-  auto finish = [&](int64_t decoded) {
-    s.pixelsStored = decoded;
-    s.pixelTotal = r.total;
-    s.cursorX = r.left + r.x;
-    s.cursorY = r.top + r.y;
-    s.interlacePass = r.pass < 0 ? 0 : r.pass + 1;
-  };
-
   if (minimumCodeSize < 0) {  // end of file before the data
-    s.dataEnded = true;
+    result.end = LzwEnd::kDataEnded;
     r.FillRest(fill);
-    s.pixelsFilled = r.total;
-    finish(0);
-    return;
+    result.pixelsFilled = r.total;
+    return result;
   }
   // Nothing to store, or a table that cannot hold the roots, clear and end.
   if (r.total == 0 || minimumCodeSize > kLzwMaxCodeWidth - 1) {
-    SkipSubBlocks(in, s);
+    result.end = LzwEnd::kNothingToDo;
+    result.terminatorSeen = SkipSubBlocks(in);
     r.FillRest(fill);
-    s.pixelsFilled = r.total;
-    finish(0);
-    return;
+    result.pixelsFilled = r.total;
+    return result;
   }
 
-  LzwEntry* const table = s.table;
-  int16_t* const str = s.string;
+  LzwEntry* const table = decoder.table;
+  int16_t* const str = decoder.string;
   const int32_t clearCode = 1 << minimumCodeSize;
   const int32_t endCode = clearCode + 1;
-  s.clearCode = clearCode;
   for (int32_t i = 0; i < clearCode; ++i) table[i] = LzwEntry{-1, static_cast<int16_t>(i), 1};
   // Never expanded, but keep them harmless.
   table[clearCode] = LzwEntry{-1, 0, 1};
   table[endCode] = LzwEntry{-1, 0, 1};
 
-  // Hot state in locals; written back at the end.
   uint32_t acc = 0;
   int32_t bits = 0;
   int32_t subLength = 0, taken = 0;
@@ -170,12 +144,12 @@ void DecodeImage(GifConverter& g, int fillIndex) {
   int32_t prev = -1;      // previous code; -1 right after a reset
   int32_t prevFirst = 0;  // first colour index of the previous code's string
   int32_t code = 0;
-  bool cancelled = false;
+  LzwEnd end = LzwEnd::kComplete;
 
   for (;;) {
     if (r.stored >= r.total) break;
-    if (g.cancel.load(std::memory_order_relaxed)) {
-      cancelled = true;
+    if (cancel && cancel->load(std::memory_order_relaxed)) {
+      end = LzwEnd::kCancelled;
       break;
     }
 
@@ -186,7 +160,7 @@ void DecodeImage(GifConverter& g, int fillIndex) {
         int n = ReadByte(in);
         if (n <= 0) {
           ended = true;
-          s.terminatorSeen = (n == 0);
+          result.terminatorSeen = (n == 0);
           break;
         }
         subLength = n;
@@ -201,7 +175,10 @@ void DecodeImage(GifConverter& g, int fillIndex) {
       acc |= static_cast<uint32_t>(b) << bits;
       bits += 8;
     }
-    if (ended) break;
+    if (ended) {
+      end = LzwEnd::kDataEnded;
+      break;
+    }
     code = static_cast<int32_t>(acc & mask);
     acc >>= width;
     bits -= width;
@@ -215,7 +192,7 @@ void DecodeImage(GifConverter& g, int fillIndex) {
       continue;
     }
     if (code == endCode) {
-      s.endCodeSeen = true;
+      end = LzwEnd::kEndCode;
       break;
     }
 
@@ -264,7 +241,6 @@ void DecodeImage(GifConverter& g, int fillIndex) {
       }
       first = table[c].suffix;
       str[0] = static_cast<int16_t>(first);
-      s.stringLength = len;
       r.Put(str, len);
     }
 
@@ -287,28 +263,21 @@ void DecodeImage(GifConverter& g, int fillIndex) {
     prevFirst = first;
   }
 
-  s.accumulator = acc;
-  s.bitsHeld = bits;
-  s.subBlockLength = subLength;
-  s.bytesTaken = taken;
-  s.nextFreeCode = nextFree;
-  s.codeWidth = width;
-  s.tableFull = full ? 1 : 0;
-  s.currentCode = code;
-
-  const int64_t decoded = r.stored;
-  if (!cancelled && r.stored < r.total) {
+  result.end = end;
+  result.codeWidth = width;
+  result.nextFreeCode = nextFree;
+  result.tableFull = full;
+  result.pixelsStored = r.stored;
+  if (end != LzwEnd::kCancelled && r.stored < r.total) {
     // Data ended (or an early end code): the rest of the image is defined.
     r.FillRest(fill);
-    s.pixelsFilled = r.total - decoded;
+    result.pixelsFilled = r.total - result.pixelsStored;
   }
-  finish(decoded);
 
-  if (ended) {
-    s.dataEnded = true;
-  } else {
-    // Leave the file just after the block terminator.
+  if (!ended) {
+    // Leave the input just after the block terminator.
     SkipBytes(in, static_cast<size_t>(subLength - taken));
-    SkipSubBlocks(in, s);
+    if (SkipSubBlocks(in)) result.terminatorSeen = true;
   }
+  return result;
 }

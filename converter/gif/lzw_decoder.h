@@ -1,6 +1,11 @@
-// LZW decoding of one GIF image into the screen buffer.
+// LZW decoding of one GIF image's data into a raster. The caller owns the
+// code table (LzwDecoder, kept from image to image) and the raster; nothing
+// else is remembered between calls, and the result says how the data ended.
 #pragma once
+#include <atomic>
 #include <cstdint>
+
+#include "gif_input.h"
 
 constexpr int kLzwMaxCodes = 4096;
 constexpr int kLzwMaxCodeWidth = 12;
@@ -11,40 +16,47 @@ struct LzwEntry {
   int16_t length;  // colour indices in the string
 };
 
-struct LzwState {
+// The code table and the scratch for strings that cannot go straight to the
+// raster. Large: made once per decoder, not per image.
+struct LzwDecoder {
   LzwEntry table[kLzwMaxCodes];
   int16_t string[kLzwMaxCodes + 8];
-  int32_t stringLength = 0;
-  int32_t nextFreeCode = 0;
-  int32_t codeWidth = 0;
-  int32_t tableFull = 0;
-  int32_t minimumCodeSize = 0;
-  int32_t clearCode = 0;
-  int32_t currentCode = 0;
-  // Bit reader over the data sub-blocks, least significant bit first.
-  uint32_t accumulator = 0;
-  int32_t bitsHeld = 0;
-  int32_t subBlockLength = 0;
-  int32_t bytesTaken = 0;
-  bool terminatorSeen = false;  // the zero-length block terminator was read
-  bool dataEnded = false;       // data ran out (terminator or end of file) while decoding
-  // Raster placement.
-  int32_t imageLeft = 0, imageTop = 0, imageWidth = 0, imageHeight = 0;
-  int32_t cursorX = 0, cursorY = 0;
-  int32_t rowStep = 1;       // set by the reader: 8 for an interlaced image, else 1
-  int32_t interlacePass = 0; // after decoding: 0 non-interlaced, 1..4 pass reached, 5 done
-  int64_t pixelTotal = 0;
-  int64_t pixelsStored = 0;  // positions of the rectangle decoded from the data
-  int64_t pixelsFilled = 0;  // positions given the fill index (data ran out)
-  bool endCodeSeen = false;
 };
 
-struct GifConverter;
+// Where the colour indices go: screenHeight rows of stride bytes, of which
+// the first screenWidth columns are the screen, and the image rectangle on it.
+struct LzwRaster {
+  uint8_t* screen = nullptr;
+  int32_t stride = 0;
+  int32_t screenWidth = 0, screenHeight = 0;
+  int32_t left = 0, top = 0, width = 0, height = 0;
+  bool interlaced = false;
+};
 
-// Decodes the image whose descriptor (and local colour table) has just been
-// read; the file is positioned at the minimum code size byte. Pixels that the
-// data does not supply (data cut short, early end code, unusable minimum code
-// size) are given `fillIndex`; after a cancel the rest is left as it was.
-// Positions outside the screen are counted but not written. Afterwards the
-// file is positioned just after the image's block terminator (or at its end).
-void DecodeImage(GifConverter& g, int fillIndex);
+enum class LzwEnd {
+  kComplete,      // every position of the rectangle came from the data
+  kEndCode,       // an end code came first
+  kDataEnded,     // the data ran out (block terminator or end of file)
+  kNothingToDo,   // an empty rectangle, or a minimum code size the table cannot hold
+  kCancelled,     // the cancel flag was seen
+};
+
+struct LzwResult {
+  LzwEnd end = LzwEnd::kComplete;
+  int64_t pixelsStored = 0;  // positions of the rectangle decoded from the data
+  int64_t pixelsFilled = 0;  // positions given the fill index
+  bool terminatorSeen = false;  // the zero-length block terminator was read
+  // The table when decoding stopped.
+  int32_t codeWidth = 0;
+  int32_t nextFreeCode = 0;
+  bool tableFull = false;
+};
+
+// Decodes the image data at the input's position (the minimum code size
+// byte). Positions the data does not supply (data cut short, early end code,
+// unusable minimum code size) get fillIndex; after a cancel the rest is left
+// as it was. Positions outside the screen are counted but not written.
+// Afterwards the input is just after the block terminator (or at its end).
+// cancel may be null; it is looked at between codes.
+LzwResult DecodeLzw(LzwDecoder& decoder, GifInput& in, const LzwRaster& raster, int fillIndex,
+                    const std::atomic<bool>* cancel);

@@ -129,6 +129,11 @@ void WriteJob(SwfWriter& w, const BitmapJob& job) {
   if (!job.trailing.empty()) AppendBody(w, job.trailing.data(), job.trailing.size());
 }
 
+// Tags written from now on wait behind the newest job, if any.
+void HoldBehindNewest(SwfWriter& w, BitmapPool& p) {
+  w.heldBytes = p.slots.empty() ? nullptr : &p.slots.back()->trailing;
+}
+
 // Writes the oldest job once it is compressed. One that no thread has taken
 // yet is compressed here rather than waited for.
 void RetireOldest(SwfWriter& w, BitmapPool& p) {
@@ -147,6 +152,7 @@ void RetireOldest(SwfWriter& w, BitmapPool& p) {
   WriteJob(w, job);
   p.bytesInFlight -= job.bytes;
   p.slots.pop_front();
+  HoldBehindNewest(w, p);
 }
 
 // Writes the oldest jobs that are already compressed, without waiting.
@@ -159,12 +165,14 @@ void RetireDone(SwfWriter& w, BitmapPool& p) {
     WriteJob(w, *p.slots.front());
     p.bytesInFlight -= p.slots.front()->bytes;
     p.slots.pop_front();
+    HoldBehindNewest(w, p);
   }
 }
 
 }  // namespace
 
 int StartBitmapThreads(SwfWriter& w, int threads, const std::atomic<bool>* cancel) {
+  w.heldBytes = nullptr;
   w.pool.reset();
   if (threads < 2) return 0;
   if (threads > kMaxBitmapThreads) threads = kMaxBitmapThreads;
@@ -205,6 +213,7 @@ int QueueBitmap(SwfWriter& w, const FrameBitmap& b, int level) {
     job->bytes = bytes;
     p.slots.push_back(std::move(job));
     p.bytesInFlight += bytes;
+    HoldBehindNewest(w, p);
   } catch (const std::bad_alloc&) {
     return WriteBitmap(w, b, level);
   }
@@ -214,30 +223,21 @@ int QueueBitmap(SwfWriter& w, const FrameBitmap& b, int level) {
   } catch (const std::bad_alloc&) {
     p.bytesInFlight -= bytes;
     p.slots.pop_back();
+    HoldBehindNewest(w, p);
     return WriteBitmap(w, b, level);
   }
   p.work.notify_one();
   return 1;
 }
 
-void WriteBodyBytes(SwfWriter& w, const void* bytes, size_t n) {
-  if (w.pool && !w.pool->slots.empty()) {
-    std::vector<uint8_t>& tail = w.pool->slots.back()->trailing;
-    const uint8_t* from = static_cast<const uint8_t*>(bytes);
-    try {
-      tail.insert(tail.end(), from, from + n);
-    } catch (const std::bad_alloc&) {
-      MarkBodyFailed(w);  // as a short write of the body
-    }
-    return;
-  }
-  AppendBody(w, bytes, n);
-}
-
 void FinishBitmaps(SwfWriter& w) {
   if (!w.pool) return;
   while (!w.pool->slots.empty()) RetireOldest(w, *w.pool);
+  w.heldBytes = nullptr;
   w.pool.reset();
 }
 
-void AbandonBitmaps(SwfWriter& w) { w.pool.reset(); }
+void AbandonBitmaps(SwfWriter& w) {
+  w.heldBytes = nullptr;
+  w.pool.reset();
+}

@@ -6,7 +6,7 @@
 #include <atomic>
 #include <cstddef>
 
-#include "../gif/frame_bitmap.h"
+#include "bitmap_tag.h"
 
 struct SwfWriter;
 
@@ -32,10 +32,6 @@ int StartBitmapThreads(SwfWriter& w, int threads, const std::atomic<bool>* cance
 // it first writes the oldest, compressing it itself if no thread has taken it
 // yet. Without threads, and for a bitmap it cannot copy, it is WriteBitmap.
 int QueueBitmap(SwfWriter& w, const FrameBitmap& bitmap, int level);
-
-// Appends tag bytes in movie order: behind the last queued bitmap while any
-// is pending, else straight to AppendBody.
-void WriteBodyBytes(SwfWriter& w, const void* bytes, size_t n);
 
 // Writes every pending bitmap and the bytes behind it, in order, and stops
 // the threads. Nothing to do without threads.

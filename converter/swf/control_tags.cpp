@@ -114,7 +114,7 @@ void WritePlace(SwfWriter& w, int depth, int characterId) {
   AppendTag(w, kTagPlaceObject2, body, false);
 }
 
-void WriteRemove(SwfWriter& w, int characterId, int depth) {
+void WriteRemove(SwfWriter& w, int depth, int characterId) {
   TagBuffer body(4);
   PutU16(static_cast<uint32_t>(characterId), body);
   PutU16(static_cast<uint32_t>(depth), body);

@@ -81,6 +81,19 @@ int32_t AppendBody(SwfWriter& w, const void* bytes, size_t n) {
   return w.bodyLength;
 }
 
+void WriteInOrder(SwfWriter& w, const void* bytes, size_t n) {
+  if (!w.heldBytes) {
+    AppendBody(w, bytes, n);
+    return;
+  }
+  const uint8_t* from = static_cast<const uint8_t*>(bytes);
+  try {
+    w.heldBytes->insert(w.heldBytes->end(), from, from + n);
+  } catch (const std::bad_alloc&) {
+    w.failed = true;  // as a short write of the body
+  }
+}
+
 void MarkBodyFailed(SwfWriter& w) { w.failed = true; }
 
 void DiscardBody(SwfWriter& w) { CloseAndRemoveBody(w); }

@@ -2,6 +2,13 @@
 // private temporary file (or in memory) while frames are written; the header
 // (which needs the final length) is put in front at the end. Every tag writer
 // takes the writer it appends to.
+//
+// Design: converter/swf writes SWF and knows no image format: a writer is
+// passed to small tag functions (control_tags.h, shape_tag.h, bitmap_tag.h,
+// link_button.h) that compose into a TagBuffer and append through
+// WriteInOrder, the one ordered sink, which keeps tag bytes behind bitmaps
+// still being compressed by the pool (bitmap_pool.h). It uses only
+// converter/platform (the private temporary file) and zlib.
 #pragma once
 #include <zlib.h>
 
@@ -48,6 +55,10 @@ struct SwfWriter {
   BitmapCompressor compressor;
   // Null: each bitmap is compressed where it is written.
   std::unique_ptr<BitmapPool, BitmapPoolDelete> pool;
+  // While bitmaps are being compressed on the pool's threads, the bytes of
+  // the tags written after the newest of them wait here (the pool writes
+  // them behind it); null when none is in flight. Set only by the pool.
+  std::vector<uint8_t>* heldBytes = nullptr;
 
   SwfWriter() = default;
   // A body still open (an abandoned conversion) is deleted.
@@ -63,6 +74,10 @@ int OpenBody(SwfWriter& w);
 int OpenBodyInMemory(SwfWriter& w);
 // Appends n bytes; returns the new body length.
 int32_t AppendBody(SwfWriter& w, const void* bytes, size_t n);
+// Appends tag bytes in movie order: behind the bitmaps still being
+// compressed (heldBytes), else straight to the body. Every tag goes
+// through here.
+void WriteInOrder(SwfWriter& w, const void* bytes, size_t n);
 // Marks the body as incomplete (a tag could not be composed).
 void MarkBodyFailed(SwfWriter& w);
 // Closes and deletes the body file, or frees the memory body.

@@ -3,7 +3,6 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "bitmap_pool.h"
 #include "swf_writer.h"
 
 TagBuffer::TagBuffer(size_t size) {
@@ -70,7 +69,7 @@ int AppendTag(SwfWriter& w, int code, const TagBuffer& body, bool forceLong) {
     MarkBodyFailed(w);
     return 0;
   }
-  WriteBodyBytes(w, header.data, header.position);
-  WriteBodyBytes(w, body.data, body.position);
+  WriteInOrder(w, header.data, header.position);
+  WriteInOrder(w, body.data, body.position);
   return 1;
 }

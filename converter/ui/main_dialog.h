@@ -1,5 +1,9 @@
 // The converter's main window: the list of GIF files with its destination
 // lines, the loop and link options, and the commands of its menu.
+//
+// Design: converter/ui is the Windows desktop program on top of everything:
+// dialog framework, windows, pickers, start-up (start_up.h) and WinMain. It
+// uses converter/app and converter/platform only.
 #pragma once
 #include <windows.h>
 #include <shellapi.h>

@@ -1,4 +1,4 @@
-// Colour indices from DecodeImage compared with giflib's, frame by frame:
+// Colour indices from the LZW decoder compared with giflib's, frame by frame:
 // streams from the test encoder in many shapes, then the committed GIFs that
 // other programs made.
 #include <gif_lib.h>
@@ -83,7 +83,7 @@ int CompareFrames(const std::vector<uint8_t>& bytes, const std::string& tag) {
     // Room for the whole rectangle, even when it runs past the logical screen.
     setup.screenWidth = std::max(screenW, im.left + im.width);
     setup.screenHeight = std::max(screenH, im.top + im.height);
-    DecodeRun run = RunDecodeImage(bytes, im, setup, path);
+    DecodeRun run = RunDecodeImage(bytes, im, setup);
     EXPECT_TRUE(run.guardsIntact);
     EXPECT_EQ(run.endOffset, im.dataEnd) << tag << " frame " << i;
     EXPECT_EQ(run.pixelsFilled, 0) << tag << " frame " << i;

@@ -1,12 +1,11 @@
 #include "support/lzw_harness.h"
 
 #include <atomic>
-#include <cstdio>
 #include <cstring>
 #include <memory>
 
-#include "gif/gif_converter.h"
-#include "swf/geometry.h"
+#include "gif/gif_input.h"
+#include "gif/lzw_decoder.h"
 
 namespace {
 constexpr size_t kGuard = 64;
@@ -14,58 +13,52 @@ constexpr uint8_t kGuardByte = 0xA5;
 }  // namespace
 
 DecodeRun RunDecodeImage(const std::vector<uint8_t>& gif, const gifbuild::ImageInfo& image,
-                         const DecodeSetup& setup, const std::string& file) {
+                         const DecodeSetup& setup) {
   DecodeRun run;
-  if (!gifbuild::WriteFileBytes(file, gif)) return run;
-
-  std::atomic<bool> cancel{setup.cancel};
-  auto g = std::make_unique<GifConverter>("", ConversionOptions(), nullptr, cancel);
-  if (!OpenInput(g->input, file.c_str())) {
-    std::remove(file.c_str());
-    return run;
-  }
+  // Large (input buffer, code table): on the heap.
+  auto in = std::make_unique<GifInput>();
+  auto decoder = std::make_unique<LzwDecoder>();
+  if (!OpenInputMemory(*in, gif.data(), gif.size())) return run;
   run.opened = true;
-  SkipBytes(g->input, image.dataOffset);
+  SkipBytes(*in, image.dataOffset);
 
-  const int32_t stride = setup.screenWidth + RowPadding(setup.screenWidth);
+  // Rows padded to a multiple of 4, as the GIF decoder lays out its raster.
+  const int32_t stride = setup.screenWidth + ((4 - (setup.screenWidth & 3)) & 3);
   const size_t size = static_cast<size_t>(stride) * static_cast<size_t>(setup.screenHeight);
   std::unique_ptr<uint8_t[]> block(new uint8_t[size + 2 * kGuard]);
   std::memset(block.get(), kGuardByte, kGuard);
   std::memset(block.get() + kGuard, setup.initial, size);
   std::memset(block.get() + kGuard + size, kGuardByte, kGuard);
 
-  // The converter borrows the middle of the block; it is taken back below.
-  g->screen.reset(block.get() + kGuard);
-  g->screenStride = stride;
-  g->screenWidth = setup.screenWidth;
-  g->screenHeight = setup.screenHeight;
-  g->lzw.imageLeft = image.left;
-  g->lzw.imageTop = image.top;
-  g->lzw.imageWidth = image.width;
-  g->lzw.imageHeight = image.height;
-  g->lzw.rowStep = image.interlaced ? 8 : 1;
+  LzwRaster raster;
+  raster.screen = block.get() + kGuard;
+  raster.stride = stride;
+  raster.screenWidth = setup.screenWidth;
+  raster.screenHeight = setup.screenHeight;
+  raster.left = image.left;
+  raster.top = image.top;
+  raster.width = image.width;
+  raster.height = image.height;
+  raster.interlaced = image.interlaced;
+  std::atomic<bool> cancel{setup.cancel};
+  const LzwResult result = DecodeLzw(*decoder, *in, raster, setup.fillIndex, &cancel);
 
-  DecodeImage(*g, setup.fillIndex);
-  g->screen.release();
-
-  const GifInput& in = g->input;
-  long filePos = std::ftell(in.file);
-  run.endOffset = static_cast<size_t>(filePos) - (in.len - in.pos);
-  CloseInput(g->input);
-  std::remove(file.c_str());
+  // Bytes handed out of the source, less those still unread in the buffer.
+  run.endOffset = in->memoryPos - (in->len - in->pos);
+  CloseInput(*in);
 
   run.stride = stride;
   run.screen.assign(block.get() + kGuard, block.get() + kGuard + size);
   for (size_t i = 0; i < kGuard; ++i)
     if (block[i] != kGuardByte || block[kGuard + size + i] != kGuardByte) run.guardsIntact = false;
-  run.pixelsStored = g->lzw.pixelsStored;
-  run.pixelsFilled = g->lzw.pixelsFilled;
-  run.terminatorSeen = g->lzw.terminatorSeen;
-  run.dataEnded = g->lzw.dataEnded;
-  run.endCodeSeen = g->lzw.endCodeSeen;
-  run.codeWidth = g->lzw.codeWidth;
-  run.nextFreeCode = g->lzw.nextFreeCode;
-  run.tableFull = g->lzw.tableFull;
+  run.pixelsStored = result.pixelsStored;
+  run.pixelsFilled = result.pixelsFilled;
+  run.terminatorSeen = result.terminatorSeen;
+  run.dataEnded = result.end == LzwEnd::kDataEnded;
+  run.endCodeSeen = result.end == LzwEnd::kEndCode;
+  run.codeWidth = result.codeWidth;
+  run.nextFreeCode = result.nextFreeCode;
+  run.tableFull = result.tableFull ? 1 : 0;
   return run;
 }
 

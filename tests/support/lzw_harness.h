@@ -1,6 +1,6 @@
-// Runs DecodeImage on one image of a GIF held in memory, the way the reader
-// does: file opened, positioned at the minimum code size byte, rectangle and
-// row step set, screen buffer of screenHeight rows of padded stride.
+// Runs the LZW decoder on one image of a GIF held in memory, the way the GIF
+// decoder does: input positioned at the minimum code size byte, rectangle
+// and interlacing set, a raster of screenHeight rows of padded stride.
 #pragma once
 #include <cstddef>
 #include <cstdint>
@@ -17,7 +17,7 @@ struct DecodeRun {
   int64_t pixelsStored = 0, pixelsFilled = 0;
   bool terminatorSeen = false, dataEnded = false, endCodeSeen = false;
   int32_t codeWidth = 0, nextFreeCode = 0, tableFull = 0;
-  size_t endOffset = 0;  // file offset after decoding
+  size_t endOffset = 0;  // offset in the GIF after decoding
 };
 
 struct DecodeSetup {
@@ -27,9 +27,8 @@ struct DecodeSetup {
   bool cancel = false;     // cancel flag set before decoding starts
 };
 
-// `file` is a scratch path for the bytes; it is removed afterwards.
 DecodeRun RunDecodeImage(const std::vector<uint8_t>& gif, const gifbuild::ImageInfo& image,
-                         const DecodeSetup& setup, const std::string& file);
+                         const DecodeSetup& setup);
 
 // The image rectangle cut out of a decoded screen, top row first.
 std::vector<uint8_t> CutRectangle(const DecodeRun& run, const gifbuild::ImageInfo& image);

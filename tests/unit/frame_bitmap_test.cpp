@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "gif/frame_bitmap.h"
+#include "movie/frame_bitmap.h"
 #include "support/gif_builder.h"
 #include "support/gif_convert.h"
 #include "swf/geometry.h"

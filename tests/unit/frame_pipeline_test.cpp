@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "gif/frame_pipeline.h"
+#include "movie/frame_pipeline.h"
 #include "support/gif_builder.h"
 #include "support/gif_convert.h"
 #include "support/temp_folder.h"

@@ -1,4 +1,4 @@
-// DecodeImage on hand-made code streams with known results and on pictures
+// The LZW decoder on hand-made code streams with known results and on pictures
 // from the test encoder: placement, interlacing, clipping, cut-off data,
 // and where the file is left.
 #include <gtest/gtest.h>
@@ -24,11 +24,6 @@ LzwOptions Options(int minCodeSize, int maxSubBlock) {
   return o;
 }
 
-std::string ScratchFile() {
-  const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-  return std::string("lzw_") + info->test_suite_name() + "_" + info->name() + ".gif";
-}
-
 DecodeRun Decode(const GifBuilder& gif, size_t image, int screenWidth, int screenHeight, int fillIndex = 0,
                  bool cancel = false) {
   DecodeSetup setup;
@@ -36,7 +31,7 @@ DecodeRun Decode(const GifBuilder& gif, size_t image, int screenWidth, int scree
   setup.screenHeight = screenHeight;
   setup.fillIndex = fillIndex;
   setup.cancel = cancel;
-  return RunDecodeImage(gif.Bytes(), gif.Images().at(image), setup, ScratchFile());
+  return RunDecodeImage(gif.Bytes(), gif.Images().at(image), setup);
 }
 
 std::vector<uint8_t> Noise(size_t n, int colours, uint32_t seed) {
@@ -285,7 +280,7 @@ TEST(LzwDecoder, TruncatedDataIsCompletedWithFillIndex) {
   setup.screenWidth = w;
   setup.screenHeight = h;
   setup.fillIndex = 200;
-  DecodeRun run = RunDecodeImage(bytes, gif.Images()[0], setup, ScratchFile());
+  DecodeRun run = RunDecodeImage(bytes, gif.Images()[0], setup);
   EXPECT_TRUE(run.dataEnded);
   EXPECT_FALSE(run.terminatorSeen);
   EXPECT_EQ(run.pixelsStored + run.pixelsFilled, w * h);
@@ -370,7 +365,7 @@ TEST(LzwDecoder, UnusableSizesAndEmptyImagesSkipTheData) {
   setup.screenWidth = 6;
   setup.screenHeight = 4;
   setup.fillIndex = 2;
-  DecodeRun cut = RunDecodeImage(bytes, gif.Images()[0], setup, ScratchFile());
+  DecodeRun cut = RunDecodeImage(bytes, gif.Images()[0], setup);
   EXPECT_TRUE(cut.dataEnded);
   EXPECT_EQ(CutRectangle(cut, gif.Images()[0]), std::vector<uint8_t>(8, 2));
 }

@@ -10,7 +10,7 @@
 
 #include "app/hand_off.h"
 #include "app/settings_store.h"
-#include "app/start_up.h"
+#include "ui/start_up.h"
 #include "platform/registry_keys.h"
 #include "support/registry_denial.h"
 #include "support/settings_sandbox.h"

@@ -141,7 +141,7 @@ TEST(ControlTags, ExactBytes) {
   EXPECT_EQ(ToHex(CaptureBody([](SwfWriter& w) { WriteProtect(w); })), "00 06");
   EXPECT_EQ(ToHex(CaptureBody([](SwfWriter& w) { WriteBackgroundColor(w, 0x336699); })), "43 02 33 66 99");
   EXPECT_EQ(ToHex(CaptureBody([](SwfWriter& w) { WritePlace(w, 1, 2); })), "86 06 06 01 00 02 00 00");
-  EXPECT_EQ(ToHex(CaptureBody([](SwfWriter& w) { WriteRemove(w, 2, 1); })), "44 01 02 00 01 00");
+  EXPECT_EQ(ToHex(CaptureBody([](SwfWriter& w) { WriteRemove(w, 1, 2); })), "44 01 02 00 01 00");
   EXPECT_EQ(ToHex(CaptureBody([](SwfWriter& w) { WriteFrameScript(w, -1); })), "02 03 07 00");
   EXPECT_EQ(ToHex(CaptureBody([](SwfWriter& w) { WriteFrameScript(w, -2); })),
             "3F 03 11 00 00 00 96 0C 00 00 00 07 10 00 00 00 07 00 00 00 00 23 00");

@@ -2,8 +2,8 @@
 
 #include <cstring>
 
-#include "conversion_job.h"
-#include "start_up_paths.h"
+#include "app/conversion_job.h"
+#include "app/start_up_paths.h"
 
 namespace {
 
@@ -30,11 +30,11 @@ std::string CommandLineText(const char* commandLine) {
 #include <commctrl.h>
 #include <objbase.h>
 
-#include "hand_off.h"
+#include "app/hand_off.h"
 #include "platform/ansi_path.h"
 #include "platform/process_lock.h"
 #include "platform/registry_keys.h"
-#include "ui/main_dialog.h"
+#include "main_dialog.h"
 
 namespace {
 
