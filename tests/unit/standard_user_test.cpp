@@ -42,16 +42,17 @@ TEST(StandardUser, OptionsHandOffAndMarkerWithReadOnlyMachineKey) {
     saved.playCount = 7;
     saved.useLinkUrl = 1;
     saved.linkUrl = "http://example.org/";
-    CurrentPublishSettings = PublishSettings();
-    CurrentPublishSettings.writeHtml = 0;
-    SaveOptions(saved);
+    PublishSettings publish;
+    publish.writeHtml = 0;
+    SaveOptions(saved, publish);
     MainWindowOptions loaded;
-    LoadOptions(loaded);
+    PublishSettings loadedPublish;
+    LoadOptions(loaded, loadedPublish);
     EXPECT_EQ(loaded.playCount, 7);
     EXPECT_EQ(loaded.changeLoop, 1);
     EXPECT_EQ(loaded.linkUrl, "http://example.org/");
-    EXPECT_EQ(CurrentPublishSettings.writeHtml, 0);  // not the missing-value 1
-    EXPECT_EQ(CurrentPublishSettings.protect, 0);    // the user's value hides the machine's
+    EXPECT_EQ(loadedPublish.writeHtml, 0);  // not the missing-value 1
+    EXPECT_EQ(loadedPublish.protect, 0);    // the user's value hides the machine's
 
     // Files handed from Explorer reach the window, in order, once.
     EXPECT_TRUE(StoreHandedText("C:\\a.gif"));
