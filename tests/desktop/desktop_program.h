@@ -50,14 +50,14 @@ inline void CopySource(const std::string& relative, const std::string& to) {
   ASSERT_TRUE(CopyFileA(from.c_str(), to.c_str(), FALSE)) << from;
 }
 
-// A GIF that takes seconds to convert: 35 frames of four-colour noise,
-// which the movie's compressor works hard on, a tenth of a second each.
-inline bool MakeSlowGif(const std::string& path) {
+// A GIF that takes seconds to convert: frames of four-colour noise, which
+// the movie's compressor works hard on, a tenth of a second each.
+inline bool MakeSlowGif(const std::string& path, int frames = 35) {
   const int width = 400, height = 300;
   gifbuild::GifBuilder gif(width, height, {{0, 0, 0}, {255, 0, 0}, {0, 255, 0}, {0, 0, 255}});
   uint32_t seed = 12345;
   std::vector<uint8_t> pixels(static_cast<size_t>(width) * height);
-  for (int f = 0; f < 35; ++f) {
+  for (int f = 0; f < frames; ++f) {
     for (uint8_t& p : pixels) p = static_cast<uint8_t>((seed = seed * 1103515245u + 12345u) >> 30);
     gif.GraphicControl(5, 1).Image(gifbuild::ImageDescriptor{0, 0, width, height}, pixels);
   }
