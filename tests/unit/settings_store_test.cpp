@@ -140,7 +140,7 @@ TEST(SettingsStore, NoTextDeletesTheValue) {
 TEST(SettingsStore, FirstLoadGivesTheMainWindowDefaults) {
   SettingsSandbox sandbox;
   PublishSettings publish;  // the main window's
-  publish = PublishSettings{9, 9, 9, 9, 9, 9};
+  publish = PublishSettings{9, 9, 9, 9, 9, 9, "stale"};
   MainWindowOptions window;  // start values 0, 1, 1 are replaced by loading
   window.linkUrl = "stale";
   LoadOptions(window, publish);
@@ -150,6 +150,7 @@ TEST(SettingsStore, FirstLoadGivesTheMainWindowDefaults) {
   EXPECT_EQ(publish.useGifBackground, 0);
   EXPECT_EQ(publish.optimiseCanvas, 0);
   EXPECT_EQ(publish.protect, 0);
+  EXPECT_EQ(publish.ruffleUrl, "");
   EXPECT_EQ(window.changeLoop, 0);
   EXPECT_EQ(window.loopForever, 0);
   EXPECT_EQ(window.playCount, 0);
