@@ -273,6 +273,27 @@ TEST(SettingsStore, EmptyLinkIsKeptAsEmptyTextAndStillALink) {
   EXPECT_EQ(q.linkUrl, "");
 }
 
+// The Ruffle address is set from the command line; the main window, which
+// has no field for it, must neither lose it when it saves at exit nor add
+// the value to a store that never had one.
+TEST(SettingsStore, MainWindowKeepsTheRuffleAddressItDoesNotShow) {
+  SettingsSandbox sandbox;
+  PublishSettings publish;
+  MainWindowOptions window;
+  LoadOptions(window, publish);
+  SaveOptions(window, publish);
+  EXPECT_EQ(Inspect("OptionRuffleURL").found, 0);
+
+  ASSERT_EQ(WriteSettingText("OptionRuffleURL", "https://cdn.example/ruffle/ruffle.js"), 1);
+  publish = PublishSettings{};
+  LoadOptions(window, publish);
+  SaveOptions(window, publish);
+  std::string address;
+  EXPECT_EQ(ReadSettingText("OptionRuffleURL", address), 1);
+  EXPECT_EQ(address, "https://cdn.example/ruffle/ruffle.js");
+  EXPECT_EQ(ReadQuietOptions().ruffleUrl, "https://cdn.example/ruffle/ruffle.js");
+}
+
 #ifndef _WIN32
 
 TEST(SettingsStore, UnusableStoreGivesDefaults) {
