@@ -49,6 +49,8 @@ if [ "$want_all" = 1 ]; then
   need clang libclang-rt-14-dev
   # Browser in which the player check runs Ruffle (never a downloaded one).
   need chromium
+  # GNU parallel for the test of the README's recipe across hosts.
+  need parallel
   if ! dpkg --print-foreign-architectures | grep -qx i386; then
     $SUDO dpkg --add-architecture i386
     updated=0

@@ -9,7 +9,10 @@
 const FlagSpec kFlags[] = {
     {FlagId::OutputDir, 'o', "output-dir", "DIR", "write the movies (and pages) into DIR, made when missing",
      "Output:"},
-    {FlagId::Jobs, 'j', "jobs", "N", "convert N files at once (default: one per core)", nullptr},
+    {FlagId::FilesFrom, 0, "files-from", "FILE", "also convert the files named in FILE, one per line (- reads stdin)",
+     nullptr},
+    {FlagId::Null, '0', "null", nullptr, "the names in the --files-from list end in NUL, not newline", nullptr},
+    {FlagId::Jobs, 'j', "jobs", "N", "convert N files at once (default: one per core; cores + 2 threads at most)", nullptr},
     {FlagId::Quiet, 'q', "quiet", nullptr, "no progress line", nullptr},
     {FlagId::Loop, 0, "loop", "N", "play the movie N times (1 to 65535), then stop",
      "Movie options, for this run only (all off when never stored):"},
@@ -29,6 +32,8 @@ const FlagSpec kFlags[] = {
     {FlagId::NoHtml, 0, "no-html", nullptr, "no HTML page", nullptr},
     {FlagId::FullMenu, 0, "full-menu", nullptr, "the page leaves the player's full right-click menu", nullptr},
     {FlagId::NoFullMenu, 0, "no-full-menu", nullptr, "the page asks the player for its short menu", nullptr},
+    {FlagId::Ruffle, 0, "ruffle", "URL", "the page loads the Ruffle player from URL (its ruffle.js)", nullptr},
+    {FlagId::NoRuffle, 0, "no-ruffle", nullptr, "the page loads no player of its own", nullptr},
     {FlagId::SaveOptions, 0, "save-options", nullptr, "store the movie options given with this command",
      "Stored options:"},
     {FlagId::ShowOptions, 0, "show-options", nullptr, "print the stored options", nullptr},
@@ -82,6 +87,11 @@ bool ApplyFlag(const FlagSpec& flag, const std::string& value, CommandLine& c) {
       if (value.empty()) return false;
       c.outputDir = value;
       return true;
+    case FlagId::FilesFrom:
+      if (value.empty()) return false;
+      c.filesFrom = value;
+      return true;
+    case FlagId::Null: c.nullSeparated = true; return true;
     case FlagId::Jobs:
       if (!ReadCount(value, 1, kMaxJobs, n)) return false;
       c.jobs = n;
@@ -102,6 +112,15 @@ bool ApplyFlag(const FlagSpec& flag, const std::string& value, CommandLine& c) {
       SetNumber(o, "OptionURL", 1);
       SetText(o, kLinkTextValue, value);
       return true;
+    case FlagId::Ruffle:
+      // A longer one would not come back from the store; control characters
+      // have no place in an address.
+      if (value.empty() || value.size() > kMaxRuffleUrlBytes) return false;
+      for (char ch : value)
+        if (static_cast<unsigned char>(ch) < 0x20 || ch == 0x7F) return false;
+      SetText(o, kRuffleValue, value);
+      return true;
+    case FlagId::NoRuffle: SetText(o, kRuffleValue, ""); return true;
     case FlagId::SaveOptions: c.saveOptions = true; return true;
     case FlagId::ShowOptions: c.showOptions = true; return true;
     case FlagId::Help: c.help = true; return true;
@@ -177,10 +196,14 @@ int ParseCommandLine(int argc, const char* const* argv, CommandLine& c) {
       if (i + 1 >= argc || !argv[i + 1]) return UsageError(c, shown + " needs a value (" + flag->valueName + ")");
       value = argv[++i];
     }
+    if (flag->id == FlagId::Ruffle && value.size() > kMaxRuffleUrlBytes)
+      return UsageError(c, shown + ": the address is " + std::to_string(value.size()) + " bytes, at most " +
+                               std::to_string(kMaxRuffleUrlBytes) + " can be stored");
     if (!ApplyFlag(*flag, value, c))
       return UsageError(c, "bad value for " + shown + ": '" + value + "'");
   }
-  if (c.files.empty() && !c.help && !c.version && !c.saveOptions && !c.showOptions)
+  if (c.nullSeparated && c.filesFrom.empty() && !c.help && !c.version) return UsageError(c, "-0 (--null) needs --files-from");
+  if (c.files.empty() && c.filesFrom.empty() && !c.help && !c.version && !c.saveOptions && !c.showOptions)
     return UsageError(c, "no GIF file given");
   return 1;
 }
@@ -190,7 +213,7 @@ void ApplyOverrides(const std::vector<StoredValue>& overrides, ConversionOptions
     for (size_t i = 0; i < kStoredOptionCount; ++i) {
       const StoredOption& s = kStoredOptions[i];
       if (v.name != s.name) continue;
-      if (v.isText && !s.number) options.linkUrl = v.text;
+      if (v.isText && s.text) options.*s.text = v.text;
       if (!v.isText && s.number) options.*s.number = v.number;
     }
   }
@@ -216,6 +239,7 @@ std::string FlagColumn(const FlagSpec& f) {
 std::string HelpText(const std::string& storeFolder) {
   std::string t =
       "usage: tervano [OPTIONS] FILE...\n"
+      "       tervano [OPTIONS] --files-from LIST [-0] [FILE...]\n"
       "       tervano -quite FILE\n"
       "Converts animated GIF files into Flash movies (SWF), in the order given,\n"
       "each movie beside its GIF (NAME.swf) or in the output folder.\n";
@@ -239,6 +263,10 @@ std::string HelpText(const std::string& storeFolder) {
       "the Windows program does: the movie's name is FILE's with its last three\n"
       "characters replaced by \"swf\", and nothing is reported; its exit status\n"
       "is 0 when the file was converted, 1 otherwise.\n"
+      "\n"
+      "In a --files-from list empty lines are skipped; with -0 every name ends in\n"
+      "NUL and an empty name is a file that cannot be read. The list is read as\n"
+      "the files are converted, so it may be as long as it likes.\n"
       "\n"
       "Exit status: 0 when every file was converted, 1 when any file failed (the\n"
       "others are still converted), 2 for a usage error.\n";
@@ -288,5 +316,9 @@ std::string DescribeOptions(const ConversionOptions& o) {
     bool on = o.*s.number != 0;
     t += line(s.label, on ? s.onText : s.offText, LongFlagName(on ? s.onFlag : s.offFlag));
   }
+  if (o.ruffleUrl.empty())
+    t += line("ruffle", "none", LongFlagName(FlagId::NoRuffle));
+  else
+    t += line("ruffle", o.ruffleUrl, std::string(LongFlagName(FlagId::Ruffle)) + " " + ShellQuoted(o.ruffleUrl));
   return t;
 }

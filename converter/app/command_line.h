@@ -11,6 +11,8 @@
 
 enum class FlagId {
   OutputDir,
+  FilesFrom,
+  Null,
   Jobs,
   Quiet,
   Loop,
@@ -30,6 +32,8 @@ enum class FlagId {
   NoHtml,
   FullMenu,
   NoFullMenu,
+  Ruffle,
+  NoRuffle,
   SaveOptions,
   ShowOptions,
   Help,
@@ -53,7 +57,7 @@ extern const size_t kFlagCount;
 // The long name of a flag ("loop-forever"), for messages.
 const char* LongFlagName(FlagId id);
 
-// One stored value as a flag sets it: a number, or the text of OptionURLName.
+// One stored value as a flag sets it: a number or a text.
 struct StoredValue {
   std::string name;  // the value name in the store, e.g. "OptionTransparent"
   int32_t number = 0;
@@ -64,9 +68,12 @@ struct StoredValue {
 constexpr int kMaxPlayCount = 65535;  // what the main window accepts
 constexpr int kMaxJobs = 256;
 constexpr size_t kMaxUrlBytes = 259;  // the store reads at most 260 bytes with the zero
+constexpr size_t kMaxRuffleUrlBytes = kMaxUrlBytes;  // the same store limit
 
 struct CommandLine {
   std::vector<std::string> files;  // in the order given
+  std::string filesFrom;           // a list of more files, after those; "-" is stdin
+  bool nullSeparated = false;      // the list's names end in NUL, not newline
   std::string outputDir;           // empty: each movie beside its source
   int jobs = 0;                    // 0: one per core
   bool quiet = false;
@@ -84,7 +91,7 @@ struct CommandLine {
 // or after "=" (--loop=3); short ones as the next argument or attached
 // (-j4). "--" ends the flags; "-" alone is a file name. Returns 1, or 0 for
 // a usage error (unknown flag, missing or bad value, no file where one is
-// needed) with command.error set.
+// needed, -0 without a list) with command.error set.
 int ParseCommandLine(int argc, const char* const* argv, CommandLine& command);
 
 // Puts the overrides into options (which hold the stored values).

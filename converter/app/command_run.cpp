@@ -3,6 +3,7 @@
 #ifndef _WIN32
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -11,7 +12,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <map>
+#include <unordered_map>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -27,8 +28,6 @@ namespace {
 struct FileJob {
   std::string source;
   std::string movie;
-  bool ready = false;  // not refused before the conversion
-  bool converted = false;
 };
 
 // stderr: error lines, and the progress line when it is on. Several threads
@@ -63,14 +62,17 @@ class Reporter {
   }
   void ShowLine() {
     if (!progress_ || done_ == 0) return;
-    std::fprintf(stderr, "\r\033[K[%zu/%zu] %s", done_, total_, last_.c_str());
+    if (total_)
+      std::fprintf(stderr, "\r\033[K[%zu/%zu] %s", done_, total_, last_.c_str());
+    else
+      std::fprintf(stderr, "\r\033[K[%zu] %s", done_, last_.c_str());
     std::fflush(stderr);
     shown_ = true;
   }
 
   std::mutex mutex_;
   bool progress_;
-  size_t total_;
+  size_t total_;  // 0: not known (a list is still being read)
   size_t done_ = 0;
   std::string last_;
   bool shown_ = false;
@@ -86,16 +88,6 @@ std::string FolderOf(const std::string& path) {
   return slash == 0 ? "/" : path.substr(0, slash);
 }
 
-// The movie path with its folder resolved, so that two spellings of one
-// movie compare equal.
-std::string MovieKey(const std::string& movie) {
-  char* folder = realpath(FolderOf(movie).c_str(), nullptr);
-  if (!folder) return movie;
-  std::string key = std::string(folder) + "/" + movie.substr(movie.rfind('/') + 1);
-  std::free(folder);
-  return key;
-}
-
 // NAME.swf from NAME.gif (any last extension), beside the source or in outputDir.
 std::string MoviePath(const std::string& source, const std::string& outputDir) {
   size_t slash = source.rfind('/');
@@ -106,19 +98,6 @@ std::string MoviePath(const std::string& source, const std::string& outputDir) {
   std::string folder = source.substr(0, nameStart);
   if (!outputDir.empty()) folder = outputDir.back() == '/' ? outputDir : outputDir + "/";
   return folder + name + ".swf";
-}
-
-// Refuses a file whose movie is already that of an earlier file (two jobs
-// writing one movie would race); reports and returns false then.
-bool Prepare(const FileJob& job, std::map<std::string, std::string>& movies, Reporter& report) {
-  std::string key = MovieKey(job.movie);
-  auto earlier = movies.find(key);
-  if (earlier != movies.end()) {
-    report.Error(job.source + ": its movie " + job.movie + " is already the movie of " + earlier->second);
-    return false;
-  }
-  movies[key] = job.source;
-  return true;
 }
 
 // The one stderr line for a file that was not converted.
@@ -141,12 +120,113 @@ std::string Problem(const FileJob& job, const ConversionResult& r) {
   return "";
 }
 
-void Convert(FileJob& job, const ConversionOptions& options, Reporter& report) {
+bool Convert(const FileJob& job, const ConversionOptions& options, Reporter& report) {
   ConversionResult result = ConvertFile(job.source.c_str(), job.movie.c_str(), options);
-  job.converted = result.status == ConversionStatus::kConverted;
-  if (!job.converted) report.Error(Problem(job, result));
+  bool converted = result.status == ConversionStatus::kConverted;
+  if (!converted) report.Error(Problem(job, result));
   report.Done(job.source);
+  return converted;
 }
+
+// The names to convert: the command line's, then those of the list, read
+// one at a time as the converting threads ask, so a list of any length
+// holds no more than one name per thread. Every movie path handed out is
+// kept (resolved) to refuse a later file with the same movie; that set is
+// all that grows with the list.
+class FileSource {
+ public:
+  FileSource(const CommandLine& command, std::FILE* list, Reporter& report)
+      : command_(command), list_(list), report_(report) {}
+  ~FileSource() { std::free(line_); }
+
+  // The next file to convert, under the lock; false when there is none.
+  bool Next(FileJob& job) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    std::string name;
+    while (NextName(name)) {
+      job.source = name;
+      job.movie = MoviePath(name, command_.outputDir);
+      if (Claim(job)) return true;
+      failed_ = true;
+      report_.Done(job.source);
+    }
+    return false;
+  }
+
+  // A file refused before its conversion, or the list could not be read.
+  bool Failed() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return failed_;
+  }
+
+ private:
+  bool NextName(std::string& name) {
+    if (nextFile_ < command_.files.size()) {
+      name = command_.files[nextFile_++];
+      return true;
+    }
+    if (!list_) return false;
+    int end = command_.nullSeparated ? '\0' : '\n';
+    for (;;) {
+      errno = 0;
+      ssize_t n = getdelim(&line_, &size_, end, list_);
+      if (n < 0) {
+        if (std::ferror(list_)) {
+          report_.Error("cannot read the file list " + ListName() + ": " + std::strerror(errno ? errno : EIO));
+          failed_ = true;
+        }
+        list_ = nullptr;
+        return false;
+      }
+      size_t length = static_cast<size_t>(n);
+      if (length > 0 && line_[length - 1] == end) --length;
+      // A blank line is no name; with -0 an empty name is a file like any other.
+      if (length == 0 && !command_.nullSeparated) continue;
+      name.assign(line_, length);
+      return true;
+    }
+  }
+
+  std::string ListName() const { return command_.filesFrom == "-" ? "(standard input)" : command_.filesFrom; }
+
+  // The movie path with its folder resolved, so that two spellings of one
+  // movie compare equal; folders are resolved once each.
+  std::string MovieKey(const std::string& movie) {
+    std::string folder = FolderOf(movie);
+    auto known = folders_.find(folder);
+    if (known == folders_.end()) {
+      char* resolved = realpath(folder.c_str(), nullptr);
+      known = folders_.emplace(folder, resolved ? std::string(resolved) : std::string()).first;
+      std::free(resolved);
+    }
+    if (known->second.empty()) return movie;
+    return known->second + "/" + movie.substr(movie.rfind('/') + 1);
+  }
+
+  // Refuses a file whose movie is already that of an earlier file (two
+  // jobs writing one movie would race); reports and returns false then.
+  bool Claim(const FileJob& job) {
+    std::string key = MovieKey(job.movie);
+    auto earlier = movies_.find(key);
+    if (earlier != movies_.end()) {
+      report_.Error(job.source + ": its movie " + job.movie + " is already the movie of " + earlier->second);
+      return false;
+    }
+    movies_.emplace(std::move(key), job.source);
+    return true;
+  }
+
+  const CommandLine& command_;
+  std::FILE* list_;
+  Reporter& report_;
+  std::mutex mutex_;
+  size_t nextFile_ = 0;
+  char* line_ = nullptr;
+  size_t size_ = 0;
+  bool failed_ = false;
+  std::unordered_map<std::string, std::string> movies_;   // resolved movie -> its source
+  std::unordered_map<std::string, std::string> folders_;  // movie folder -> resolved ("" when it cannot be)
+};
 
 // mkdir -p; "" or why not.
 std::string MakeFolder(const std::string& folder) {
@@ -162,7 +242,9 @@ std::string MakeFolder(const std::string& folder) {
 int SaveOverrides(const std::vector<StoredValue>& overrides) {
   int ok = 1;
   for (const StoredValue& v : overrides) {
-    int stored = v.isText ? WriteSettingText(v.name.c_str(), v.text.c_str())
+    // --no-ruffle removes the address rather than storing an empty one.
+    bool remove = v.isText && v.text.empty() && v.name == kRuffleValue;
+    int stored = v.isText ? WriteSettingText(v.name.c_str(), remove ? nullptr : v.text.c_str())
                           : WriteSettingNumber(v.name.c_str(), v.number);
     if (!stored) ok = 0;
   }
@@ -179,17 +261,42 @@ void ShowOptions() {
   std::fputs(DescribeOptions(ReadQuietOptions()).c_str(), stdout);
 }
 
-// Runs the jobs on up to `threads` threads; each job is one ConvertFile.
-void ConvertAll(std::vector<FileJob>& jobs, const ConversionOptions& options, int threads, Reporter& report) {
-  std::vector<FileJob*> ready;
-  for (FileJob& job : jobs)
-    if (job.ready) ready.push_back(&job);
-  std::atomic<size_t> next{0};
+// The threads of a run share the cores: `jobs` converting threads (this one
+// among them), each with its compression threads, cores + 2 in all at most.
+// A job's bitmaps in flight are bounded per compression thread, and no job
+// gets more of those than a lone one would, so the bitmaps held stay within
+// one job's bound times the jobs.
+struct ThreadShare {
+  int jobs = 1;
+  int compression = 1;  // per job; 1 compresses on the converting thread
+};
+
+ThreadShare ShareThreads(int requestedJobs, size_t knownFiles) {
+  unsigned hardware = std::thread::hardware_concurrency();
+  int cores = hardware > 0 && hardware < 4096 ? static_cast<int>(hardware) : 1;
+  int budget = cores + 2;
+  ThreadShare share;
+  share.jobs = requestedJobs > 0 ? requestedJobs : cores;
+  if (share.jobs > budget) share.jobs = budget;
+  // With the count known, no converting thread waits for nothing.
+  if (knownFiles > 0 && static_cast<size_t>(share.jobs) > knownFiles) share.jobs = static_cast<int>(knownFiles);
+  int compression = CompressionThreads(0);
+  int room = budget / share.jobs - 1;  // besides each job's converting thread
+  if (compression > room) compression = room;
+  share.compression = compression >= 2 ? compression : 1;
+  return share;
+}
+
+// Converts every file of the source on `jobs` threads; true when all were.
+bool ConvertAll(FileSource& source, const ConversionOptions& options, int jobs, Reporter& report) {
+  std::atomic<bool> allConverted{true};
   auto work = [&] {
-    for (size_t i; (i = next.fetch_add(1)) < ready.size();) Convert(*ready[i], options, report);
+    FileJob job;
+    while (source.Next(job))
+      if (!Convert(job, options, report)) allConverted = false;
   };
   std::vector<std::thread> pool;
-  for (size_t t = 1; t < static_cast<size_t>(threads) && t < ready.size(); ++t) {
+  for (int t = 1; t < jobs; ++t) {
     try {
       pool.emplace_back(work);
     } catch (...) {
@@ -198,6 +305,7 @@ void ConvertAll(std::vector<FileJob>& jobs, const ConversionOptions& options, in
   }
   work();
   for (std::thread& t : pool) t.join();
+  return allConverted.load();
 }
 
 }  // namespace
@@ -211,6 +319,9 @@ int RunCommandLine(const CommandLine& command) {
     std::printf("%s\n", kVersionText);
     return 0;
   }
+  // A reader of our output that went away is reported by write errors, not
+  // by a signal that ends the run halfway.
+  signal(SIGPIPE, SIG_IGN);
   int status = 0;
   if (command.saveOptions && !SaveOverrides(command.overrides)) {
     std::string folder = KeyStoreFolder();
@@ -218,35 +329,41 @@ int RunCommandLine(const CommandLine& command) {
     status = 1;
   }
   if (command.showOptions) ShowOptions();
-  if (command.files.empty()) return status;
+  if (command.files.empty() && command.filesFrom.empty()) return status;
 
   ConversionOptions options = ReadQuietOptions();
   ApplyOverrides(command.overrides, options);
 
-  bool progress = !command.quiet && command.files.size() > 1 && isatty(STDERR_FILENO);
-  Reporter report(progress, command.files.size());
+  std::FILE* list = nullptr;
+  if (!command.filesFrom.empty()) {
+    list = command.filesFrom == "-" ? stdin : std::fopen(command.filesFrom.c_str(), "r");
+    if (!list) {
+      std::fprintf(stderr, "tervano: cannot read the file list %s: %s\n", command.filesFrom.c_str(),
+                   std::strerror(errno));
+      return 1;
+    }
+  }
+  size_t known = list ? 0 : command.files.size();
+  bool progress = !command.quiet && (list || known > 1) && isatty(STDERR_FILENO);
+  Reporter report(progress, known);
+  int result = 0;
   if (!command.outputDir.empty()) {
     std::string problem = MakeFolder(command.outputDir);
     if (!problem.empty()) {
       report.Error("cannot make the output folder " + command.outputDir + ": " + problem);
-      return 1;
+      result = 1;
     }
   }
-  std::vector<FileJob> jobs(command.files.size());
-  std::map<std::string, std::string> movies;
-  for (size_t i = 0; i < jobs.size(); ++i) {
-    jobs[i].source = command.files[i];
-    jobs[i].movie = MoviePath(command.files[i], command.outputDir);
-    jobs[i].ready = Prepare(jobs[i], movies, report);
-    if (!jobs[i].ready) report.Done(jobs[i].source);
+  if (result == 0) {
+    ThreadShare share = ShareThreads(command.jobs, known);
+    options.threads = share.compression;
+    FileSource source(command, list, report);
+    bool converted = ConvertAll(source, options, share.jobs, report);
+    if (!converted || source.Failed()) result = 1;
   }
-  int threads = command.jobs;
-  if (threads <= 0) threads = static_cast<int>(std::thread::hardware_concurrency());
-  ConvertAll(jobs, options, threads > 0 ? threads : 1, report);
   report.Finish();
-  for (const FileJob& job : jobs)
-    if (!job.converted) status = 1;
-  return status;
+  if (list && list != stdin) std::fclose(list);
+  return result != 0 ? 1 : status;
 }
 
 #endif  // !_WIN32

@@ -169,7 +169,7 @@ ConversionResult ConvertFile(const char* sourcePath, const char* destinationPath
   result.path = destinationPath;
   if (options.writeHtml)
     result = WriteHtmlPage(destinationPath, g->screenWidth, g->screenHeight, g->backgroundColour,
-                           options.useGifBackground, options.fullMenu, progress);
+                           options.useGifBackground, options.fullMenu, progress, options.ruffleUrl);
   return result;
 }
 

@@ -17,6 +17,7 @@ struct ConversionOptions {
   int32_t protect = 0;           // OptionProtect
   int32_t writeHtml = 0;         // OptionHTML
   int32_t fullMenu = 0;          // OptionHideMenu: 1 shows the player's full menu
+  std::string ruffleUrl;         // OptionRuffleURL: the page loads ruffle.js from it; empty, no script
   // Not stored: bitmap compression threads of the job. 0 takes
   // TERVANO_THREADS, else one per core; 1 compresses on the converting thread.
   int32_t threads = 0;

@@ -50,7 +50,7 @@ void AppendLine(std::string& page, const char* format, ...) {
 
 std::string ComposePage(const HtmlPageNames& names, int width, int height,
                         uint32_t colour, int32_t useGifBackground,
-                        int32_t fullMenu) {
+                        int32_t fullMenu, const std::string& ruffleUrl) {
   unsigned rgb = colour & 0xFFFFFFu;
   const char* title = names.title.c_str();
   const char* movie = names.movieReference.c_str();
@@ -60,6 +60,7 @@ std::string ComposePage(const HtmlPageNames& names, int width, int height,
   AppendLine(page, "%s%s -->", kPageVisitPrefix, kMakerHomePage);
   AppendLine(page, "  <HEAD>");
   AppendLine(page, "    <TITLE>%s</TITLE>", title);
+  if (!ruffleUrl.empty()) AppendLine(page, "    <SCRIPT src=\"%s\"></SCRIPT>", EscapeAttribute(ruffleUrl).c_str());
   AppendLine(page, "  </HEAD>");
   if (useGifBackground)
     AppendLine(page, "  <BODY bgcolor=\"#%06X\">", rgb);
@@ -98,6 +99,26 @@ void ShowStep(ProgressSink* progress, const std::string& pagePath) {
 
 }  // namespace
 
+std::string EscapeAttribute(const std::string& text) {
+  std::string out;
+  for (char c : text) {
+    unsigned char u = static_cast<unsigned char>(c);
+    switch (c) {
+      case '&': out += "&amp;"; break;
+      case '<': out += "&lt;"; break;
+      case '>': out += "&gt;"; break;
+      case '"': out += "&quot;"; break;
+      case '\'': out += "&#39;"; break;
+      default:
+        if (u < 0x20 || u == 0x7F)
+          out += "&#" + std::to_string(u) + ";";
+        else
+          out += c;
+    }
+  }
+  return out;
+}
+
 bool MakeHtmlPageNames(const char* moviePath, HtmlPageNames& names) {
   names = HtmlPageNames();
   if (!moviePath) return false;
@@ -127,7 +148,7 @@ bool MakeHtmlPageNames(const char* moviePath, HtmlPageNames& names) {
 
 ConversionResult WriteHtmlPage(const char* moviePath, int width, int height,
                                uint32_t backgroundColour, int32_t useGifBackground,
-                               int32_t fullMenu, ProgressSink* progress) {
+                               int32_t fullMenu, ProgressSink* progress, const std::string& ruffleUrl) {
   ConversionResult result;
   HtmlPageNames names;
   if (!moviePath || !MakeHtmlPageNames(moviePath, names)) {
@@ -139,7 +160,7 @@ ConversionResult WriteHtmlPage(const char* moviePath, int width, int height,
   ShowStep(progress, names.pagePath);
   std::string page;
   try {
-    page = ComposePage(names, width, height, backgroundColour, useGifBackground, fullMenu);
+    page = ComposePage(names, width, height, backgroundColour, useGifBackground, fullMenu, ruffleUrl);
   } catch (...) {
     result.status = ConversionStatus::kPageNotWritable;
     result.reason = "out of memory";

@@ -32,6 +32,14 @@ class ProgressSink;
 // backgroundColour 0xRRGGBB. With a progress sink (a batch), the page path
 // is shown as a step first. Returns kConverted, kPathTooLong or
 // kPageNotWritable (an old page is then as it was), with the page path.
+// A non-empty ruffleUrl adds one line to HEAD, a SCRIPT element that loads
+// the Ruffle player from that address (escaped for the attribute), which
+// then plays the page's OBJECT/EMBED; without it the page is unchanged.
 ConversionResult WriteHtmlPage(const char* moviePath, int width, int height,
                                uint32_t backgroundColour, int32_t useGifBackground,
-                               int32_t fullMenu, ProgressSink* progress = nullptr);
+                               int32_t fullMenu, ProgressSink* progress = nullptr,
+                               const std::string& ruffleUrl = std::string());
+
+// text as the value of a double-quoted HTML attribute: & < > " ' and
+// control characters as character references, all else as it is.
+std::string EscapeAttribute(const std::string& text);

@@ -5,21 +5,22 @@
 #include "../platform/registry_keys.h"
 
 const StoredOption kStoredOptions[] = {
-    {"OptionTransparent", &ConversionOptions::borderCorrection, 1, 0, FlagId::Border, FlagId::NoBorder, "border", "on",
+    {"OptionTransparent", &ConversionOptions::borderCorrection, nullptr, 1, 0, FlagId::Border, FlagId::NoBorder, "border", "on",
      "off"},
-    {"OptionHTML", &ConversionOptions::writeHtml, 1, 0, FlagId::Html, FlagId::NoHtml, "html page", "on", "off"},
-    {"OptionHideMenu", &ConversionOptions::fullMenu, 1, 0, FlagId::FullMenu, FlagId::NoFullMenu, "full menu", "on",
+    {"OptionHTML", &ConversionOptions::writeHtml, nullptr, 1, 0, FlagId::Html, FlagId::NoHtml, "html page", "on", "off"},
+    {"OptionHideMenu", &ConversionOptions::fullMenu, nullptr, 1, 0, FlagId::FullMenu, FlagId::NoFullMenu, "full menu", "on",
      "off"},
-    {"OptionBackGround", &ConversionOptions::useGifBackground, 0, 0, FlagId::GifBackground, FlagId::WhiteBackground,
+    {"OptionBackGround", &ConversionOptions::useGifBackground, nullptr, 0, 0, FlagId::GifBackground, FlagId::WhiteBackground,
      "background", "the GIF's", "white"},
-    {"OptionCanvasSize", &ConversionOptions::optimiseCanvas, 0, 0, FlagId::Crop, FlagId::NoCrop, "crop", "on", "off"},
-    {"OptionProtect", &ConversionOptions::protect, 0, 0, FlagId::Protect, FlagId::NoProtect, "protect", "on", "off"},
-    {kLinkTextValue, nullptr, 0, 0, FlagId::None, FlagId::None, nullptr, nullptr, nullptr},
-    {"OptionChangeLoop", &ConversionOptions::changeLoop, 0, 0, FlagId::None, FlagId::KeepLoop, nullptr, nullptr,
+    {"OptionCanvasSize", &ConversionOptions::optimiseCanvas, nullptr, 0, 0, FlagId::Crop, FlagId::NoCrop, "crop", "on", "off"},
+    {"OptionProtect", &ConversionOptions::protect, nullptr, 0, 0, FlagId::Protect, FlagId::NoProtect, "protect", "on", "off"},
+    {kLinkTextValue, nullptr, &ConversionOptions::linkUrl, 0, 0, FlagId::None, FlagId::None, nullptr, nullptr, nullptr},
+    {"OptionChangeLoop", &ConversionOptions::changeLoop, nullptr, 0, 0, FlagId::None, FlagId::KeepLoop, nullptr, nullptr,
      nullptr},
-    {"OptionLoopForever", &ConversionOptions::loopForever, 0, 0, FlagId::None, FlagId::None, nullptr, nullptr, nullptr},
-    {"OptionLoopValue", &ConversionOptions::playCount, 0, 0, FlagId::None, FlagId::None, nullptr, nullptr, nullptr},
-    {"OptionURL", &ConversionOptions::useLinkUrl, 0, 0, FlagId::None, FlagId::NoUrl, nullptr, nullptr, nullptr},
+    {"OptionLoopForever", &ConversionOptions::loopForever, nullptr, 0, 0, FlagId::None, FlagId::None, nullptr, nullptr, nullptr},
+    {"OptionLoopValue", &ConversionOptions::playCount, nullptr, 0, 0, FlagId::None, FlagId::None, nullptr, nullptr, nullptr},
+    {"OptionURL", &ConversionOptions::useLinkUrl, nullptr, 0, 0, FlagId::None, FlagId::NoUrl, nullptr, nullptr, nullptr},
+    {kRuffleValue, nullptr, &ConversionOptions::ruffleUrl, 0, 0, FlagId::None, FlagId::None, nullptr, nullptr, nullptr},
 };
 const size_t kStoredOptionCount = sizeof kStoredOptions / sizeof kStoredOptions[0];
 
@@ -44,8 +45,8 @@ ConversionOptions ReadStoredOptions(bool windowDefaults) {
   ConversionOptions options;
   for (size_t i = 0; i < kStoredOptionCount; ++i) {
     const StoredOption& o = kStoredOptions[i];
-    if (!o.number) {
-      ReadSettingText(o.name, options.linkUrl);
+    if (o.text) {
+      ReadSettingText(o.name, options.*o.text);
       continue;
     }
     int32_t number = 0;
@@ -58,7 +59,13 @@ int WriteStoredOptions(const ConversionOptions& options) {
   int ok = 1;
   for (size_t i = 0; i < kStoredOptionCount; ++i) {
     const StoredOption& o = kStoredOptions[i];
-    int stored = o.number ? WriteSettingNumber(o.name, options.*o.number) : WriteSettingText(o.name, options.linkUrl.c_str());
+    int stored = 0;
+    if (o.number)
+      stored = WriteSettingNumber(o.name, options.*o.number);
+    else if (o.text == &ConversionOptions::ruffleUrl && options.ruffleUrl.empty())
+      stored = WriteSettingText(o.name, nullptr);
+    else
+      stored = WriteSettingText(o.name, (options.*o.text).c_str());
     if (!stored) ok = 0;
   }
   return ok;
@@ -72,6 +79,7 @@ void LoadOptions(MainWindowOptions& window, PublishSettings& publish) {
   publish.useGifBackground = o.useGifBackground;
   publish.optimiseCanvas = o.optimiseCanvas;
   publish.protect = o.protect;
+  publish.ruffleUrl = o.ruffleUrl;
   window.linkUrl = o.linkUrl;
   window.changeLoop = o.changeLoop;
   window.loopForever = o.loopForever;
@@ -90,6 +98,7 @@ void SaveOptions(const MainWindowOptions& window, const PublishSettings& publish
   o.useGifBackground = publish.useGifBackground;
   o.optimiseCanvas = publish.optimiseCanvas;
   o.protect = publish.protect;
+  o.ruffleUrl = publish.ruffleUrl;
   o.linkUrl = window.linkUrl;
   o.changeLoop = window.changeLoop;
   o.loopForever = window.loopForever;

@@ -31,15 +31,17 @@ int ReadSettingText(const char* name, std::string& text);
 // cannot be opened.
 int WriteSettingText(const char* name, const char* text);
 
-// The eleven stored options, once: value name, the ConversionOptions member,
-// what a missing value is for the main window and for the quiet command,
+// The twelve stored options, once: value name, the ConversionOptions member
+// (a number or a text), what a missing number is for the main window and
+// for the quiet command,
 // and the command-line flags that switch it on and off (FlagId::None where
 // a flag with a value, or several values at once, set it). Rows with a
 // label are shown by --show-options as on/off lines. In the order the main
 // window loads and saves them.
 struct StoredOption {
   const char* name;
-  int32_t ConversionOptions::*number;  // null for the one text, OptionURLName
+  int32_t ConversionOptions::*number;  // null for a text
+  std::string ConversionOptions::*text;  // null for a number
   int32_t windowDefault;
   int32_t quietDefault;
   FlagId onFlag;
@@ -51,12 +53,15 @@ struct StoredOption {
 extern const StoredOption kStoredOptions[];
 extern const size_t kStoredOptionCount;
 constexpr const char* kLinkTextValue = "OptionURLName";
+constexpr const char* kRuffleValue = "OptionRuffleURL";
 
 // Every option from the store; a missing one takes the window's or the
 // quiet command's default. The link text is read whether the link is on or not.
 ConversionOptions ReadStoredOptions(bool windowDefaults);
 // Writes every option; 1 when all were stored. The link text is always
-// written as a text, so an empty one is kept as an empty value.
+// written as a text, so an empty one is kept as an empty value; an empty
+// Ruffle address deletes its value, so a store that never had one keeps
+// its old values only.
 int WriteStoredOptions(const ConversionOptions& options);
 
 // The six publish settings, held by the main window, edited by the publish
@@ -68,6 +73,7 @@ struct PublishSettings {
   int32_t useGifBackground = 0;  // OptionBackGround
   int32_t optimiseCanvas = 0;    // OptionCanvasSize
   int32_t protect = 0;           // OptionProtect
+  std::string ruffleUrl;         // OptionRuffleURL, kept as loaded
 };
 
 // Loop and link fields that the main window holds; the initial values are
@@ -81,11 +87,11 @@ struct MainWindowOptions {
   std::string linkUrl;        // OptionURLName
 };
 
-// Reads all eleven option values into publish and window. Missing
+// Reads all twelve option values into publish and window. Missing
 // OptionTransparent, OptionHTML and OptionHideMenu load as 1, everything
 // else as 0 (empty text).
 void LoadOptions(MainWindowOptions& window, PublishSettings& publish);
-// Writes all eleven option values; failures are ignored.
+// Writes all twelve option values; failures are ignored.
 void SaveOptions(const MainWindowOptions& window, const PublishSettings& publish);
 
 // Options of a quiet conversion: every value read from the store, missing

@@ -154,6 +154,7 @@ ConversionOptions BatchOptions(const MainWindowOptions& window, const PublishSet
   options.protect = publish.protect;
   options.writeHtml = publish.writeHtml;
   options.fullMenu = publish.fullMenu;
+  options.ruffleUrl = publish.ruffleUrl;
   return options;
 }
 

@@ -62,6 +62,7 @@ rows=(
   '--url "http://a.example/x?y=1&z"|"OptionURL"=dword:00000001;"OptionURLName"="http://a.example/x?y=1&z"'
   '--url ""|"OptionURL"=dword:00000001;"OptionURLName"=""'
   '--no-url|"OptionURL"=dword:00000000'
+  '--html --ruffle "ruffle/ruffle.js?v=1&x"|"OptionHTML"=dword:00000001;"OptionRuffleURL"="ruffle/ruffle.js?v=1&x"'
 )
 mkdir -p plain
 cp "$gif" plain/g.gif
@@ -108,7 +109,7 @@ same_bytes allon.before "$(store_file allon)" "store after a run without --save-
 run combo --loop 3 --url "http://c.example/it's" --border --gif-background --save-options
 run combo --show-options
 shown=$(grep -oE -- "--[a-z-]+( [0-9]+| '.*')?$" <<<"$out")
-[ "$(wc -l <<<"$shown")" = 8 ] || fail "--show-options: $out"
+[ "$(wc -l <<<"$shown")" = 9 ] || fail "--show-options: $out"
 eval "shown=($shown)"
 run empty "${shown[@]}" -o shown "$gif"
 mkdir -p combo-quite && cp "$gif" combo-quite/g.gif
@@ -200,6 +201,86 @@ run empty -quite bad/one.gif
 [ "$rc" = 0 ] || fail "-quite: exit $rc"
 same_bytes plain/g.swf bad/one.swf "-quite"
 
+# --- A list of files: read as it goes, each file checked as on the command line ---
+# Three hundred names with a missing file, a folder, an empty line and the
+# same movie twice among them: one line for each of those, every other movie
+# the one the file gives on the command line.
+mkdir -p list
+for i in $(seq 1 300); do cp "$gif" "list/m$i.gif"; done
+{
+  for i in $(seq 1 300); do
+    echo "list/m$i.gif"
+    case $i in
+      100) echo "list/none.gif" ;;
+      150) echo "" ; echo "list" ;;
+      200) echo "list/../list/m7.gif" ;;
+    esac
+  done
+} | TERVANO_CONFIG_DIR="$work/empty" "$tervano" --files-from - -j 3 -o fromlist >out.txt 2>err.txt
+rc=$?
+sort err.txt >err.sorted
+printf '%s\n' "tervano: list/../list/m7.gif: its movie fromlist/m7.swf is already the movie of list/m7.gif" \
+  "tervano: list/none.gif: No such file or directory" "tervano: list: is a folder, not a GIF file" >err.want
+[ "$rc" = 1 ] && cmp -s err.sorted err.want || fail "list: exit $rc, stderr $(cat err.txt)"
+[ "$(ls fromlist | wc -l)" = 300 ] || fail "list: $(ls fromlist | wc -l) movies for 300 files"
+for i in 1 100 151 300; do same_bytes plain/g.swf "fromlist/m$i.swf" "list: file $i"; done
+# NUL-separated names may hold a newline; an empty one is a file that cannot be read.
+cp "$gif" $'list/new\nline.gif'
+printf 'list/m1.gif\0list/new\nline.gif\0\0list/m2.gif' >list.nul
+run empty --files-from list.nul -0 -o nul
+[ "$rc" = 1 ] && [ "$err" = "tervano: : No such file or directory" ] || fail "-0 list: exit $rc, '$err'"
+same_bytes plain/g.swf $'nul/new\nline.swf' "-0 list: a name with a newline"
+[ "$(find nul -type f -printf . | wc -c)" = 3 ] || fail "-0 list: $(find nul -type f -printf . | wc -c) movies"
+# A list that cannot be read: one line, status 1, no crash.
+run empty --files-from list -o nolist
+[ "$rc" = 1 ] && [ "$err" = "tervano: cannot read the file list list: Is a directory" ] || fail "list is a folder: $rc '$err'"
+TERVANO_CONFIG_DIR="$work/empty" "$tervano" --files-from - -o closed bad/one.gif <&- >/dev/null 2>err.txt
+rc=$?
+[ "$rc" = 1 ] && grep -q "cannot read the file list (standard input)" err.txt && [ -e closed/one.swf ] \
+  || fail "closed stdin: exit $rc, $(cat err.txt)"
+# A producer that dies halfway leaves the names it wrote.
+(printf 'list/m1.gif\nlist/m2.gif\n'; kill -9 $BASHPID) | TERVANO_CONFIG_DIR="$work/empty" "$tervano" --files-from - -o cut 2>err.txt
+rc=${PIPESTATUS[1]}
+[ "$rc" = 0 ] && [ "$(ls cut | wc -l)" = 2 ] || fail "list cut short: exit $rc, $(ls cut | wc -l) movies, $(cat err.txt)"
+
+# --- Threads: files and compression share the cores, cores + 2 at most ---
+cores=$(nproc)
+peak=0
+TERVANO_CONFIG_DIR="$work/empty" "$tervano" -j 4 -o threads list/m*.gif many/*.gif </dev/null >/dev/null 2>&1 &
+pid=$!
+while [ -e "/proc/$pid/status" ]; do
+  n=$(awk '/^Threads:/ {print $2}' "/proc/$pid/status" 2>/dev/null)
+  [ -n "$n" ] && [ "$n" -gt "$peak" ] && peak=$n
+done
+wait "$pid" || fail "threads: exit $?"
+[ "$peak" -ge 1 ] && [ "$peak" -le $((cores + 2)) ] || fail "-j 4 on $cores cores ran $peak threads at once"
+
+# --- The Ruffle address is escaped in the page, which is otherwise the same ---
+if command -v python3 >/dev/null; then
+  address='r u/ruffle.js?a="1"&b=<2>'"'"
+  run empty --html --ruffle "$address" -o ruffle "$gif"
+  run empty --html -o noruffle "$gif"
+  python3 - ruffle/g.htm noruffle/g.htm "$address" <<'PY' || fail "page with a Ruffle address: see above"
+import sys
+from html.parser import HTMLParser
+class Scripts(HTMLParser):
+    def __init__(self):
+        super().__init__()
+        self.found = []
+    def handle_starttag(self, tag, attrs):
+        if tag == "script": self.found.append(dict(attrs).get("src"))
+page = open(sys.argv[1], encoding="latin-1", newline="").read()
+plain = open(sys.argv[2], encoding="latin-1", newline="").read()
+p = Scripts()
+p.feed(page)
+if p.found != [sys.argv[3]]:
+    sys.exit(f"scripts {p.found}, wanted [{sys.argv[3]!r}]")
+rest = [l for l in page.split("\r\n") if "<SCRIPT" not in l]
+if "\r\n".join(rest) != plain:
+    sys.exit("the page differs from the page without Ruffle in more than its script line")
+PY
+fi
+
 # --- The progress line: on a terminal only, for several files, not with -q ---
 if command -v script >/dev/null; then
   TERVANO_CONFIG_DIR="$work/empty" script -qec "'$tervano' -o tty bad/one.gif bad/two.gif" /dev/null >tty.txt </dev/null
@@ -213,8 +294,8 @@ fi
 run empty --help
 [ "$rc" = 0 ] || fail "--help: exit $rc"
 # the flag column of the option lines
-columns=$(grep -E '^ +(-[a-z], )?--' <<<"$out" | sed -E 's/^ +((-[a-z], )?--[a-z-]+( [A-Z]+)?) .*/\1/')
-help_flags=$(grep -oE -- '--?[a-z][a-z-]*' <<<"$columns" | sort -u)
+columns=$(grep -E '^ +(-[a-z0-9], )?--' <<<"$out" | sed -E 's/^ +((-[a-z0-9], )?--[a-z-]+( [A-Z]+)?) .*/\1/')
+help_flags=$(grep -oE -- '--?[a-z0-9][a-z-]*' <<<"$columns" | sort -u)
 [ "$(wc -l <<<"$help_flags")" -ge 20 ] || fail "--help lists only: $help_flags"
 grep -q "here: $work/empty" <<<"$out" || fail "--help does not say where the options are"
 grep -q "Exit status" <<<"$out" || fail "--help gives no exit status"
@@ -233,9 +314,9 @@ while read -r flag value; do
 done <<<"$columns"
 run empty --no-such-flag --help
 [ "$rc" = 2 ] || fail "an unknown flag is taken"
-man_flags=$(grep -oE -- '(^|[ "(])\\-(\\-)?[a-z][a-z\\-]*' "$manpage" | sed 's/[\\ "(]//g' | grep -vx -- '-quite' | sort -u)
+man_flags=$(grep -oE -- '(^|[ "(])\\-(\\-)?[a-z0-9][a-z\\-]*' "$manpage" | sed 's/[\\ "(]//g' | grep -vx -- '-quite' | sort -u)
 [ "$man_flags" = "$help_flags" ] || fail "man page and --help differ: $(diff <(echo "$man_flags") <(echo "$help_flags") | tr '\n' ' ')"
-completion_flags=$(sed -n "/compgen -W '/,/'/p" "$completion" | grep -oE -- "(^| |')--?[a-z][a-z-]*" | tr -d " '" | sort -u)
+completion_flags=$(sed -n "/compgen -W '/,/'/p" "$completion" | grep -oE -- "(^| |')--?[a-z0-9][a-z-]*" | tr -d " '" | sort -u)
 [ "$completion_flags" = "$help_flags" ] || fail "completion and --help differ: $(diff <(echo "$completion_flags") <(echo "$help_flags") | tr '\n' ' ')"
 if command -v groff >/dev/null; then
   warnings=$(groff -man -Tutf8 -ww -z "$manpage" 2>&1)

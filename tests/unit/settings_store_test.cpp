@@ -140,9 +140,9 @@ TEST(SettingsStore, NoTextDeletesTheValue) {
 TEST(SettingsStore, FirstLoadGivesTheMainWindowDefaults) {
   SettingsSandbox sandbox;
   sandbox.Clear();
-  DeleteKey("Software\\Tervano\\open");
-  DeleteKey("Software\\Tervano");  // a first start: no key at all
-  PublishSettings publish{9, 9, 9, 9, 9, 9};  // the main window's
+  DeleteKey("Software\Tervano\open");
+  DeleteKey("Software\Tervano");  // a first start: no key at all
+  PublishSettings publish{9, 9, 9, 9, 9, 9, "stale"};  // the main window's
   MainWindowOptions window;  // start values 0, 1, 1 are replaced by loading
   window.linkUrl = "stale";
   LoadOptions(window, publish);
@@ -152,6 +152,7 @@ TEST(SettingsStore, FirstLoadGivesTheMainWindowDefaults) {
   EXPECT_EQ(publish.useGifBackground, 0);
   EXPECT_EQ(publish.optimiseCanvas, 0);
   EXPECT_EQ(publish.protect, 0);
+  EXPECT_EQ(publish.ruffleUrl, "");
   EXPECT_EQ(window.changeLoop, 0);
   EXPECT_EQ(window.loopForever, 0);
   EXPECT_EQ(window.playCount, 0);
@@ -269,6 +270,27 @@ TEST(SettingsStore, EmptyLinkIsKeptAsEmptyTextAndStillALink) {
   q = ReadQuietOptions();
   EXPECT_FALSE(q.useLinkUrl);
   EXPECT_EQ(q.linkUrl, "");
+}
+
+// The Ruffle address is set from the command line; the main window, which
+// has no field for it, must neither lose it when it saves at exit nor add
+// the value to a store that never had one.
+TEST(SettingsStore, MainWindowKeepsTheRuffleAddressItDoesNotShow) {
+  SettingsSandbox sandbox;
+  PublishSettings publish;
+  MainWindowOptions window;
+  LoadOptions(window, publish);
+  SaveOptions(window, publish);
+  EXPECT_EQ(Inspect("OptionRuffleURL").found, 0);
+
+  ASSERT_EQ(WriteSettingText("OptionRuffleURL", "https://cdn.example/ruffle/ruffle.js"), 1);
+  publish = PublishSettings{};
+  LoadOptions(window, publish);
+  SaveOptions(window, publish);
+  std::string address;
+  EXPECT_EQ(ReadSettingText("OptionRuffleURL", address), 1);
+  EXPECT_EQ(address, "https://cdn.example/ruffle/ruffle.js");
+  EXPECT_EQ(ReadQuietOptions().ruffleUrl, "https://cdn.example/ruffle/ruffle.js");
 }
 
 #ifndef _WIN32
