@@ -178,7 +178,14 @@ bool ItemTextBecomes(HWND dialog, int id, const std::string& expected, DWORD mil
 
 void PickMenuItem(HWND window, char menuKey, char itemKey) {
   PostMessageA(window, WM_SYSCOMMAND, SC_KEYMENU, menuKey);
-  Sleep(500);
+  // The item key only reaches an open menu: on a busy machine the popup can
+  // take longer than any fixed pause.
+  DWORD thread = GetWindowThreadProcessId(window, nullptr);
+  WaitFor([&] {
+    HWND popup = FindWindowA("#32768", nullptr);
+    return popup && IsWindowVisible(popup) && GetWindowThreadProcessId(popup, nullptr) == thread;
+  }, 10000);
+  Sleep(100);
   PostMessageA(window, WM_CHAR, static_cast<unsigned char>(itemKey), 0);
   Sleep(500);
   // A grey item leaves nothing open; if a menu still is, close it.
