@@ -21,12 +21,12 @@
 
 import { execFileSync } from "node:child_process";
 import fs from "node:fs";
-import http from "node:http";
 import path from "node:path";
 import process from "node:process";
 import { fileURLToPath } from "node:url";
 
 import { expectedMovie, readGifInfo } from "./gif-info.mjs";
+import { MIME, listen, sendFile } from "./serve.mjs";
 
 const SKIP = 77;
 const TOLERANCE = 12; // per colour channel
@@ -95,15 +95,6 @@ function convertGif(tervano, gifFile, configDir) {
   return swf;
 }
 
-const MIME = {
-  ".html": "text/html; charset=utf-8",
-  ".js": "text/javascript",
-  ".wasm": "application/wasm",
-  ".swf": "application/x-shockwave-flash",
-  ".gif": "image/gif",
-  ".map": "application/json",
-};
-
 // Serves the page, Ruffle's self-hosted build and the movies; nothing else.
 function startServer(roots) {
   const page = `<!doctype html><html><head><meta charset="utf-8">
@@ -111,7 +102,7 @@ function startServer(roots) {
 <script>window.RufflePlayer = { config: { polyfills: false, publicPath: "/ruffle/" } };</script>
 <script src="/ruffle/ruffle.js"></script><script src="/page/page.js"></script>
 </head><body><div id="stage"></div></body></html>`;
-  const server = http.createServer((req, res) => {
+  return listen((req, res) => {
     const url = new URL(req.url, "http://127.0.0.1");
     if (url.pathname === "/favicon.ico") {
       res.writeHead(204);
@@ -125,16 +116,8 @@ function startServer(roots) {
     }
     const [, prefix, ...rest] = url.pathname.split("/");
     const root = roots[prefix];
-    const file = root ? path.resolve(root, decodeURIComponent(rest.join("/"))) : null;
-    if (!file || !file.startsWith(root + path.sep) || !fs.existsSync(file) || !fs.statSync(file).isFile()) {
-      res.writeHead(404);
-      res.end();
-      return;
-    }
-    res.writeHead(200, { "content-type": MIME[path.extname(file)] || "application/octet-stream" });
-    fs.createReadStream(file).pipe(res);
+    sendFile(res, root, root ? path.resolve(root, decodeURIComponent(rest.join("/"))) : null);
   });
-  return new Promise((resolve) => server.listen(0, "127.0.0.1", () => resolve(server)));
 }
 
 // Movie times (ms) at which to look, with the GIF frame that must show:

@@ -12,12 +12,12 @@
 
 import { execFileSync } from "node:child_process";
 import fs from "node:fs";
-import http from "node:http";
 import path from "node:path";
 import process from "node:process";
 import { fileURLToPath } from "node:url";
 
 import { expectedMovie, readGifInfo } from "./gif-info.mjs";
+import { listen, sendFile } from "./serve.mjs";
 
 const SKIP = 77;
 const TOLERANCE = 12; // per colour channel, as in check.mjs
@@ -28,27 +28,11 @@ const gifSource = path.resolve(here, "..", "fixtures", "gifs", "luma_clock.gif")
 // A space and an ampersand: the attribute must carry both.
 const ruffleFolder = "ruffle & co";
 
-const MIME = {
-  ".htm": "text/html",
-  ".js": "text/javascript",
-  ".wasm": "application/wasm",
-  ".swf": "application/x-shockwave-flash",
-  ".gif": "image/gif",
-};
-
 function serve(root) {
-  const server = http.createServer((req, res) => {
+  return listen((req, res) => {
     const url = new URL(req.url, "http://127.0.0.1");
-    const file = path.resolve(root, "." + decodeURIComponent(url.pathname));
-    if (!file.startsWith(root + path.sep) || !fs.existsSync(file) || !fs.statSync(file).isFile()) {
-      res.writeHead(404);
-      res.end();
-      return;
-    }
-    res.writeHead(200, { "content-type": MIME[path.extname(file)] || "application/octet-stream" });
-    fs.createReadStream(file).pipe(res);
+    sendFile(res, root, path.resolve(root, "." + decodeURIComponent(url.pathname)));
   });
-  return new Promise((resolve) => server.listen(0, "127.0.0.1", () => resolve(server)));
 }
 
 // Runs tervano on the GIF in `folder` with the extra flags; the stored
