@@ -3,7 +3,8 @@
 #   scripts/build.sh [--no-tests] [native] [windows] [asan] [win64] [fuzz]
 # With no build named, builds the first three:
 #   build/native   g++, with tests
-#   build/windows  32-bit Windows (mingw-w64), tests run under Wine
+#   build/windows  32-bit Windows (mingw-w64), tests run under Wine; its
+#                  installer carries tervano_ctx64.dll, built in build/windows/ctx64
 #   build/asan     g++ with AddressSanitizer and UBSan
 #   build/win64    64-bit Windows, for running the Windows tests under 64-bit
 #                  Wine where the kernel executes no 32-bit code
@@ -21,7 +22,7 @@ for arg in "$@"; do
   case "$arg" in
     --no-tests) testing=OFF ;;
     native|windows|asan|win64|fuzz) builds+=("$arg") ;;
-    -h|--help) sed -n '2,13p' "$0"; exit 0 ;;
+    -h|--help) sed -n '2,14p' "$0"; exit 0 ;;
     *) echo "build.sh: unknown argument '$arg' (expected native, windows, asan, win64, fuzz or --no-tests)" >&2; exit 2 ;;
   esac
 done
@@ -48,7 +49,9 @@ build_one() {
   env "${compilers[@]}" cmake -S "$root" -B "$dir" "${generator[@]}" -DBUILD_TESTING=$testing "${args[@]}" >"$dir.configure.log" 2>&1 \
     || { cat "$dir.configure.log" >&2; echo "build/$name: configure failed" >&2; return 1; }
   echo "== build/$name: build"
-  cmake --build "$dir" --parallel "$jobs"
+  # The level also holds the nested build of the 32-bit build's
+  # tervano_ctx64.dll.
+  CMAKE_BUILD_PARALLEL_LEVEL=$jobs cmake --build "$dir" --parallel "$jobs"
 }
 
 mkdir -p "$root/build"

@@ -39,12 +39,15 @@ if [ "$want_all" = 1 ]; then
   # will need imagemagick here again.)
   need mingw-w64 g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix libz-mingw-w64-dev
   # 64-bit Windows build and Wine: the Windows tests run there on machines
-  # whose kernel executes no 32-bit code.
+  # whose kernel executes no 32-bit code. The 32-bit build needs the 64-bit
+  # compilers too, for the tervano_ctx64.dll of its installer.
   need g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix wine64
   need locales xvfb xauth fonts-wqy-microhei
   # Installer (makensis), help file compiler (chmcmd) and a second CHM
   # reader (extract_chmLib) for the help file's test.
   need nsis fp-utils libchm-bin
+  # 7z lists and unpacks an NSIS installer: the check of what a setup carries.
+  need p7zip-full
   # clang with its sanitizer and libFuzzer runtimes for the fuzz build.
   need clang libclang-rt-14-dev
   # Browser in which the player check runs Ruffle (never a downloaded one).

@@ -104,7 +104,16 @@ for b in "${builds[@]}"; do
   fi
   built="built in $(took "$t0")"
   if [ "$program_only" = 1 ]; then
-    summary+=("build/$b: program $built; its tests run in build/win64")
+    # Its installer is still this build's own: check what it carries.
+    d="$root/build/$b"
+    if bash "$root/tests/installer/setup_check.sh" "$d/tervano-2.5-setup.exe" "$d/tervano.exe" \
+         "$d/help.chm" "$d/ctx64/shellext/tervano_ctx64.dll" "$d/shellext/tervano_ctx.dll" </dev/null; then
+      total_pass=$((total_pass + 1))
+      summary+=("build/$b: program $built; setup contents checked; its other tests run in build/win64")
+    else
+      total_fail=$((total_fail + 1))
+      summary+=("build/$b: program $built; setup contents check FAILED; its other tests run in build/win64")
+    fi
     continue
   fi
   if { [ "$b" = windows ] || [ "$b" = win64 ]; } && [ -z "${DISPLAY:-}" ] && [ -z "$xvfb_pid" ]; then
