@@ -38,4 +38,15 @@ STDMETHODIMP ClassFactory::CreateInstance(IUnknown* outer, REFIID iid, void** ou
   return result;
 }
 
-STDMETHODIMP ClassFactory::LockServer(BOOL) { return S_OK; }
+STDMETHODIMP ClassFactory::LockServer(BOOL lock) {
+  if (lock) {
+    ++module_.locks;
+    return S_OK;
+  }
+  // An unlock without its lock must not release someone else's.
+  long held = module_.locks.load();
+  do {
+    if (held <= 0) return E_UNEXPECTED;
+  } while (!module_.locks.compare_exchange_weak(held, held - 1));
+  return S_OK;
+}

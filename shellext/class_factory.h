@@ -15,7 +15,7 @@ class ClassFactory final : public IClassFactory {
   STDMETHODIMP_(ULONG) AddRef() override;
   STDMETHODIMP_(ULONG) Release() override;
   STDMETHODIMP CreateInstance(IUnknown* outer, REFIID iid, void** out) override;
-  // Keeps no count: unloading depends on live objects only.
+  // Counted: a locked library stays loaded without any live object.
   STDMETHODIMP LockServer(BOOL lock) override;
 
  private:

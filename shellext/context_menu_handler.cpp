@@ -2,13 +2,11 @@
 
 #include <shellapi.h>
 
-#include <cstdio>
 #include <cstring>
 #include <new>
 
-#include "app/settings_store.h"
-#include "platform/ansi_path.h"
-#include "platform/registry_keys.h"
+#include "registration.h"
+#include "resource.h"
 
 namespace {
 
@@ -16,7 +14,7 @@ constexpr UINT kConvertCommand = 0;
 constexpr UINT kAddCommand = 1;
 constexpr size_t kNameBuffer = 261;     // one path and its terminator
 constexpr size_t kCommandBuffer = 520;  // one command line and its terminator
-constexpr const char* kExecValue = "ExecString";
+constexpr const wchar_t* kExecValue = L"ExecString";
 
 // Wide, so no trail byte of a double-byte character passes for a "\".
 std::wstring OutputNameOf(const std::wstring& path) {
@@ -27,12 +25,95 @@ std::wstring OutputNameOf(const std::wstring& path) {
   return name + L".swf";
 }
 
-// 0 when the line would not fit the command buffer: a cut path would
-// convert or add some other file.
-int ComposeCommandLine(const std::string& exec, bool quiet, const std::string& path,
-                       std::string& line) {
-  line = exec + (quiet ? " -quite " : " ") + path;
-  return line.size() < kCommandBuffer ? 1 : 0;
+// The command that starts the converter. Only the installer writes it, and
+// only machine-wide: a per-user value could be planted by any program the
+// user runs, and would then run with the rights of whoever opens the menu.
+HRESULT ReadExecString(std::wstring& exec) {
+  exec.clear();
+  HKEY key = nullptr;
+  LONG status = RegOpenKeyExW(HKEY_LOCAL_MACHINE, kSettingsKey, 0, KEY_QUERY_VALUE, &key);
+  if (status != ERROR_SUCCESS) return HRESULT_FROM_WIN32(status);
+  wchar_t text[kNameBuffer] = {};
+  DWORD type = 0;
+  DWORD size = (kNameBuffer - 1) * sizeof(wchar_t);  // a zero stays behind the text
+  status = RegQueryValueExW(key, kExecValue, nullptr, &type, reinterpret_cast<BYTE*>(text), &size);
+  RegCloseKey(key);
+  if (status == ERROR_MORE_DATA) return HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE);
+  if (status != ERROR_SUCCESS) return HRESULT_FROM_WIN32(status);
+  if (type != REG_SZ) return HRESULT_FROM_WIN32(ERROR_INVALID_DATA);
+  exec = text;
+  return exec.empty() ? HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND) : S_OK;
+}
+
+// The system's words for a failure, without its line break.
+std::wstring SystemReason(DWORD error) {
+  wchar_t* text = nullptr;
+  DWORD length = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+                                    FORMAT_MESSAGE_IGNORE_INSERTS,
+                                nullptr, error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+  std::wstring reason = length && text ? std::wstring(text, length) : std::wstring();
+  if (text) LocalFree(text);
+  while (!reason.empty() && (reason.back() == L'\r' || reason.back() == L'\n')) reason.pop_back();
+  return reason;
+}
+
+// Starts one converter and lets it run: Explorer's window must not wait
+// for a conversion.
+DWORD StartConverter(const std::wstring& line) {
+  std::vector<wchar_t> text(line.begin(), line.end());
+  text.push_back(0);
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESHOWWINDOW;
+  startup.wShowWindow = SW_SHOW;
+  PROCESS_INFORMATION process = {};
+  if (!CreateProcessW(nullptr, text.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                      &process))
+    return GetLastError();
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  return ERROR_SUCCESS;
+}
+
+// The screen's scale in whole steps of 100 %: the 12-pixel glyph grows by
+// whole pixels, so it stays sharp. GetDpiForSystem is new in Windows 10.
+int GlyphScale() {
+  int dpi = 0;
+  using DpiForSystem = UINT(WINAPI*)();
+  HMODULE user = GetModuleHandleW(L"user32.dll");
+  auto dpiForSystem = reinterpret_cast<DpiForSystem>(
+      reinterpret_cast<void*>(user ? GetProcAddress(user, "GetDpiForSystem") : nullptr));
+  if (dpiForSystem) {
+    dpi = static_cast<int>(dpiForSystem());
+  } else if (HDC screen = GetDC(nullptr)) {
+    dpi = GetDeviceCaps(screen, LOGPIXELSY);
+    ReleaseDC(nullptr, screen);
+  }
+  return dpi >= 192 ? dpi / 96 : 1;
+}
+
+// A copy of bitmap enlarged scale times, each pixel a square block.
+HBITMAP Enlarged(HBITMAP bitmap, int scale) {
+  BITMAP size = {};
+  if (!GetObjectW(bitmap, sizeof size, &size)) return nullptr;
+  HDC screen = GetDC(nullptr);
+  if (!screen) return nullptr;
+  HBITMAP large = CreateCompatibleBitmap(screen, size.bmWidth * scale, size.bmHeight * scale);
+  HDC from = CreateCompatibleDC(screen);
+  HDC to = CreateCompatibleDC(screen);
+  ReleaseDC(nullptr, screen);
+  if (large && from && to) {
+    HGDIOBJ oldFrom = SelectObject(from, bitmap);
+    HGDIOBJ oldTo = SelectObject(to, large);
+    SetStretchBltMode(to, COLORONCOLOR);
+    StretchBlt(to, 0, 0, size.bmWidth * scale, size.bmHeight * scale, from, 0, 0, size.bmWidth,
+               size.bmHeight, SRCCOPY);
+    SelectObject(from, oldFrom);
+    SelectObject(to, oldTo);
+  }
+  if (from) DeleteDC(from);
+  if (to) DeleteDC(to);
+  return large;
 }
 
 // A verb given as text: "0" or "1" only; anything else is no command of
@@ -80,6 +161,8 @@ ContextMenuHandler::ContextMenuHandler(ModuleState& module) : module_(module) {
 
 ContextMenuHandler::~ContextMenuHandler() {
   if (data_) data_->Release();
+  // The menu that showed the glyph is gone before Explorer lets go of us.
+  if (glyph_) DeleteObject(glyph_);
   --module_.liveObjects;
 }
 
@@ -109,64 +192,68 @@ STDMETHODIMP ContextMenuHandler::Initialize(PCIDLIST_ABSOLUTE, IDataObject* data
   if (data_) data_->Release();
   data_ = data;
   files_.clear();  // the names of an earlier selection are no longer chosen
+  filesRead_ = false;
   return S_OK;
 }
 
-int ContextMenuHandler::ReadFileList() {
-  if (!data_) return 0;
-  IEnumFORMATETC* formats = nullptr;
-  if (FAILED(data_->EnumFormatEtc(DATADIR_GET, &formats)) || !formats) return 0;
-  formats->Reset();
-  FORMATETC format;
-  while (formats->Next(1, &format, nullptr) == S_OK) {
-    if (format.ptd) CoTaskMemFree(format.ptd);
-    FORMATETC drop = {CF_HDROP, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
-    STGMEDIUM medium = {};
-    if (FAILED(data_->GetData(&drop, &medium))) continue;
-    if (medium.tymed == TYMED_HGLOBAL && medium.hGlobal &&
-        InspectDropList(medium.hGlobal) == DropList::kNames) {
-      HDROP files = static_cast<HDROP>(medium.hGlobal);
-      UINT count = DragQueryFileW(files, 0xFFFFFFFF, nullptr, 0);
-      if (count > 0) {
-        std::vector<std::wstring> names;
-        try {
-          names.reserve(count);
-          for (UINT i = 0; i < count; ++i) {
-            // An empty name names no file; a longer one than a path buffer
-            // holds would be cut.
-            UINT length = DragQueryFileW(files, i, nullptr, 0);
-            if (length == 0 || length >= kNameBuffer) continue;
-            wchar_t name[kNameBuffer] = {};
-            if (DragQueryFileW(files, i, name, kNameBuffer) == length) names.emplace_back(name);
-          }
-          if (!names.empty()) files_.swap(names);
-        } catch (...) {
-          // Out of memory: keep the list as it was.
-        }
+const std::vector<std::wstring>& ContextMenuHandler::Files() {
+  if (filesRead_ || !data_) return files_;
+  filesRead_ = true;
+  FORMATETC drop = {CF_HDROP, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
+  STGMEDIUM medium = {};
+  if (FAILED(data_->GetData(&drop, &medium))) return files_;
+  if (medium.tymed == TYMED_HGLOBAL && medium.hGlobal &&
+      InspectDropList(medium.hGlobal) == DropList::kNames) {
+    HDROP files = static_cast<HDROP>(medium.hGlobal);
+    UINT count = DragQueryFileW(files, 0xFFFFFFFF, nullptr, 0);
+    try {
+      files_.reserve(count);
+      for (UINT i = 0; i < count; ++i) {
+        // An empty name names no file; a longer one than a path buffer
+        // holds would be cut.
+        UINT length = DragQueryFileW(files, i, nullptr, 0);
+        if (length == 0 || length >= kNameBuffer) continue;
+        wchar_t name[kNameBuffer] = {};
+        if (DragQueryFileW(files, i, name, kNameBuffer) == length) files_.emplace_back(name);
       }
+    } catch (...) {
+      files_.clear();  // out of memory: no selection rather than part of one
     }
-    ReleaseStgMedium(&medium);
   }
-  formats->Release();
-  return 1;
+  ReleaseStgMedium(&medium);
+  return files_;
+}
+
+HBITMAP ContextMenuHandler::MenuGlyph() {
+  if (glyph_) return glyph_;
+  glyph_ = LoadBitmapW(module_.instance, MAKEINTRESOURCEW(IDB_MENU_GLYPH));
+  const int scale = GlyphScale();
+  if (glyph_ && scale > 1) {
+    if (HBITMAP large = Enlarged(glyph_, scale)) {
+      DeleteObject(glyph_);
+      glyph_ = large;
+    }
+  }
+  return glyph_;
 }
 
 STDMETHODIMP ContextMenuHandler::QueryContextMenu(HMENU menu, UINT index, UINT firstId, UINT,
                                                   UINT flags) {
   if (flags & CMF_DEFAULTONLY) return MAKE_HRESULT(SEVERITY_SUCCESS, 0, 0);
-  ReadFileList();
+  const std::vector<std::wstring>& files = Files();
   // Both commands need a file; with none there is nothing to offer.
-  if (files_.empty()) return MAKE_HRESULT(SEVERITY_SUCCESS, 0, 0);
-  if (files_.size() == 1) {
-    std::wstring text = L"转换至 " + OutputNameOf(files_[0]) + L"(&C)";
+  if (files.empty()) return MAKE_HRESULT(SEVERITY_SUCCESS, 0, 0);
+  HBITMAP glyph = MenuGlyph();
+  if (files.size() == 1) {
+    std::wstring text = L"转换至 " + OutputNameOf(files[0]) + L"(&C)";
     if (text.size() >= kCommandBuffer) text = L"转换选择的文件(&C)";
     InsertMenuW(menu, index, MF_STRING | MF_BYPOSITION, firstId + kConvertCommand, text.c_str());
-    SetMenuItemBitmaps(menu, index, MF_BYPOSITION, module_.menuBitmap, module_.menuBitmap);
+    SetMenuItemBitmaps(menu, index, MF_BYPOSITION, glyph, glyph);
     ++index;
   }
-  InsertMenuA(menu, index, MF_STRING | MF_BYPOSITION, firstId + kAddCommand,
-              "添加至 Tervano 列表(&A)");
-  SetMenuItemBitmaps(menu, index, MF_BYPOSITION, module_.menuBitmap, module_.menuBitmap);
+  InsertMenuW(menu, index, MF_STRING | MF_BYPOSITION, firstId + kAddCommand,
+              L"添加至 Tervano 列表(&A)");
+  SetMenuItemBitmaps(menu, index, MF_BYPOSITION, glyph, glyph);
   return MAKE_HRESULT(SEVERITY_SUCCESS, 0, 2);
 }
 
@@ -182,31 +269,40 @@ STDMETHODIMP ContextMenuHandler::InvokeCommand(CMINVOKECOMMANDINFO* info) {
   } else {
     command = LOWORD(reinterpret_cast<UINT_PTR>(info->lpVerb));
   }
-  HWND owner = (info->fMask & CMIC_MASK_FLAG_NO_UI) ? nullptr : info->hwnd;
-  return ExecuteVerb(command, owner, !(info->fMask & CMIC_MASK_FLAG_NO_UI)) ? S_OK : E_INVALIDARG;
+  const bool mayShowUi = !(info->fMask & CMIC_MASK_FLAG_NO_UI);
+  return ExecuteVerb(command, mayShowUi ? info->hwnd : nullptr, mayShowUi);
 }
 
-int ContextMenuHandler::ExecuteVerb(UINT command, HWND owner, bool mayShowUi) {
-  if (command != kConvertCommand && command != kAddCommand) return 0;
-  std::string exec;
-  if (!ReadKeyText(kSettingsKeyPath, kExecValue, exec) || exec.empty()) return 1;
-  ReadFileList();
-  if (files_.empty()) return 1;
-  std::string line;
-  size_t count = command == kConvertCommand ? 1 : files_.size();
-  // One converter per file: each hands its file to the running window.
-  for (size_t i = 0; i < count; ++i) {
-    // The converter reads a narrow command line: a name the code page lacks
-    // goes as its short name, never as "?" or a look-alike of another file.
-    AnsiPath path = AnsiPathOf(files_[i].c_str());
-    if (path.kind == AnsiPathKind::kNone) {
-      if (mayShowUi)
-        MessageBoxW(owner, NoAnsiPathMessage(files_[i].c_str()).c_str(), L"Tervano", MB_OK | MB_ICONERROR);
-      continue;
-    }
-    if (ComposeCommandLine(exec, command == kConvertCommand, path.path, line)) WinExec(line.c_str(), SW_SHOW);
+HRESULT ContextMenuHandler::ExecuteVerb(UINT command, HWND owner, bool mayShowUi) {
+  if (command != kConvertCommand && command != kAddCommand) return E_INVALIDARG;
+  const std::vector<std::wstring>& files = Files();
+  if (files.empty()) return S_OK;  // nothing was chosen
+  auto tell = [&](const std::wstring& text) {
+    if (mayShowUi) MessageBoxW(owner, text.c_str(), L"Tervano", MB_OK | MB_ICONEXCLAMATION);
+  };
+  std::wstring exec;
+  HRESULT result = ReadExecString(exec);
+  if (FAILED(result)) {
+    tell(L"错误: 找不到 Tervano 程序，无法处理文件 " + files[0]);
+    return result;
   }
-  return 1;
+  const bool quiet = command == kConvertCommand;
+  const size_t count = quiet ? 1 : files.size();
+  // One converter per file: each hands its file to the running window.
+  // The name goes as Explorer gave it: the converter reads its wide
+  // command line.
+  for (size_t i = 0; i < count; ++i) {
+    const std::wstring line = exec + (quiet ? L" -quite " : L" ") + files[i];
+    // A cut path would convert or add some other file.
+    DWORD error = line.size() < kCommandBuffer ? StartConverter(line) : ERROR_FILENAME_EXCED_RANGE;
+    if (error == ERROR_SUCCESS) continue;
+    if (error == ERROR_FILENAME_EXCED_RANGE)
+      tell(L"错误: 路径太长 " + files[i]);
+    else
+      tell(L"错误: 无法启动 Tervano 处理文件 " + files[i] + L"\n" + SystemReason(error));
+    if (SUCCEEDED(result)) result = HRESULT_FROM_WIN32(error);
+  }
+  return result;
 }
 
 STDMETHODIMP ContextMenuHandler::GetCommandString(UINT_PTR id, UINT type, UINT*, CHAR* name,

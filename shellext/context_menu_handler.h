@@ -33,17 +33,21 @@ class ContextMenuHandler final : public IShellExtInit, public IContextMenu {
 
  private:
   ~ContextMenuHandler();
-  // Replaces the file list with the names of the first CF_HDROP that has
-  // any; keeps it when none has. 1 when the data object could be asked.
-  int ReadFileList();
-  // Starts the converter for command 0 (convert) or 1 (add); 1 when the
-  // command is known. A name without a narrow path is reported in a
-  // message box owned by owner, unless the caller wants no UI.
-  int ExecuteVerb(unsigned command, HWND owner, bool mayShowUi);
+  // The names of the selection, read from the data object once per
+  // selection (Explorer asks for the menu and the command separately).
+  const std::vector<std::wstring>& Files();
+  // The menu glyph at the screen's scale, made on first use.
+  HBITMAP MenuGlyph();
+  // Starts the converter for command 0 (convert) or 1 (add) without
+  // waiting for it. What cannot be started is reported in a message box
+  // owned by owner, unless the caller wants no UI, and in the result.
+  HRESULT ExecuteVerb(unsigned command, HWND owner, bool mayShowUi);
 
   ModuleState& module_;
   ULONG references_ = 0;
   IDataObject* data_ = nullptr;
+  bool filesRead_ = false;
   // Wide, as Explorer gives them: the code page may lack their characters.
   std::vector<std::wstring> files_;
+  HBITMAP glyph_ = nullptr;
 };

@@ -8,7 +8,6 @@
 #include "class_factory.h"
 #include "module_state.h"
 #include "registration.h"
-#include "resource.h"
 
 namespace {
 
@@ -18,18 +17,19 @@ ModuleState g_module;
 
 }  // namespace
 
+// Bookkeeping only: the loader lock is held here, so anything that loads,
+// waits or draws waits for the objects that need it.
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
   if (reason == DLL_PROCESS_ATTACH) {
     g_module.instance = instance;
-    g_module.menuBitmap = LoadBitmapA(instance, MAKEINTRESOURCEA(IDB_MENU_GLYPH));
-  } else if (reason == DLL_PROCESS_DETACH) {
-    if (g_module.menuBitmap) DeleteObject(g_module.menuBitmap);
-    g_module.menuBitmap = nullptr;
+    DisableThreadLibraryCalls(instance);
   }
   return TRUE;
 }
 
-STDAPI DllCanUnloadNow() { return g_module.liveObjects == 0 ? S_OK : S_FALSE; }
+STDAPI DllCanUnloadNow() {
+  return g_module.liveObjects == 0 && g_module.locks == 0 ? S_OK : S_FALSE;
+}
 
 STDAPI DllGetClassObject(REFCLSID clsid, REFIID iid, LPVOID* out) {
   if (!out) return E_POINTER;
@@ -44,9 +44,9 @@ STDAPI DllGetClassObject(REFCLSID clsid, REFIID iid, LPVOID* out) {
 }
 
 STDAPI DllRegisterServer() {
-  char path[MAX_PATH] = {};
-  DWORD length = GetModuleFileNameA(g_module.instance, path, sizeof path);
-  if (length == 0 || length >= sizeof path) return SELFREG_E_CLASS;
+  wchar_t path[MAX_PATH] = {};
+  DWORD length = GetModuleFileNameW(g_module.instance, path, MAX_PATH);
+  if (length == 0 || length >= MAX_PATH) return SELFREG_E_CLASS;
   return RegisterContextMenu(path);
 }
 

@@ -31,9 +31,11 @@ std::string CommandLineText(const char* commandLine) {
 #include <objbase.h>
 
 #include "app/hand_off.h"
+#include "app/settings_store.h"
 #include "platform/ansi_path.h"
 #include "platform/process_lock.h"
 #include "platform/registry_keys.h"
+#include "platform/virtual_store.h"
 #include "main_dialog.h"
 
 namespace {
@@ -86,6 +88,16 @@ bool StartingCopyAlive() {
 
 int RunWindow(const std::vector<std::string>& paths, StartingClaim* claim);
 
+// What a standard user's copy without a manifest (an older version) wrote
+// went to Windows' virtual store, which this copy no longer sees. Under the
+// hand-off lock: files handed over there join the list being handed now.
+void TakeOverVirtualizedSettings() {
+  ProcessLock lock(kHandOffLockName);
+  lock.Acquire(kHandOffLockWaitMs);
+  // Whatever could not be moved stays there for the next start.
+  (void)MoveVirtualizedValues(kSettingsKeyPath, kNumFilesValue);
+}
+
 }  // namespace
 
 std::string StartUpText() {
@@ -112,6 +124,7 @@ std::string StartUpText() {
 }
 
 int StartUp(const std::string& text) {
+  TakeOverVirtualizedSettings();
   std::string rest;
   if (QuietCommandRest(text, rest)) return QuietConvertEach(rest);
   std::vector<std::string> paths = StartUpPaths(text);

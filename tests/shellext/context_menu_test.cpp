@@ -80,6 +80,7 @@ class Selection final : public IDataObject {
   // Wide names (fWide), as Explorer gives them.
   explicit Selection(std::vector<std::wstring> paths) : widePaths_(std::move(paths)), hasDrop_(true) {}
   ULONG references() const { return references_; }
+  int requests() const { return requests_; }
 
   STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
     *out = nullptr;
@@ -92,6 +93,7 @@ class Selection final : public IDataObject {
   STDMETHODIMP_(ULONG) Release() override { return --references_; }  // lives on the stack
 
   STDMETHODIMP GetData(FORMATETC* format, STGMEDIUM* medium) override {
+    ++requests_;
     if (!hasDrop_ || format->cfFormat != CF_HDROP || !(format->tymed & TYMED_HGLOBAL))
       return DV_E_FORMATETC;
     std::string list;  // each name with its zero, then one more
@@ -135,6 +137,7 @@ class Selection final : public IDataObject {
   bool hasDrop_;
   bool terminated_ = true;
   ULONG references_ = 1;
+  int requests_ = 0;
 };
 
 void Initialize(IContextMenu* menu, IDataObject* data) {
@@ -207,6 +210,8 @@ TEST(ContextMenu, ItemsForOneSeveralAndNoFiles) {
 
   EXPECT_EQ(Query(handler, CMF_DEFAULTONLY, items), 0x00000000);
   EXPECT_TRUE(items.empty());
+  EXPECT_EQ(Query(handler, CMF_NORMAL, items), 0x00000002);
+  EXPECT_EQ(one.requests(), 1) << "the names are read once per selection";
 
   Selection three({"C:\\a.gif", "C:\\b.gif", "C:\\c.gif"}, true);
   Initialize(handler, &three);
@@ -215,6 +220,7 @@ TEST(ContextMenu, ItemsForOneSeveralAndNoFiles) {
   ASSERT_EQ(items.size(), 1u);
   EXPECT_EQ(items[0].id, 101u);
   EXPECT_EQ(items[0].text, kAddText);
+  EXPECT_EQ(three.requests(), 1);
   // A new selection without names leaves nothing of the earlier one.
   Selection empty({}, true);
   Initialize(handler, &empty);
@@ -298,6 +304,7 @@ TEST(ContextMenu, CommandStringStaysInItsBuffer) {
 HRESULT Invoke(IContextMenu* handler, const char* verb) {
   CMINVOKECOMMANDINFO info = {};
   info.cbSize = sizeof info;
+  info.fMask = CMIC_MASK_FLAG_NO_UI;
   info.lpVerb = verb;
   info.nShow = SW_SHOW;
   return handler->InvokeCommand(&info);
@@ -307,7 +314,7 @@ HRESULT Invoke(IContextMenu* handler, const char* verb) {
 HRESULT InvokeWideVerb(IContextMenu* handler, const wchar_t* verb) {
   CMINVOKECOMMANDINFOEX info = {};
   info.cbSize = sizeof info;
-  info.fMask = CMIC_MASK_UNICODE;
+  info.fMask = CMIC_MASK_UNICODE | CMIC_MASK_FLAG_NO_UI;
   info.lpVerb = "9";
   info.lpVerbW = verb;
   return handler->InvokeCommand(reinterpret_cast<CMINVOKECOMMANDINFO*>(&info));
@@ -386,8 +393,8 @@ TEST(ContextMenu, CommandsStartOneConverterPerFile) {
     EXPECT_EQ(Invoke(one.handler, MAKEINTRESOURCEA(2)), E_INVALIDARG);
     EXPECT_EQ(Invoke(empty.handler, MAKEINTRESOURCEA(0)), S_OK);
     EXPECT_EQ(Invoke(empty.handler, MAKEINTRESOURCEA(1)), S_OK);
-    sandbox.Clear();  // no ExecString
-    EXPECT_EQ(Invoke(one.handler, MAKEINTRESOURCEA(0)), S_OK);
+    sandbox.Clear();  // no ExecString: a failure, not a silent success
+    EXPECT_EQ(Invoke(one.handler, MAKEINTRESOURCEA(0)), HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND));
   }
   // The command buffer holds 519 characters: a longer line is not cut.
   const std::string longExec = exec + std::string(255 - exec.size(), ' ');
@@ -400,7 +407,7 @@ TEST(ContextMenu, CommandsStartOneConverterPerFile) {
     Chosen exact(library, {fits});
     ASSERT_NE(over.handler, nullptr);
     ASSERT_NE(exact.handler, nullptr);
-    EXPECT_EQ(Invoke(over.handler, MAKEINTRESOURCEA(0)), S_OK);
+    EXPECT_EQ(Invoke(over.handler, MAKEINTRESOURCEA(0)), HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE));
     EXPECT_EQ(Invoke(exact.handler, MAKEINTRESOURCEA(0)), S_OK);
     // A name longer than a path is left out, never cut.
     Chosen overPath(library, {"C:\\" + std::string(257, 'p') + ".gif", "C:\\b.gif"});
@@ -412,6 +419,64 @@ TEST(ContextMenu, CommandsStartOneConverterPerFile) {
     EXPECT_EQ(lines[0], longExec + " -quite " + fits);
     EXPECT_EQ(lines[1], longExec + " C:\\b.gif");
   }
+  SetEnvironmentVariableA("TERVANO_RECORD_FILE", nullptr);
+}
+
+// What Explorer must not suffer: a command planted per user, or a
+// converter that runs long without asking for a message.
+TEST(ContextMenu, OnlyTheMachineCommandRunsAndExplorerNeverWaits) {
+  SettingsSandbox sandbox;
+  sandbox.Clear();
+  Library library;
+  ASSERT_TRUE(library.loaded());
+  const std::string folder = WindowsPath(FreshFolder("shellext-start"));
+  const std::string record = folder + "\\record.txt";
+  const std::string release = folder + "\\release";
+  ASSERT_TRUE(SetEnvironmentVariableA("TERVANO_RECORD_FILE", record.c_str()));
+  const std::string exec = "\"" + WindowsPath(TERVANO_RECORDER) + "\"";
+  Chosen one(library, {"C:\\Pics\\cat.gif"});
+  ASSERT_NE(one.handler, nullptr);
+
+  HKEY user = nullptr;
+  ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, kSettingsKeyPath, 0, nullptr, 0, KEY_WRITE, nullptr, &user,
+                            nullptr),
+            ERROR_SUCCESS);
+  RegSetValueExA(user, "ExecString", 0, REG_SZ, reinterpret_cast<const BYTE*>(exec.c_str()),
+                 static_cast<DWORD>(exec.size() + 1));
+  RegCloseKey(user);
+  EXPECT_EQ(Invoke(one.handler, MAKEINTRESOURCEA(0)), HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND));
+  EXPECT_TRUE(Recorded(record, 0).empty()) << "a per-user ExecString ran";
+  sandbox.Clear();
+
+  // The started program records its line, then runs on until released.
+  ASSERT_TRUE(WriteKeyText(kSettingsKeyPath, "ExecString", exec.c_str()));
+  ASSERT_TRUE(SetEnvironmentVariableA("TERVANO_RECORD_HOLD", release.c_str()));
+  struct Call {
+    IContextMenu* handler;
+    HRESULT result;
+  } call = {one.handler, E_FAIL};
+  HANDLE thread = CreateThread(
+      nullptr, 0,
+      [](void* p) -> DWORD {
+        auto* c = static_cast<Call*>(p);
+        c->result = Invoke(c->handler, "0");
+        return 0;
+      },
+      &call, 0, nullptr);
+  ASSERT_NE(thread, nullptr);
+  // Far less than a waiting start gives up after (30 s), far more than a
+  // start that does not wait takes.
+  EXPECT_EQ(WaitForSingleObject(thread, 15000), WAIT_OBJECT_0) << "Explorer waits for the conversion";
+  std::ofstream(release).put('1');
+  WaitForSingleObject(thread, INFINITE);
+  CloseHandle(thread);
+  EXPECT_EQ(call.result, S_OK);
+  EXPECT_EQ(Recorded(record, 1), std::vector<std::string>{exec + " -quite C:\\Pics\\cat.gif"});
+
+  // A program that cannot be started is a failure too.
+  ASSERT_TRUE(WriteKeyText(kSettingsKeyPath, "ExecString", "C:\\no\\such\\tervano.exe"));
+  EXPECT_EQ(Invoke(one.handler, "1"), HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND));
+  SetEnvironmentVariableA("TERVANO_RECORD_HOLD", nullptr);
   SetEnvironmentVariableA("TERVANO_RECORD_FILE", nullptr);
 }
 
@@ -436,69 +501,131 @@ bool KeyThere(HKEY root, const std::string& path) {
   return true;
 }
 
-TEST(ContextMenu, RegistrationWritesAndRemovesItsEntries) {
+bool WriteMachineText(const std::string& path, const std::string& text, REGSAM view = 0) {
+  HKEY key = nullptr;
+  if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, KEY_WRITE | view, nullptr, &key,
+                      nullptr) != ERROR_SUCCESS)
+    return false;
+  bool ok = RegSetValueExA(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                           static_cast<DWORD>(text.size() + 1)) == ERROR_SUCCESS;
+  RegCloseKey(key);
+  return ok;
+}
+
+// The registry view of the library of the other bitness; 0 where there is
+// none (32-bit Windows).
+REGSAM OtherView() {
+#ifdef _WIN64
+  return KEY_WOW64_32KEY;
+#else
+  BOOL wow64 = FALSE;
+  return IsWow64Process(GetCurrentProcess(), &wow64) && wow64 ? KEY_WOW64_64KEY : 0;
+#endif
+}
+
+// Counts the association-change notices Explorer would get.
+struct NoticeCounter {
+  static LRESULT CALLBACK Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_APP + 7) {
+      auto* self = reinterpret_cast<NoticeCounter*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+      if (self) ++self->notices;
+      return 0;
+    }
+    return DefWindowProcA(window, message, wParam, lParam);
+  }
+  NoticeCounter() {
+    WNDCLASSA type = {};
+    type.lpfnWndProc = Proc;
+    type.hInstance = GetModuleHandleA(nullptr);
+    type.lpszClassName = "TervanoNoticeCounter";
+    RegisterClassA(&type);
+    window = CreateWindowA(type.lpszClassName, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, type.hInstance, nullptr);
+    SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    SHChangeNotifyEntry entry = {nullptr, TRUE};
+    id = SHChangeNotifyRegister(window, SHCNRF_ShellLevel | SHCNRF_InterruptLevel, SHCNE_ASSOCCHANGED,
+                                WM_APP + 7, 1, &entry);
+  }
+  ~NoticeCounter() {
+    if (id) SHChangeNotifyDeregister(id);
+    DestroyWindow(window);
+  }
+  int Take() {
+    for (int i = 0; i < 20; ++i) {
+      MSG msg;
+      while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+      if (notices) break;
+      Sleep(50);
+    }
+    int n = notices;
+    notices = 0;
+    return n;
+  }
+  HWND window = nullptr;
+  ULONG id = 0;
+  int notices = 0;
+};
+
+// Explorer reads the handler for .gif files whatever file type is in
+// effect; an older registration under the file type goes; the 32- and
+// 64-bit libraries share the handler key.
+TEST(ContextMenu, RegistrationForAnyGifTypeAndBothViews) {
   SettingsSandbox sandbox;
   Library library;
   ASSERT_TRUE(library.loaded());
   char dllPath[MAX_PATH] = {};
   GetModuleFileNameA(library.module, dllPath, sizeof dllPath);
-  const std::string clsidKey = std::string("CLSID\\") + kClsidText;
+  const std::string classes = "Software\\Classes\\";
+  const std::string clsidKey = classes + "CLSID\\" + kClsidText;
   const std::string nameKey = "software\\classes\\clsid\\Tervano ContextMenu";
-  // .gif gets a file-type name of the test's own for the time of the test.
-  const bool gifExisted = KeyThere(HKEY_CLASSES_ROOT, ".gif");
+  const std::string handlerKey =
+      "SystemFileAssociations\\.gif\\shellex\\ContextMenuHandlers\\Tervano ContextMenu";
+  // What the setup of the version before left: the handler under the type.
+  const std::string oldType = "TervanoTestGif";
+  const std::string oldKey = oldType + "\\shellex\\ContextMenuHandlers\\Tervano ContextMenu";
+  ASSERT_TRUE(WriteMachineText(classes + oldKey, kClsidText));
+  ASSERT_TRUE(WriteKeyText(kSettingsKeyPath, "ContextMenuString", oldKey.c_str()));
+  NoticeCounter explorer;
+  ASSERT_NE(explorer.id, 0u);
+
   bool found = false;
-  const std::string savedType = ReadText(HKEY_CLASSES_ROOT, ".gif", nullptr, found);
-  const bool typeNamed = found;
-  HKEY gif = nullptr;
-  ASSERT_EQ(RegCreateKeyExA(HKEY_CLASSES_ROOT, ".gif", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                            &gif, nullptr),
-            ERROR_SUCCESS);
-  const std::string fileType = "TervanoTestGif";
-  const std::string handlerKey = fileType + "\\shellex\\ContextMenuHandlers\\Tervano ContextMenu";
-
-  // A .gif without a file-type name: the class entries only, then failure.
-  RegDeleteValueA(gif, nullptr);
-  EXPECT_EQ(library.registerServer(), static_cast<HRESULT>(SELFREG_E_CLASS));
-  EXPECT_TRUE(KeyThere(HKEY_CLASSES_ROOT, clsidKey + "\\InProcServer32"));
-
-  RegSetValueExA(gif, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(fileType.c_str()),
-                 static_cast<DWORD>(fileType.size() + 1));
   EXPECT_EQ(library.registerServer(), S_OK);
-  EXPECT_EQ(ReadText(HKEY_CLASSES_ROOT, clsidKey, nullptr, found), "Tervano ContextMenu");
-  EXPECT_TRUE(found);
-  EXPECT_EQ(ReadText(HKEY_CLASSES_ROOT, clsidKey + "\\InProcServer32", nullptr, found), dllPath);
-  EXPECT_EQ(ReadText(HKEY_CLASSES_ROOT, clsidKey + "\\InProcServer32", "ThreadingModel", found),
+  EXPECT_EQ(explorer.Take(), 1);
+  EXPECT_EQ(ReadText(HKEY_LOCAL_MACHINE, clsidKey, nullptr, found), "Tervano ContextMenu");
+  EXPECT_EQ(ReadText(HKEY_LOCAL_MACHINE, clsidKey + "\\InProcServer32", nullptr, found), dllPath);
+  EXPECT_EQ(ReadText(HKEY_LOCAL_MACHINE, clsidKey + "\\InProcServer32", "ThreadingModel", found),
             "Apartment");
   EXPECT_EQ(ReadText(HKEY_LOCAL_MACHINE, nameKey, nullptr, found), kClsidText);
+  EXPECT_EQ(ReadText(HKEY_LOCAL_MACHINE, classes + handlerKey, nullptr, found), kClsidText);
   EXPECT_EQ(ReadText(HKEY_CLASSES_ROOT, handlerKey, nullptr, found), kClsidText);
-  EXPECT_EQ(ReadText(HKEY_LOCAL_MACHINE, "Software\\Tervano", "ContextMenuString", found),
-            handlerKey);
+  EXPECT_EQ(ReadText(HKEY_LOCAL_MACHINE, "Software\\Tervano", "ContextMenuString", found), handlerKey);
+  EXPECT_FALSE(KeyThere(HKEY_CLASSES_ROOT, oldKey)) << "an item would show twice";
+  EXPECT_TRUE(KeyThere(HKEY_CLASSES_ROOT, oldType + "\\shellex\\ContextMenuHandlers"));
 
+  // Unregistering one library leaves the menu to the other's Explorer.
+  const REGSAM other = OtherView();
+  if (other) {
+    ASSERT_TRUE(WriteMachineText(clsidKey + "\\InProcServer32", "C:\\other\\tervano_ctx.dll", other));
+    EXPECT_EQ(library.unregisterServer(), S_OK);
+    EXPECT_FALSE(KeyThere(HKEY_LOCAL_MACHINE, clsidKey));
+    EXPECT_EQ(ReadText(HKEY_LOCAL_MACHINE, classes + handlerKey, nullptr, found), kClsidText);
+    RegDeleteKeyExA(HKEY_LOCAL_MACHINE, (clsidKey + "\\InProcServer32").c_str(), other, 0);
+    RegDeleteKeyExA(HKEY_LOCAL_MACHINE, clsidKey.c_str(), other, 0);
+    EXPECT_EQ(library.registerServer(), S_OK);
+  }
+  explorer.Take();
   EXPECT_EQ(library.unregisterServer(), S_OK);
-  EXPECT_FALSE(KeyThere(HKEY_CLASSES_ROOT, clsidKey));
+  EXPECT_EQ(explorer.Take(), 1);
+  EXPECT_FALSE(KeyThere(HKEY_LOCAL_MACHINE, clsidKey));
   EXPECT_FALSE(KeyThere(HKEY_CLASSES_ROOT, handlerKey));
-  EXPECT_TRUE(KeyThere(HKEY_CLASSES_ROOT, fileType + "\\shellex\\ContextMenuHandlers"));
-  // Left in place: the name key and the value that names the handler key.
-  EXPECT_EQ(ReadText(HKEY_LOCAL_MACHINE, nameKey, nullptr, found), kClsidText);
-  EXPECT_EQ(ReadText(HKEY_LOCAL_MACHINE, "Software\\Tervano", "ContextMenuString", found),
-            handlerKey);
+  EXPECT_TRUE(KeyThere(HKEY_CLASSES_ROOT, "SystemFileAssociations\\.gif\\shellex\\ContextMenuHandlers"));
   // Nothing left to remove.
   EXPECT_EQ(library.unregisterServer(), static_cast<HRESULT>(SELFREG_E_CLASS));
 
   // Leave the prefix as it was.
-  RegDeleteKeyA(HKEY_CLASSES_ROOT, (clsidKey + "\\InProcServer32").c_str());
-  RegDeleteKeyA(HKEY_CLASSES_ROOT, clsidKey.c_str());
   RegDeleteKeyA(HKEY_LOCAL_MACHINE, nameKey.c_str());
-  RegDeleteKeyA(HKEY_CLASSES_ROOT, (fileType + "\\shellex\\ContextMenuHandlers").c_str());
-  RegDeleteKeyA(HKEY_CLASSES_ROOT, (fileType + "\\shellex").c_str());
-  RegDeleteKeyA(HKEY_CLASSES_ROOT, fileType.c_str());
-  if (typeNamed)
-    RegSetValueExA(gif, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(savedType.c_str()),
-                   static_cast<DWORD>(savedType.size() + 1));
-  else
-    RegDeleteValueA(gif, nullptr);
-  RegCloseKey(gif);
-  if (!gifExisted) RegDeleteKeyA(HKEY_CLASSES_ROOT, ".gif");
+  RegDeleteKeyA(HKEY_CLASSES_ROOT, (oldType + "\\shellex\\ContextMenuHandlers").c_str());
+  RegDeleteKeyA(HKEY_CLASSES_ROOT, (oldType + "\\shellex").c_str());
+  RegDeleteKeyA(HKEY_CLASSES_ROOT, oldType.c_str());
 }
 
 TEST(ContextMenu, ClassObjectAndUnloadFollowTheObjects) {
@@ -514,8 +641,7 @@ TEST(ContextMenu, ClassObjectAndUnloadFollowTheObjects) {
   ASSERT_EQ(library.getClassObject(kClsid, IID_IClassFactory, reinterpret_cast<void**>(&factory)),
             S_OK);
   EXPECT_EQ(library.canUnloadNow(), S_FALSE);
-  EXPECT_EQ(factory->LockServer(FALSE), S_OK);
-  EXPECT_EQ(library.canUnloadNow(), S_FALSE);
+  EXPECT_EQ(factory->LockServer(FALSE), static_cast<HRESULT>(E_UNEXPECTED));  // no lock to let go
 
   Selection outer({}, false);
   out = &out;
@@ -536,6 +662,16 @@ TEST(ContextMenu, ClassObjectAndUnloadFollowTheObjects) {
   init->Release();
   EXPECT_EQ(library.canUnloadNow(), S_FALSE);
   EXPECT_EQ(menu->Release(), 0u);
+  EXPECT_EQ(library.canUnloadNow(), S_OK);
+
+  // A lock keeps the library loaded without any object, until let go.
+  ASSERT_EQ(library.getClassObject(kClsid, IID_IClassFactory, reinterpret_cast<void**>(&factory)), S_OK);
+  EXPECT_EQ(factory->LockServer(TRUE), S_OK);
+  EXPECT_EQ(factory->Release(), 0u);
+  EXPECT_EQ(library.canUnloadNow(), S_FALSE);
+  ASSERT_EQ(library.getClassObject(kClsid, IID_IClassFactory, reinterpret_cast<void**>(&factory)), S_OK);
+  EXPECT_EQ(factory->LockServer(FALSE), S_OK);
+  EXPECT_EQ(factory->Release(), 0u);
   EXPECT_EQ(library.canUnloadNow(), S_OK);
 }
 
@@ -577,12 +713,8 @@ TEST(ContextMenu, StandardUserAndNamesOutsideTheCodePage) {
     ASSERT_NE(file, INVALID_HANDLE_VALUE);
     CloseHandle(file);
   }
-  wchar_t shortWide[MAX_PATH] = {};
-  ASSERT_GT(GetShortPathNameW(hangul.c_str(), shortWide, MAX_PATH), 0u);
-  char shortName[MAX_PATH] = {};
-  BOOL lost = FALSE;
-  ASSERT_GT(WideCharToMultiByte(CP_ACP, 0, shortWide, -1, shortName, MAX_PATH, nullptr, &lost), 0);
-  ASSERT_FALSE(lost) << "no short name to test with";
+  // Recorded as UTF-8: the name as Explorer gave it, never a short name.
+  const std::string hangulUtf8 = folder + "\\\xEC\x82\xAC\xEC\xA7\x84 a.gif";
 
   MachineKeyWriteDenial denial(library.module);
   ASSERT_GT(denial.patched(), 0);
@@ -594,7 +726,7 @@ TEST(ContextMenu, StandardUserAndNamesOutsideTheCodePage) {
     const std::wstring item = L"转换至 사진 a.swf(&C)";  // outside the macro, whose text is GBK
     EXPECT_EQ(ConvertItemText(handler), item);
     EXPECT_EQ(Invoke(handler, MAKEINTRESOURCEA(0)), S_OK);
-    EXPECT_EQ(Recorded(record, 1), std::vector<std::string>{exec + " -quite " + shortName});
+    EXPECT_EQ(Recorded(record, 1), std::vector<std::string>{exec + " -quite " + hangulUtf8});
     handler->Release();
   }
   {
@@ -603,7 +735,7 @@ TEST(ContextMenu, StandardUserAndNamesOutsideTheCodePage) {
     ASSERT_NE(handler, nullptr);
     Initialize(handler, &two);
     EXPECT_EQ(Invoke(handler, "1"), S_OK);
-    std::vector<std::string> expected = {exec + " " + shortName, exec + " " + folder + "\\plain.gif"};
+    std::vector<std::string> expected = {exec + " " + hangulUtf8, exec + " " + folder + "\\plain.gif"};
     std::sort(expected.begin(), expected.end());
     EXPECT_EQ(Recorded(record, 2), expected);
     handler->Release();

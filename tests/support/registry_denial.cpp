@@ -11,6 +11,9 @@ struct Originals {
   decltype(&RegCreateKeyExA) createKeyEx = nullptr;
   decltype(&RegOpenKeyExA) openKeyEx = nullptr;
   decltype(&RegDeleteKeyA) deleteKey = nullptr;
+  decltype(&RegCreateKeyExW) createKeyExW = nullptr;
+  decltype(&RegOpenKeyExW) openKeyExW = nullptr;
+  decltype(&RegDeleteKeyW) deleteKeyW = nullptr;
   int refusals = 0;
 };
 Originals g_real;
@@ -40,6 +43,24 @@ LONG WINAPI OpenKeyExHook(HKEY root, LPCSTR path, DWORD options, REGSAM access, 
 LONG WINAPI DeleteKeyHook(HKEY root, LPCSTR path) {
   if (Refused(root, DELETE)) return ERROR_ACCESS_DENIED;
   return g_real.deleteKey(root, path);
+}
+
+LONG WINAPI CreateKeyExWHook(HKEY root, LPCWSTR path, DWORD reserved, LPWSTR cls, DWORD options,
+                             REGSAM access, const SECURITY_ATTRIBUTES* security, PHKEY key,
+                             LPDWORD disposition) {
+  if (Refused(root, access)) return ERROR_ACCESS_DENIED;
+  return g_real.createKeyExW(root, path, reserved, cls, options, access,
+                             const_cast<SECURITY_ATTRIBUTES*>(security), key, disposition);
+}
+
+LONG WINAPI OpenKeyExWHook(HKEY root, LPCWSTR path, DWORD options, REGSAM access, PHKEY key) {
+  if (Refused(root, access)) return ERROR_ACCESS_DENIED;
+  return g_real.openKeyExW(root, path, options, access, key);
+}
+
+LONG WINAPI DeleteKeyWHook(HKEY root, LPCWSTR path) {
+  if (Refused(root, DELETE)) return ERROR_ACCESS_DENIED;
+  return g_real.deleteKeyW(root, path);
 }
 
 // Replaces the import slot of every function named `name` in module;
@@ -81,11 +102,17 @@ MachineKeyWriteDenial::MachineKeyWriteDenial(HMODULE module) : module_(module) {
   g_real.createKeyEx = &RegCreateKeyExA;
   g_real.openKeyEx = &RegOpenKeyExA;
   g_real.deleteKey = &RegDeleteKeyA;
+  g_real.createKeyExW = &RegCreateKeyExW;
+  g_real.openKeyExW = &RegOpenKeyExW;
+  g_real.deleteKeyW = &RegDeleteKeyW;
   g_real.refusals = 0;
   if (!module_) return;
   patched_ += PatchImports(module_, "RegCreateKeyExA", Address(&CreateKeyExHook), nullptr);
   patched_ += PatchImports(module_, "RegOpenKeyExA", Address(&OpenKeyExHook), nullptr);
   patched_ += PatchImports(module_, "RegDeleteKeyA", Address(&DeleteKeyHook), nullptr);
+  patched_ += PatchImports(module_, "RegCreateKeyExW", Address(&CreateKeyExWHook), nullptr);
+  patched_ += PatchImports(module_, "RegOpenKeyExW", Address(&OpenKeyExWHook), nullptr);
+  patched_ += PatchImports(module_, "RegDeleteKeyW", Address(&DeleteKeyWHook), nullptr);
 }
 
 MachineKeyWriteDenial::~MachineKeyWriteDenial() {
@@ -93,6 +120,9 @@ MachineKeyWriteDenial::~MachineKeyWriteDenial() {
   PatchImports(module_, "RegCreateKeyExA", Address(g_real.createKeyEx), nullptr);
   PatchImports(module_, "RegOpenKeyExA", Address(g_real.openKeyEx), nullptr);
   PatchImports(module_, "RegDeleteKeyA", Address(g_real.deleteKey), nullptr);
+  PatchImports(module_, "RegCreateKeyExW", Address(g_real.createKeyExW), nullptr);
+  PatchImports(module_, "RegOpenKeyExW", Address(g_real.openKeyExW), nullptr);
+  PatchImports(module_, "RegDeleteKeyW", Address(g_real.deleteKeyW), nullptr);
 }
 
 int MachineKeyWriteDenial::refusals() { return g_real.refusals; }
