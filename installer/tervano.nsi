@@ -1,8 +1,14 @@
 ; Tervano installer. makensis defines:
 ;   OUTFILE  the installer to write      EXE   tervano.exe
-;   HELP     help.chm                    CTX32 tervano_ctx.dll (optional)
-;   CTX64    tervano_ctx64.dll (optional, registered on 64-bit Windows only)
+;   HELP     help.chm                    CTX32 tervano_ctx.dll (32-bit setup)
+;   CTX64    tervano_ctx64.dll (installed and registered on 64-bit Windows only)
 ;   AMD64    set for the installer of the 64-bit build
+!ifndef CTX64
+  !error "CTX64 (tervano_ctx64.dll) is missing: 64-bit Explorer loads no other"
+!endif
+!ifndef AMD64 & CTX32
+  !error "CTX32 (tervano_ctx.dll) is missing"
+!endif
 Unicode true
 !ifdef AMD64
   Target amd64-unicode
@@ -16,6 +22,9 @@ RequestExecutionLevel admin
 !define KEY "Software\Tervano"
 !define UNINST_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Tervano"
 !define CLSID "{3EEBE959-786D-4C99-A43D-E5FAF0591BA8}"
+!define HANDLER_TAIL "\shellex\ContextMenuHandlers\Tervano ContextMenu"
+; Registration puts the handler here, one key for both registry views.
+!define HANDLER_KEY "SystemFileAssociations\.gif${HANDLER_TAIL}"
 
 ; The registry view of the installer's own bitness.
 !macro InstallerView
@@ -28,16 +37,21 @@ RequestExecutionLevel admin
 
 Name "Tervano v2.5"
 OutFile "${OUTFILE}"
+; The Program Files folder of the installer's kind: the only place it
+; installs to. A folder elsewhere (C:\Tervano) inherits rights with which
+; any user may change its files, and so replace the extension that every
+; user's Explorer loads.
 !ifdef AMD64
-  InstallDir "$PROGRAMFILES64\Tervano"
+  !define PROGRAM_FILES "$PROGRAMFILES64"
 !else
-  InstallDir "$PROGRAMFILES\Tervano"
+  !define PROGRAM_FILES "$PROGRAMFILES"
 !endif
+InstallDir "${PROGRAM_FILES}\Tervano"
 ShowInstDetails show
 ShowUninstDetails show
 LoadLanguageFile "${NSISDIR}\Contrib\Language files\SimpChinese.nlf"
 
-Page directory
+Page directory "" "" DirectoryLeave
 Page instfiles
 UninstPage uninstConfirm
 UninstPage instfiles
@@ -74,34 +88,60 @@ Function WriteExecString
   !insertmacro InstallerView
 FunctionEnd
 
-; Registration fails when .gif has no file-type name, so give it one (in
-; both views on 64-bit Windows, whose 64-bit extension reads the 64-bit
-; one); the uninstaller takes it away again only when it was ours.
-Function GiveGifATypeInView
-  ReadRegStr $0 HKCR ".gif" ""
-  ${If} $0 == ""
-    WriteRegStr HKCR ".gif" "" "giffile"
-    StrCpy $5 "giffile"
+; $R0: a folder. $R1 := its full path (".." and "." resolved, "\" only,
+; no trailing "\") when that lies inside ${PROGRAM_FILES}, else "".
+; Whole path components, any case: "C:\Program FilesX\T" is outside.
+Function CheckInstallFolder
+  StrCpy $R1 ""
+  ; NSIS's own GetFullPathName fails for a folder that does not exist yet.
+  System::Call 'kernel32::GetFullPathNameW(w R0, i ${NSIS_MAX_STRLEN}, w .R2, p 0) i .R3'
+  ${If} $R3 <= 0
+  ${OrIf} $R3 >= ${NSIS_MAX_STRLEN}
+    Return
+  ${EndIf}
+  ${Do}
+    StrCpy $R3 $R2 1 -1
+    ${IfThen} $R3 != "\" ${|} ${ExitDo} ${|}
+    StrCpy $R2 $R2 -1
+  ${Loop}
+  StrLen $R3 "${PROGRAM_FILES}"
+  StrCpy $R4 $R2 $R3
+  ${If} $R4 == "${PROGRAM_FILES}"
+    StrCpy $R4 $R2 1 $R3
+    IntOp $R3 $R3 + 1
+    StrCpy $R5 $R2 1 $R3
+    ${If} $R4 == "\"
+    ${AndIf} $R5 != ""
+    ${AndIf} $R5 != "\"
+      StrCpy $R1 $R2
+    ${EndIf}
   ${EndIf}
 FunctionEnd
 
-Function GiveGifAType
-  StrCpy $5 ""
-  SetRegView 32
-  Call GiveGifATypeInView
-  ${If} ${RunningX64}
-    SetRegView 64
-    Call GiveGifATypeInView
+Function DirectoryLeave
+  StrCpy $R0 $INSTDIR
+  Call CheckInstallFolder
+  ${If} $R1 == ""
+    MessageBox MB_ICONSTOP "不能安装到此文件夹：$INSTDIR$\r$\n$\r$\n请选择“${PROGRAM_FILES}”中的文件夹。其他位置的文件夹通常允许任何用户修改其中的文件，别人就能替换每个用户的资源管理器都会加载的右键菜单扩展。"
+    Abort
   ${EndIf}
-  !insertmacro InstallerView
-  ${If} $5 != ""
-    WriteRegStr HKLM "${UNINST_KEY}" "GifFileType" $5
-  ${EndIf}
+  StrCpy $INSTDIR $R1
 FunctionEnd
 
 Function .onInit
   SetShellVarContext all
   !insertmacro InstallerView
+  ; A silent install has no page on which to choose another folder: it
+  ; ends before writing anything.
+  ${If} ${Silent}
+    StrCpy $R0 $INSTDIR
+    Call CheckInstallFolder
+    ${If} $R1 == ""
+      SetErrorLevel 2
+      Abort
+    ${EndIf}
+    StrCpy $INSTDIR $R1
+  ${EndIf}
 FunctionEnd
 
 Function un.onInit
@@ -175,7 +215,8 @@ Section "Tervano"
   ${EndIf}
   Call WriteExecString
 
-  Call GiveGifAType
+  ; Each DLL registers itself in its own registry view; the handler key
+  ; under SystemFileAssociations\.gif is shared by both.
 !ifdef CTX32
   StrCpy $0 "32"
   StrCpy $1 '/s "$INSTDIR\tervano_ctx.dll"'
@@ -228,36 +269,58 @@ Function HasSpace
   Exch $0
 FunctionEnd
 
-; Removes in the current view what registration and the installer left:
-; the empty keys above the handler key (named by ContextMenuString, which
-; unregistration keeps), the file type of .gif when it was ours ($6), and
-; our values under Software\Tervano. The user's options (Option*) stay.
+; $0: a handler key name under Software\Classes, "<type>${HANDLER_TAIL}".
+; Deletes it in the current view, and the keys above it up to the type as
+; far as nothing else is left in them. Any other name is left alone.
+Function un.DeleteHandlerKey
+  StrLen $4 "${HANDLER_TAIL}"
+  StrLen $5 $0
+  ${IfThen} $5 <= $4 ${|} Return ${|}
+  IntOp $4 0 - $4
+  StrCpy $5 $0 "" $4
+  ${IfThen} $5 != "${HANDLER_TAIL}" ${|} Return ${|}
+  DeleteRegKey HKLM "Software\Classes\$0"
+  StrCpy $4 $0 -20  ; without "\Tervano ContextMenu"
+  DeleteRegKey /ifnosubkeys /ifnovalues HKLM "Software\Classes\$4"
+  StrCpy $4 $4 -20  ; without "\ContextMenuHandlers"
+  DeleteRegKey /ifnosubkeys /ifnovalues HKLM "Software\Classes\$4"
+  StrCpy $4 $4 -8   ; without "\shellex": the type
+  DeleteRegKey /ifnosubkeys /ifnovalues HKLM "Software\Classes\$4"
+FunctionEnd
+
+; Removes in the current view what registration and the installers left,
+; whatever the DLLs' unregistration did: the CLSID keys; the shared handler
+; key; the one ContextMenuString names; those under the file type of .gif
+; and under the type an older setup gave it ($6), with the keys above them
+; that are left empty (registration deletes an older handler key, not its
+; parents); that type on .gif; our values under Software\Tervano. The
+; user's options (Option*) stay.
 Function un.ClearView
-  ReadRegStr $3 HKLM "${KEY}" "ContextMenuString"
-  ${If} $3 != ""
-    DeleteRegKey HKCR "$3"
-    StrCpy $4 $3 -20  ; without "\Tervano ContextMenu"
-    DeleteRegKey /ifempty HKCR "$4"
-    StrCpy $4 $4 -20  ; without "\ContextMenuHandlers"
-    DeleteRegKey /ifempty HKCR "$4"
-    StrCpy $4 $4 -8   ; without "\shellex": the file type
-    DeleteRegKey /ifempty HKCR "$4"
+  DeleteRegKey HKLM "Software\Classes\CLSID\${CLSID}"
+  DeleteRegKey HKLM "Software\Classes\CLSID\Tervano ContextMenu"
+  StrCpy $0 "${HANDLER_KEY}"
+  Call un.DeleteHandlerKey
+  ReadRegStr $0 HKLM "${KEY}" "ContextMenuString"
+  Call un.DeleteHandlerKey
+  ReadRegStr $1 HKLM "Software\Classes\.gif" ""
+  ${If} $1 != ""
+    StrCpy $0 "$1${HANDLER_TAIL}"
+    Call un.DeleteHandlerKey
   ${EndIf}
   ${If} $6 != ""
-    ReadRegStr $1 HKCR ".gif" ""
+    StrCpy $0 "$6${HANDLER_TAIL}"
+    Call un.DeleteHandlerKey
     ${If} $1 == $6
-      DeleteRegValue HKCR ".gif" ""
-      DeleteRegKey /ifempty HKCR ".gif"
+      DeleteRegValue HKLM "Software\Classes\.gif" ""
+      DeleteRegKey /ifnosubkeys /ifnovalues HKLM "Software\Classes\.gif"
     ${EndIf}
-    DeleteRegKey /ifempty HKCR "$6"
   ${EndIf}
   DeleteRegValue HKLM "${KEY}" "ExecString"
   DeleteRegValue HKLM "${KEY}" "ContextMenuString"
   ; Left by the program's hand-off and start-up.
   DeleteRegValue HKLM "${KEY}" "NumFiles"
   DeleteRegKey HKLM "${KEY}\open"
-  DeleteRegKey HKLM "Software\Classes\CLSID\Tervano ContextMenu"
-  DeleteRegKey /ifempty HKLM "${KEY}"
+  DeleteRegKey /ifnosubkeys /ifnovalues HKLM "${KEY}"
 FunctionEnd
 
 Section "Uninstall"
@@ -272,6 +335,7 @@ Section "Uninstall"
     Call un.RunRegsvr32
   ${EndIf}
 
+  ; An older setup gave .gif this file type when it had none.
   ReadRegStr $6 HKLM "${UNINST_KEY}" "GifFileType"
   SetRegView 32
   Call un.ClearView
