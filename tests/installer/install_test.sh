@@ -62,7 +62,8 @@ run reg add "$classes\SystemFileAssociations" /f >/dev/null
 cp "$setup" "$prefix/drive_c/tervano-setup.exe"
 setup_run() { run cmd /c "C:\\tervano-setup.exe $*"; }
 
-# Folders outside the installer's Program Files, the last two by name only.
+# Folders outside the installer's Program Files: C:\Tervano, one reached
+# with "..", one whose name only begins like it, and Program Files itself.
 files_now() { find "$prefix/drive_c" -path '*/Temp' -prune -o -print | sort; }
 snapshot "$prefix/refused-before.txt" && files_now >"$prefix/refused-files-before.txt"
 for dir in 'C:\Tervano' 'C:\Program Files\..\Tervano' 'C:\Program Files (x86)\Tervano' 'C:\Program Files'; do
