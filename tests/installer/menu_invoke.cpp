@@ -1,6 +1,6 @@
 // Chooses an item of the installed context-menu handler as Explorer does:
-// the handler is the class that the .gif handler key names and the
-// selection is the shell's own data object for the files.
+// the handler comes from the registered CLSID and the selection is the
+// shell's own data object for the files.
 //   menu_invoke VERB FILE...   (VERB 0: convert, 1: add; files in one folder)
 // Exit code 0 when InvokeCommand returned S_OK.
 //   menu_invoke list COUNT
@@ -23,22 +23,7 @@
 
 namespace {
 
-// The class that the handler key for .gif files names, where Explorer looks
-// for it whatever file type .gif has; false when there is none.
-bool HandlerClass(CLSID* handler) {
-  wchar_t text[64] = L"";
-  DWORD type = 0, size = sizeof text - sizeof text[0];
-  HKEY key = nullptr;
-  bool found = RegOpenKeyExW(HKEY_CLASSES_ROOT,
-                             L"SystemFileAssociations\\.gif\\shellex\\ContextMenuHandlers\\Tervano ContextMenu",
-                             0, KEY_QUERY_VALUE, &key) == ERROR_SUCCESS &&
-               RegQueryValueExW(key, nullptr, nullptr, &type, reinterpret_cast<BYTE*>(text), &size) ==
-                   ERROR_SUCCESS &&
-               type == REG_SZ && SUCCEEDED(CLSIDFromString(text, handler));
-  if (key) RegCloseKey(key);
-  if (!found) std::fprintf(stderr, "menu_invoke: no handler registered for .gif files\n");
-  return found;
-}
+const CLSID kHandler = {0x3EEBE959, 0x786D, 0x4C99, {0xA4, 0x3D, 0xE5, 0xFA, 0xF0, 0x59, 0x1B, 0xA8}};
 
 std::wstring Wide(const char* text) {
   wchar_t buffer[MAX_PATH];
@@ -71,9 +56,7 @@ int Invoke(int verb, int count, char** files) {
                                              IID_IDataObject, nullptr, reinterpret_cast<void**>(&data)));
   if (!ok) std::fprintf(stderr, "menu_invoke: no shell data object for the files\n");
   IContextMenu* menu = nullptr;
-  CLSID handler;
-  ok = ok && HandlerClass(&handler);
-  if (ok && FAILED(CoCreateInstance(handler, nullptr, CLSCTX_INPROC_SERVER, IID_IContextMenu,
+  if (ok && FAILED(CoCreateInstance(kHandler, nullptr, CLSCTX_INPROC_SERVER, IID_IContextMenu,
                                     reinterpret_cast<void**>(&menu)))) {
     std::fprintf(stderr, "menu_invoke: the handler's class is not registered\n");
     ok = 0;
@@ -144,9 +127,7 @@ int Release() {
 int Hold(int seconds, const char* file) {
   if (FAILED(CoInitialize(nullptr))) return 0;
   IContextMenu* menu = nullptr;
-  CLSID handler;
-  bool made = HandlerClass(&handler) &&
-              SUCCEEDED(CoCreateInstance(handler, nullptr, CLSCTX_INPROC_SERVER, IID_IContextMenu,
+  bool made = SUCCEEDED(CoCreateInstance(kHandler, nullptr, CLSCTX_INPROC_SERVER, IID_IContextMenu,
                                          reinterpret_cast<void**>(&menu)));
   if (made) {
     HANDLE release = CreateEventA(nullptr, TRUE, FALSE, kReleaseEvent);
