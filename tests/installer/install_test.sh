@@ -82,7 +82,6 @@ older_registration() {
     run reg add 'HKLM\Software\Tervano' /v ContextMenuString /d "$old_handler" /f &&
     run reg add "$classes\\CLSID\\$clsid" /ve /d 'Tervano ContextMenu' /f &&
     run reg add "$classes\\CLSID\\$clsid\\InProcServer32" /ve /d "C:\\Tervano\\$dll_name" /f &&
-    run reg add "$classes\\CLSID\\$clsid\\InProcServer32" /v ThreadingModel /d Apartment /f &&
     run reg add "$classes\\CLSID\\Tervano ContextMenu" /ve /d "$clsid" /f &&
     run reg add 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Tervano' /v GifFileType /d giffile /f
 }
