@@ -10,8 +10,10 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 #include <fstream>
+#include <future>
 #include <sstream>
 #include <string>
 #include <utility>
@@ -451,26 +453,14 @@ TEST(ContextMenu, OnlyTheMachineCommandRunsAndExplorerNeverWaits) {
   // The started program records its line, then runs on until released.
   ASSERT_TRUE(WriteKeyText(kSettingsKeyPath, "ExecString", exec.c_str()));
   ASSERT_TRUE(SetEnvironmentVariableA("TERVANO_RECORD_HOLD", release.c_str()));
-  struct Call {
-    IContextMenu* handler;
-    HRESULT result;
-  } call = {one.handler, E_FAIL};
-  HANDLE thread = CreateThread(
-      nullptr, 0,
-      [](void* p) -> DWORD {
-        auto* c = static_cast<Call*>(p);
-        c->result = Invoke(c->handler, "0");
-        return 0;
-      },
-      &call, 0, nullptr);
-  ASSERT_NE(thread, nullptr);
+  IContextMenu* handler = one.handler;
+  std::future<HRESULT> call = std::async(std::launch::async, [handler] { return Invoke(handler, "0"); });
   // Far less than a waiting start gives up after (30 s), far more than a
   // start that does not wait takes.
-  EXPECT_EQ(WaitForSingleObject(thread, 15000), WAIT_OBJECT_0) << "Explorer waits for the conversion";
+  EXPECT_EQ(call.wait_for(std::chrono::seconds(15)), std::future_status::ready)
+      << "Explorer waits for the conversion";
   std::ofstream(release).put('1');
-  WaitForSingleObject(thread, INFINITE);
-  CloseHandle(thread);
-  EXPECT_EQ(call.result, S_OK);
+  EXPECT_EQ(call.get(), S_OK);
   EXPECT_EQ(Recorded(record, 1), std::vector<std::string>{exec + " -quite C:\\Pics\\cat.gif"});
 
   // A program that cannot be started is a failure too.
