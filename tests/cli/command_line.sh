@@ -5,6 +5,9 @@
 #   command_line.sh TERVANO WORK_DIR SAMPLES_DIR FIXTURE_GIF_DIR MAN_PAGE COMPLETION
 # The stored options live in folders under WORK_DIR only.
 set -uo pipefail
+# Sorted lists are compared with files sorted byte by byte, and the
+# system's messages are read in English: the caller's locale must not count.
+export LC_ALL=C
 
 tervano=$(cd "$(dirname "$1")" && pwd)/$(basename "$1")
 work=$2

@@ -9,6 +9,9 @@
 # of the movies is intended. --threads runs every conversion once per
 # compression thread count (TERVANO_THREADS), each against EXPECTED.
 set -uo pipefail
+# Sorted lists are compared with files sorted byte by byte, and the
+# system's messages are read in English: the caller's locale must not count.
+export LC_ALL=C
 
 expected=""
 if [ "${1:-}" = --check ]; then
