@@ -18,6 +18,23 @@
 #include "resource.h"
 #include "start_batch.h"
 
+bool RegisterMainWindowClass() {
+  WNDCLASSEXA windowClass = {};
+  windowClass.cbSize = sizeof windowClass;
+  windowClass.style = CS_DBLCLKS;
+  // A dialog all the same: the dialog manager keeps its state in the extra
+  // bytes and the default dialog procedure calls the window's own.
+  windowClass.lpfnWndProc = &DefDlgProcA;
+  windowClass.cbWndExtra = DLGWINDOWEXTRA;
+  windowClass.hInstance = GetModuleHandleA(nullptr);
+  windowClass.hCursor = LoadCursorA(nullptr, MAKEINTRESOURCEA(32512));  // IDC_ARROW
+  windowClass.lpszClassName = kMainWindowClass;
+  if (RegisterClassExA(&windowClass)) return true;
+  return GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
+}
+
+HWND FindMainWindow() { return FindWindowA(kMainWindowClass, kMainWindowTitle); }
+
 MainDialog::MainDialog(const std::vector<std::string>& startupFiles)
     : Dialog(IDD_MAIN, nullptr), startupFiles_(startupFiles) {
   char folder[MAX_PATH] = "";
