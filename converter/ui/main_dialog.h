@@ -53,6 +53,8 @@ class MainDialog : public Dialog {
 
  private:
   void AttachMenu();
+  // Window icons at the sizes for the window's DPI.
+  void ShowIcons();
   void EnableConvertCommands(bool enable);
   void EnableLoopControls();
   void OnAddFiles();

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "app/settings_store.h"
 #include "desktop/desktop_program.h"
@@ -26,6 +27,94 @@ int32_t Stored(const char* name) {
 }
 
 void CopySample(const std::string& name, const std::string& to) { CopySource("samples/" + name, to); }
+
+// Programs started from now on draw at this DPI (Wine reads LogPixels when
+// a program starts); the earlier setting comes back afterwards.
+class ScaleForNewPrograms {
+ public:
+  explicit ScaleForNewPrograms(DWORD dpi) {
+    RegOpenKeyExA(HKEY_CURRENT_USER, "Control Panel\\Desktop", 0, KEY_QUERY_VALUE | KEY_SET_VALUE, &key_);
+    DWORD size = sizeof earlier_;
+    had_ = key_ && RegQueryValueExA(key_, "LogPixels", nullptr, nullptr, reinterpret_cast<BYTE*>(&earlier_),
+                                    &size) == ERROR_SUCCESS;
+    set_ = key_ && Set(dpi);
+  }
+  ~ScaleForNewPrograms() {
+    if (!key_) return;
+    if (had_) Set(earlier_);
+    else RegDeleteValueA(key_, "LogPixels");
+    RegCloseKey(key_);
+  }
+  bool set() const { return set_; }
+
+ private:
+  bool Set(DWORD dpi) {
+    return RegSetValueExA(key_, "LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&dpi), sizeof dpi) ==
+           ERROR_SUCCESS;
+  }
+  HKEY key_ = nullptr;
+  DWORD earlier_ = 96;
+  bool had_ = false;
+  bool set_ = false;
+};
+
+// The colours (0xRRGGBB) of a width by height area of a device context.
+std::vector<uint32_t> Pixels(HDC from, int x, int y, int width, int height) {
+  std::vector<uint32_t> pixels;
+  if (width <= 0 || height <= 0) return pixels;
+  BITMAPINFO info = {};
+  info.bmiHeader.biSize = sizeof info.bmiHeader;
+  info.bmiHeader.biWidth = width;
+  info.bmiHeader.biHeight = -height;
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  void* bits = nullptr;
+  HBITMAP copy = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  HDC dc = CreateCompatibleDC(nullptr);
+  if (copy && dc) {
+    HGDIOBJ old = SelectObject(dc, copy);
+    if (BitBlt(dc, 0, 0, width, height, from, x, y, SRCCOPY)) {
+      const uint32_t* p = static_cast<const uint32_t*>(bits);
+      for (int i = 0; i < width * height; ++i) pixels.push_back(p[i] & 0xFFFFFF);
+    }
+    SelectObject(dc, old);
+  }
+  if (dc) DeleteDC(dc);
+  if (copy) DeleteObject(copy);
+  return pixels;
+}
+
+// What a window shows on the screen.
+std::vector<uint32_t> OnScreen(HWND window, SIZE& size) {
+  RECT client = {};
+  GetClientRect(window, &client);
+  size = {client.right, client.bottom};
+  POINT origin = {0, 0};
+  ClientToScreen(window, &origin);
+  HDC screen = GetDC(nullptr);
+  std::vector<uint32_t> pixels = Pixels(screen, origin.x, origin.y, size.cx, size.cy);
+  ReleaseDC(nullptr, screen);
+  return pixels;
+}
+
+// A picture of the source tree, as the colours of its pixels.
+std::vector<uint32_t> Picture(const std::string& relative, SIZE& size) {
+  char root[1024] = "";
+  GetEnvironmentVariableA("TERVANO_SOURCE_DIR", root, sizeof root);
+  std::string path = std::string(root) + "/" + relative;
+  auto bitmap = static_cast<HBITMAP>(LoadImageA(nullptr, path.c_str(), IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE | LR_CREATEDIBSECTION));
+  std::vector<uint32_t> pixels;
+  BITMAP info = {};
+  if (!bitmap || !GetObjectA(bitmap, sizeof info, &info)) return pixels;
+  size = {info.bmWidth, info.bmHeight};
+  HDC dc = CreateCompatibleDC(nullptr);
+  HGDIOBJ old = SelectObject(dc, bitmap);
+  pixels = Pixels(dc, 0, 0, info.bmWidth, info.bmHeight);
+  SelectObject(dc, old);
+  DeleteDC(dc);
+  DeleteObject(bitmap);
+  return pixels;
+}
 
 struct FindId {
   int id;
@@ -264,6 +353,44 @@ TEST_F(DesktopProgram, AboutTooltipAndCancelledPicker) {
   EXPECT_EQ(ItemText(window, 1001), kPlaceholder);
   EXPECT_FALSE(IsWindowEnabled(GetDlgItem(window, 1016)));
   Exit(program, window);
+}
+
+// The about box's logo at 100 % and at 200 %, read from the screen: pixel
+// for pixel the picture drawn for that scale, neither stretched nor left
+// small.
+TEST_F(DesktopProgram, AboutLogoIsDrawnForTheScale) {
+  const struct {
+    DWORD dpi;
+    const char* picture;
+  } scales[] = {{96, "converter/ui/art/logo.bmp"}, {192, "converter/ui/art/logo-2x.bmp"}};
+  for (const auto& scale : scales) {
+    SCOPED_TRACE(scale.dpi);
+    SIZE expectedSize = {};
+    const std::vector<uint32_t> expected = Picture(scale.picture, expectedSize);
+    ASSERT_FALSE(expected.empty());
+    ScaleForNewPrograms dpi(scale.dpi);
+    ASSERT_TRUE(dpi.set());
+    RunningProgram program("");
+    HWND window = WaitForWindow(kTitle, program.id());
+    ASSERT_NE(window, nullptr);
+    Command(window, 32774);
+    HWND about = WaitForWindow("关于 Tervano v2.5", program.id());
+    ASSERT_NE(about, nullptr);
+    HWND logo = GetDlgItem(about, 1030);
+    SIZE shownSize = {};
+    std::vector<uint32_t> shown;
+    // Painted once the dialog's thread is idle.
+    WaitFor([&] { return (shown = OnScreen(logo, shownSize)) == expected; }, 5000);
+    EXPECT_EQ(shownSize.cx, expectedSize.cx);
+    EXPECT_EQ(shownSize.cy, expectedSize.cy);
+    size_t differing = 0;
+    for (size_t i = 0; i < shown.size() && i < expected.size(); ++i) differing += shown[i] != expected[i];
+    EXPECT_EQ(differing, 0u);
+    EXPECT_EQ(shown.size(), expected.size());
+    Click(about, IDOK);
+    EXPECT_TRUE(WindowGoes("关于 Tervano v2.5", program.id()));
+    Exit(program, window);
+  }
 }
 
 }  // namespace
