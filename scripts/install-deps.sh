@@ -37,7 +37,7 @@ if [ "$want_all" = 1 ]; then
   # The tests use the committed GIFs of tests/fixtures/gifs, no ffmpeg.
   # ImageMagick redraws the program's pictures (scripts/make-art.sh) and
   # takes window screenshots (`import`); icoutils and libxml2-utils read the
-  # Windows program's manifest and icon back (tests/desktop/program_image.sh).
+  # Windows program's manifest back (tests/desktop/program_image.sh).
   need imagemagick icoutils libxml2-utils
   need mingw-w64 g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix libz-mingw-w64-dev
   # 64-bit Windows build and Wine: the Windows tests run there on machines

@@ -28,19 +28,19 @@ int32_t Stored(const char* name) {
 
 void CopySample(const std::string& name, const std::string& to) { CopySource("samples/" + name, to); }
 
-// Programs started from now on draw at this DPI (Wine reads LogPixels when
-// a program starts); the earlier setting comes back afterwards.
+// Programs started while it lives draw at this DPI (Wine reads LogPixels
+// when a program starts); the earlier setting comes back afterwards.
 class ScaleForNewPrograms {
  public:
   explicit ScaleForNewPrograms(DWORD dpi) {
-    RegOpenKeyExA(HKEY_CURRENT_USER, "Control Panel\\Desktop", 0, KEY_QUERY_VALUE | KEY_SET_VALUE, &key_);
+    RegCreateKeyExA(HKEY_CURRENT_USER, "Control Panel\\Desktop", 0, nullptr, 0, KEY_QUERY_VALUE | KEY_SET_VALUE,
+                    nullptr, &key_, nullptr);
     DWORD size = sizeof earlier_;
-    had_ = key_ && RegQueryValueExA(key_, "LogPixels", nullptr, nullptr, reinterpret_cast<BYTE*>(&earlier_),
-                                    &size) == ERROR_SUCCESS;
-    set_ = key_ && Set(dpi);
+    had_ = RegQueryValueExA(key_, "LogPixels", nullptr, nullptr, reinterpret_cast<BYTE*>(&earlier_), &size) ==
+           ERROR_SUCCESS;
+    set_ = Set(dpi);
   }
   ~ScaleForNewPrograms() {
-    if (!key_) return;
     if (had_) Set(earlier_);
     else RegDeleteValueA(key_, "LogPixels");
     RegCloseKey(key_);
@@ -81,19 +81,6 @@ std::vector<uint32_t> Pixels(HDC from, int x, int y, int width, int height) {
   }
   if (dc) DeleteDC(dc);
   if (copy) DeleteObject(copy);
-  return pixels;
-}
-
-// What a window shows on the screen.
-std::vector<uint32_t> OnScreen(HWND window, SIZE& size) {
-  RECT client = {};
-  GetClientRect(window, &client);
-  size = {client.right, client.bottom};
-  POINT origin = {0, 0};
-  ClientToScreen(window, &origin);
-  HDC screen = GetDC(nullptr);
-  std::vector<uint32_t> pixels = Pixels(screen, origin.x, origin.y, size.cx, size.cy);
-  ReleaseDC(nullptr, screen);
   return pixels;
 }
 
@@ -377,12 +364,18 @@ TEST_F(DesktopProgram, AboutLogoIsDrawnForTheScale) {
     HWND about = WaitForWindow("关于 Tervano v2.5", program.id());
     ASSERT_NE(about, nullptr);
     HWND logo = GetDlgItem(about, 1030);
-    SIZE shownSize = {};
+    RECT shownSize = {};
+    GetClientRect(logo, &shownSize);
+    POINT origin = {0, 0};
+    ClientToScreen(logo, &origin);
+    HDC screen = GetDC(nullptr);
     std::vector<uint32_t> shown;
     // Painted once the dialog's thread is idle.
-    WaitFor([&] { return (shown = OnScreen(logo, shownSize)) == expected; }, 5000);
-    EXPECT_EQ(shownSize.cx, expectedSize.cx);
-    EXPECT_EQ(shownSize.cy, expectedSize.cy);
+    WaitFor([&] { return (shown = Pixels(screen, origin.x, origin.y, shownSize.right, shownSize.bottom)) == expected; },
+            5000);
+    ReleaseDC(nullptr, screen);
+    EXPECT_EQ(shownSize.right, expectedSize.cx);
+    EXPECT_EQ(shownSize.bottom, expectedSize.cy);
     size_t differing = 0;
     for (size_t i = 0; i < shown.size() && i < expected.size(); ++i) differing += shown[i] != expected[i];
     EXPECT_EQ(differing, 0u);
