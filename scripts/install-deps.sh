@@ -34,9 +34,11 @@ if [ "$want_deb" = 1 ]; then
 fi
 if [ "$want_all" = 1 ]; then
   need googletest libgtest-dev libgif-dev
-  # No ImageMagick or ffmpeg: the tests use the committed GIFs of
-  # tests/fixtures/gifs. (Window screenshots with ImageMagick's `import`
-  # will need imagemagick here again.)
+  # The tests use the committed GIFs of tests/fixtures/gifs, no ffmpeg.
+  # ImageMagick redraws the program's pictures (scripts/make-art.sh) and
+  # takes window screenshots (`import`); icoutils and libxml2-utils read the
+  # Windows program's manifest back (tests/desktop/program_image.sh).
+  need imagemagick icoutils libxml2-utils
   need mingw-w64 g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix libz-mingw-w64-dev
   # 64-bit Windows build and Wine: the Windows tests run there on machines
   # whose kernel executes no 32-bit code. The 32-bit build needs the 64-bit

@@ -2,8 +2,12 @@
 # Draws the program icon and the about box logo from the drawings in
 # converter/ui/art/ (ImageMagick vector files) and writes the resources the
 # resource script includes:
-#   converter/ui/art/tervano.ico  32x32 and 16x16 images
+#   converter/ui/art/tervano.ico  16, 20, 24, 32, 40, 48 and 64 pixels square:
+#                                 the small and big icon sizes Windows asks
+#                                 for at 100, 125, 150 and 200 %
 #   converter/ui/art/logo.bmp     147x46, 256 colours
+#   converter/ui/art/logo-2x.bmp  294x92, 256 colours (200 %; the program
+#                                 shrinks it for the scales in between)
 # The results are committed, so a build needs neither ImageMagick nor the
 # font; run this after changing a drawing.
 #   scripts/make-art.sh
@@ -22,12 +26,23 @@ drawing() { grep -v '^#' "$art/$1"; }
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
-convert -size 32x32 xc:none -draw "$(drawing icon.mvg)" "$work/icon32.png"
-convert "$work/icon32.png" -filter Lanczos -resize 16x16 "$work/icon16.png"
-convert "$work/icon32.png" "$work/icon16.png" "$art/tervano.ico"
+# Each size drawn from the vectors (the drawing is on a 32 by 32 grid), not
+# resized from another size.
+icons=()
+for size in 16 20 24 32 40 48 64; do
+  scale=$(awk -v s="$size" 'BEGIN { printf "%.4f", s / 32 }')
+  convert -size "${size}x${size}" xc:none -draw "scale $scale,$scale $(drawing icon.mvg)" "$work/icon$size.png"
+  icons+=("$work/icon$size.png")
+done
+convert "${icons[@]}" "$art/tervano.ico"
 
-convert -size 147x46 xc:white -font "$font" -draw "$(drawing logo.mvg)" \
-  -background white -flatten +dither -colors 256 -type Palette \
-  -define bmp:format=bmp3 -compress None "BMP3:$art/logo.bmp"
+# logo SCALE FILE: the logo drawn at SCALE times its size.
+logo() {
+  convert -size "$((147 * $1))x$((46 * $1))" xc:white -font "$font" -draw "scale $1,$1 $(drawing logo.mvg)" \
+    -background white -flatten +dither -colors 256 -type Palette \
+    -define bmp:format=bmp3 -compress None "BMP3:$2"
+}
+logo 1 "$art/logo.bmp"
+logo 2 "$art/logo-2x.bmp"
 
-identify "$art/tervano.ico" "$art/logo.bmp"
+identify "$art/tervano.ico" "$art/logo.bmp" "$art/logo-2x.bmp"

@@ -7,11 +7,17 @@
 class AboutDialog : public Dialog {
  public:
   explicit AboutDialog(HWND parent);
+  ~AboutDialog() override;
 
  protected:
   void DoDataExchange(DataExchange& exchange) override;
   bool OnInitDialog() override;
+  bool WindowProc(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
 
  private:
+  // Shows the logo drawn for the window's DPI.
+  void ShowLogo();
+
   CHyperLink logo_;
+  HBITMAP logoBitmap_ = nullptr;
 };

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "about_dialog.h"
+#include "dpi.h"
 #include "app/hand_off.h"
 #include "app/list_entry.h"
 #include "app/progress_sink.h"
@@ -18,14 +19,28 @@
 #include "resource.h"
 #include "start_batch.h"
 
+bool RegisterMainWindowClass() {
+  WNDCLASSEXA windowClass = {};
+  windowClass.cbSize = sizeof windowClass;
+  windowClass.style = CS_DBLCLKS;
+  // A dialog all the same: the dialog manager keeps its state in the extra
+  // bytes and the default dialog procedure calls the window's own.
+  windowClass.lpfnWndProc = &DefDlgProcA;
+  windowClass.cbWndExtra = DLGWINDOWEXTRA;
+  windowClass.hInstance = GetModuleHandleA(nullptr);
+  windowClass.hCursor = LoadCursorA(nullptr, MAKEINTRESOURCEA(32512));  // IDC_ARROW
+  windowClass.lpszClassName = kMainWindowClass;
+  if (RegisterClassExA(&windowClass)) return true;
+  return GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
+}
+
+HWND FindMainWindow() { return FindWindowA(kMainWindowClass, kMainWindowTitle); }
+
 MainDialog::MainDialog(const std::vector<std::string>& startupFiles)
     : Dialog(IDD_MAIN, nullptr), startupFiles_(startupFiles) {
   char folder[MAX_PATH] = "";
   DWORD length = GetCurrentDirectoryA(sizeof folder, folder);
   if (length > 0 && length < sizeof folder) openFolder_ = folder;
-  HINSTANCE instance = GetModuleHandleA(nullptr);
-  icon_ = static_cast<HICON>(LoadImageA(instance, MAKEINTRESOURCEA(IDI_MAIN), IMAGE_ICON, 32, 32, 0));
-  smallIcon_ = static_cast<HICON>(LoadImageA(instance, MAKEINTRESOURCEA(IDI_MAIN), IMAGE_ICON, 16, 16, 0));
 }
 
 MainDialog::~MainDialog() {
@@ -70,8 +85,7 @@ bool MainDialog::OnInitDialog() {
   CheckRadioButton(hwnd(), IDC_CHANGE_LOOP, IDC_KEEP_LOOP,
                    options_.changeLoop ? IDC_CHANGE_LOOP : IDC_KEEP_LOOP);
   EnableLoopControls();
-  if (icon_) SendMessageA(hwnd(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon_));
-  if (smallIcon_) SendMessageA(hwnd(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_));
+  ShowIcons();
   if (!startupFiles_.empty()) {
     list_.text = startupFiles_.front();
     list_.lineCount = 1;
@@ -90,6 +104,21 @@ void MainDialog::AttachMenu() {
   if (!menu) return;
   SetMenu(hwnd(), menu);
   EnableConvertCommands(false);
+}
+
+void MainDialog::ShowIcons() {
+  UINT dpi = WindowDpi(hwnd());
+  // Title bar and task bar ask for the small size, Alt+Tab for the big one.
+  if (HICON big = LoadIconForDpi(IDI_MAIN, SM_CXICON, dpi)) {
+    SendMessageA(hwnd(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(big));
+    if (icon_) DestroyIcon(icon_);
+    icon_ = big;
+  }
+  if (HICON little = LoadIconForDpi(IDI_MAIN, SM_CXSMICON, dpi)) {
+    SendMessageA(hwnd(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(little));
+    if (smallIcon_) DestroyIcon(smallIcon_);
+    smallIcon_ = little;
+  }
 }
 
 void MainDialog::EnableConvertCommands(bool enable) {
@@ -168,6 +197,10 @@ bool MainDialog::WindowProc(UINT message, WPARAM wParam, LPARAM lParam, LRESULT&
       TakeHandedFiles();
       result = 0;
       return true;
+    case WM_DPICHANGED:
+      // Moved to a screen of another scale; the dialog manager does the rest.
+      ShowIcons();
+      return false;
     default:
       return false;
   }

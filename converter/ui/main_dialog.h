@@ -14,14 +14,23 @@
 #include "app/settings_store.h"
 #include "app/window_rules.h"
 #include "framework.h"
+#include "resource.h"
 #include "start_batch.h"
 
-// The exact title by which other copies of the program find the window.
+// The exact title and the class by which other copies of the program find
+// the window (FindMainWindow).
 constexpr const char* kMainWindowTitle = "Tervano v2.5";
+constexpr const char* kMainWindowClass = MAIN_WINDOW_CLASS;
 // Sent or posted by copies that left files in the settings key.
 constexpr UINT WM_TAKE_FILES = WM_USER + 10;
 // One-shot timer that collects files handed over before the window existed.
 constexpr UINT_PTR TIMER_TAKE_FILES = 105;
+
+// Registers the main window's class, a dialog class of the program's own;
+// false when it cannot be registered (the window then cannot be created).
+bool RegisterMainWindowClass();
+// The running main window of any copy of the program, or null.
+HWND FindMainWindow();
 
 class MainDialog : public Dialog {
  public:
@@ -44,6 +53,8 @@ class MainDialog : public Dialog {
 
  private:
   void AttachMenu();
+  // Window icons at the sizes for the window's DPI.
+  void ShowIcons();
   void EnableConvertCommands(bool enable);
   void EnableLoopControls();
   void OnAddFiles();

@@ -13,6 +13,12 @@
 #define IDR_MAIN_MENU 133
 #define IDI_MAIN 128
 #define IDB_LOGO 147
+#define IDB_LOGO_2X 148  // the logo drawn at twice its size, for 200 %
+
+// The main window's own window class, named by its dialog template: other
+// copies find the window by class and title, and a dialog or an Explorer
+// window that merely carries the title is not taken for it.
+#define MAIN_WINDOW_CLASS "TervanoMainWindow"
 
 // main window
 #define IDC_ADD_FILES 1000

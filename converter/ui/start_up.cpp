@@ -130,7 +130,7 @@ int StartUp(const std::string& text) {
   std::vector<std::string> paths = StartUpPaths(text);
   if (paths.empty()) {
     // A running window is left as it is.
-    if (FindWindowA(nullptr, kMainWindowTitle)) return 0;
+    if (FindMainWindow()) return 0;
     return RunWindow(paths, nullptr);
   }
   // Copies started at the same moment decide one after the other, so only
@@ -138,7 +138,7 @@ int StartUp(const std::string& text) {
   // window deletes the marker under the same lock, once it can be found.
   ProcessLock decision(kHandOffLockName);
   decision.Acquire(kHandOffLockWaitMs);
-  HWND running = FindWindowA(nullptr, kMainWindowTitle);
+  HWND running = FindMainWindow();
   // Without a window, one that is starting collects the files by its timer.
   if (running || (KeyExists(kStartingMarkerKey) && StartingCopyAlive())) {
     HandOffFiles(paths, running, decision);
@@ -176,7 +176,7 @@ int RunWindow(const std::vector<std::string>& paths, StartingClaim* claim) {
   int code = 1;
   {
     MainDialog window(paths);
-    bool created = window.Create();
+    bool created = RegisterMainWindowClass() && window.Create();
     if (claim) {
       if (!created) {
         // No window will delete the marker: this copy does.

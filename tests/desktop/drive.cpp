@@ -177,14 +177,21 @@ bool ItemTextBecomes(HWND dialog, int id, const std::string& expected, DWORD mil
 }
 
 void PickMenuItem(HWND window, char menuKey, char itemKey) {
-  PostMessageA(window, WM_SYSCOMMAND, SC_KEYMENU, menuKey);
   // The item key only reaches an open menu: on a busy machine the popup can
-  // take longer than any fixed pause.
+  // take longer than any fixed pause. Other programs keep hidden menu
+  // windows too, so every one is looked at; and as Wine now and then lets a
+  // menu key go unanswered after a file dialog, it is pressed again.
   DWORD thread = GetWindowThreadProcessId(window, nullptr);
-  WaitFor([&] {
-    HWND popup = FindWindowA("#32768", nullptr);
-    return popup && IsWindowVisible(popup) && GetWindowThreadProcessId(popup, nullptr) == thread;
-  }, 10000);
+  auto open = [&] {
+    for (HWND popup = nullptr; (popup = FindWindowExA(nullptr, popup, "#32768", nullptr)) != nullptr;) {
+      if (IsWindowVisible(popup) && GetWindowThreadProcessId(popup, nullptr) == thread) return true;
+    }
+    return false;
+  };
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    PostMessageA(window, WM_SYSCOMMAND, SC_KEYMENU, menuKey);
+    if (WaitFor(open, 4000)) break;
+  }
   Sleep(100);
   PostMessageA(window, WM_CHAR, static_cast<unsigned char>(itemKey), 0);
   Sleep(500);

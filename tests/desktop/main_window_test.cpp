@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "app/settings_store.h"
 #include "desktop/desktop_program.h"
@@ -26,6 +27,24 @@ int32_t Stored(const char* name) {
 }
 
 void CopySample(const std::string& name, const std::string& to) { CopySource("samples/" + name, to); }
+
+// The colours (0xRRGGBB) of a width by height area of a device context.
+std::vector<uint32_t> Pixels(HDC from, int x, int y, int width, int height) {
+  std::vector<uint32_t> pixels;
+  BITMAPINFO info = {};
+  info.bmiHeader = {sizeof info.bmiHeader, width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+  void* bits = nullptr;
+  HBITMAP copy = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  HDC dc = CreateCompatibleDC(nullptr);
+  HGDIOBJ old = SelectObject(dc, copy);
+  if (copy && BitBlt(dc, 0, 0, width, height, from, x, y, SRCCOPY)) {
+    for (int i = 0; i < width * height; ++i) pixels.push_back(static_cast<const uint32_t*>(bits)[i] & 0xFFFFFF);
+  }
+  SelectObject(dc, old);
+  DeleteDC(dc);
+  if (copy) DeleteObject(copy);
+  return pixels;
+}
 
 struct FindId {
   int id;
@@ -264,6 +283,63 @@ TEST_F(DesktopProgram, AboutTooltipAndCancelledPicker) {
   EXPECT_EQ(ItemText(window, 1001), kPlaceholder);
   EXPECT_FALSE(IsWindowEnabled(GetDlgItem(window, 1016)));
   Exit(program, window);
+}
+
+// The about box's logo at 100 % and at 200 %, read from the screen: pixel
+// for pixel the picture drawn for that scale, neither stretched nor left
+// small.
+TEST_F(DesktopProgram, AboutLogoIsDrawnForTheScale) {
+  struct Restore {
+    HKEY key = nullptr;
+    ~Restore() {  // the test prefix's default, 96 DPI
+      RegDeleteValueA(key, "LogPixels");
+      RegCloseKey(key);
+    }
+  } desktop;
+  ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, "Control Panel\\Desktop", 0, nullptr, 0, KEY_SET_VALUE, nullptr,
+                            &desktop.key, nullptr),
+            ERROR_SUCCESS);
+  char root[1024] = "";
+  GetEnvironmentVariableA("TERVANO_SOURCE_DIR", root, sizeof root);
+  for (DWORD dpi : {96, 192}) {
+    SCOPED_TRACE(dpi);
+    const std::string picture = std::string(root) + "/converter/ui/art/" + (dpi == 96 ? "logo.bmp" : "logo-2x.bmp");
+    auto bitmap = static_cast<HBITMAP>(
+        LoadImageA(nullptr, picture.c_str(), IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE | LR_CREATEDIBSECTION));
+    BITMAP size = {};
+    ASSERT_TRUE(bitmap && GetObjectA(bitmap, sizeof size, &size));
+    HDC dc = CreateCompatibleDC(nullptr);
+    HGDIOBJ old = SelectObject(dc, bitmap);
+    const std::vector<uint32_t> expected = Pixels(dc, 0, 0, size.bmWidth, size.bmHeight);
+    SelectObject(dc, old);
+    DeleteDC(dc);
+    DeleteObject(bitmap);
+
+    // Wine reads LogPixels when a program starts.
+    ASSERT_EQ(RegSetValueExA(desktop.key, "LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&dpi), sizeof dpi),
+              ERROR_SUCCESS);
+    RunningProgram program("");
+    HWND window = WaitForWindow(kTitle, program.id());
+    ASSERT_NE(window, nullptr);
+    Command(window, 32774);
+    HWND about = WaitForWindow("关于 Tervano v2.5", program.id());
+    ASSERT_NE(about, nullptr);
+    HWND logo = GetDlgItem(about, 1030);
+    RECT shown = {};
+    GetClientRect(logo, &shown);
+    EXPECT_EQ(shown.right, size.bmWidth);
+    EXPECT_EQ(shown.bottom, size.bmHeight);
+    POINT origin = {0, 0};
+    ClientToScreen(logo, &origin);
+    HDC screen = GetDC(nullptr);
+    // Painted once the dialog's thread is idle.
+    EXPECT_TRUE(WaitFor([&] { return Pixels(screen, origin.x, origin.y, size.bmWidth, size.bmHeight) == expected; },
+                        5000));
+    ReleaseDC(nullptr, screen);
+    Click(about, IDOK);
+    EXPECT_TRUE(WindowGoes("关于 Tervano v2.5", program.id()));
+    Exit(program, window);
+  }
 }
 
 }  // namespace

@@ -1,16 +1,19 @@
 // Starts as Windows 10/11 makes them: paths in quotes and several files on
 // one command line (Explorer, Send To, a drop on the icon), a name that
 // code page 936 lacks on the wide command line, a start-up marker whose
-// copy is gone, and a running window that does not answer.
+// copy is gone, a running window that does not answer, and other programs'
+// windows that carry the main window's title.
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <atomic>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "desktop/desktop_program.h"
 #include "support/temp_folder.h"
+#include "ui/main_dialog.h"
 
 namespace {
 
@@ -95,15 +98,90 @@ TEST_F(DesktopProgram, MarkerOfACopyThatIsGoneDoesNotBlock) {
   Exit(program, window);
 }
 
+// Top-level windows of other programs titled as the main window, answering
+// on a thread of their own: an Explorer window open on a folder of that
+// name (Explorer's folder class) and a plain dialog.
+class Lookalikes {
+ public:
+  Lookalikes() {
+    thread_ = std::thread([this] {
+      threadId_ = GetCurrentThreadId();
+      WNDCLASSA folderClass = {};
+      folderClass.lpfnWndProc = &DefWindowProcA;
+      folderClass.hInstance = GetModuleHandleA(nullptr);
+      folderClass.lpszClassName = "CabinetWClass";
+      RegisterClassA(&folderClass);
+      HWND folder = CreateWindowExA(0, "CabinetWClass", kTitle, WS_OVERLAPPEDWINDOW | WS_VISIBLE, 10, 10, 300, 200,
+                                    nullptr, nullptr, folderClass.hInstance, nullptr);
+      HWND dialog = CreateWindowExA(WS_EX_DLGMODALFRAME, "#32770", kTitle, WS_POPUP | WS_CAPTION | WS_VISIBLE, 40, 40,
+                                    300, 200, nullptr, nullptr, nullptr, nullptr);
+      created_ = folder && dialog;
+      SetEvent(ready_);
+      MSG msg;
+      while (GetMessageA(&msg, nullptr, 0, 0) > 0) DispatchMessageA(&msg);
+      DestroyWindow(folder);
+      DestroyWindow(dialog);
+      UnregisterClassA("CabinetWClass", folderClass.hInstance);
+    });
+    WaitForSingleObject(ready_, 10000);
+  }
+  ~Lookalikes() {
+    PostThreadMessageA(threadId_, WM_QUIT, 0, 0);
+    thread_.join();
+    CloseHandle(ready_);
+  }
+  bool created() const { return created_; }
+
+ private:
+  HANDLE ready_ = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  std::atomic<bool> created_{false};
+  std::atomic<DWORD> threadId_{0};
+  std::thread thread_;
+};
+
+TEST_F(DesktopProgram, WindowsOfOtherProgramsWithTheTitleAreNotTheMainWindow) {
+  const std::string folder = FreshFolder("desktop-lookalikes");
+  const std::string first = folder + "\\first.gif", second = folder + "\\second.gif";
+  CopySource("tests/fixtures/gifs/qip_af.gif", first);
+  CopySource("tests/fixtures/gifs/apache_pb.gif", second);
+  Lookalikes lookalikes;
+  ASSERT_TRUE(lookalikes.created());
+
+  // A start without a file opens the window.
+  {
+    RunningProgram plain("");
+    HWND window = WaitForWindow(kTitle, plain.id(), 10000);
+    EXPECT_NE(window, nullptr) << "a lookalike was taken for the running window";
+    if (window) Exit(plain, window);
+  }
+  // A start with a file opens the window listing it; a second start hands
+  // its file to that window.
+  RunningProgram program(first);
+  HWND window = WaitForWindow(kTitle, program.id(), 10000);
+  ASSERT_NE(window, nullptr) << "the file was handed to a lookalike";
+  EXPECT_EQ(ListLines(window), std::vector<std::string>{first});
+  EXPECT_TRUE(RunningProgram(second).WaitExit(15000));
+  EXPECT_TRUE(WaitFor([&] { return ListLines(window).size() == 2; }, 5000));
+  EXPECT_EQ(ListLines(window), (std::vector<std::string>{first, second}));
+  Exit(program, window);
+}
+
 TEST_F(DesktopProgram, SenderDoesNotWaitForAWindowThatDoesNotAnswer) {
   const std::string file = FreshFolder("desktop-hung") + "\\sent.gif";
   CopySource("tests/fixtures/gifs/qip_af.gif", file);
-  // A window with the main window's title whose thread stops answering.
+  // A window with the main window's class and title whose thread stops
+  // answering.
   HANDLE answerAgain = CreateEventA(nullptr, TRUE, FALSE, nullptr);
   HANDLE ready = CreateEventA(nullptr, TRUE, FALSE, nullptr);
   bool noticeWaited = false;
+  WNDCLASSA mainClass = {};
+  mainClass.lpfnWndProc = &DefWindowProcA;
+  mainClass.hInstance = GetModuleHandleA(nullptr);
+  mainClass.lpszClassName = kMainWindowClass;
+  ASSERT_TRUE(RegisterClassA(&mainClass));
   std::thread hung([&] {
-    HWND fake = CreateWindowExA(0, "STATIC", kTitle, WS_OVERLAPPED, 0, 0, 50, 50, nullptr, nullptr, nullptr, nullptr);
+    HWND fake = CreateWindowExA(0, kMainWindowClass, kTitle, WS_OVERLAPPED, 0, 0, 50, 50, nullptr, nullptr,
+                                mainClass.hInstance, nullptr);
     SetEvent(ready);
     WaitForSingleObject(answerAgain, 60000);
     MSG msg;
@@ -131,6 +209,7 @@ TEST_F(DesktopProgram, SenderDoesNotWaitForAWindowThatDoesNotAnswer) {
   EXPECT_TRUE(noticeWaited) << "no notice left for the window";
   CloseHandle(answerAgain);
   CloseHandle(ready);
+  UnregisterClassA(kMainWindowClass, mainClass.hInstance);
 }
 
 }  // namespace
