@@ -85,22 +85,18 @@ else
   fuzz_note="build/fuzz: left out (no clang with libFuzzer)"
 fi
 
-total_pass=0
-total_fail=0
-summary=()
-
-for b in "${builds[@]}"; do
-  program_only=0
-  build_args=("$b")
+# Builds b and runs its tests; writes "PASSED FAILED TEXT" to build/b.result.
+one_build() {
+  local b=$1 result="$root/build/$1.result" program_only=0 build_args=("$1") t0 t1 built d log rc line passed failed all
+  rm -f "$result"
   if [ "$b" = windows ] && [ "$run32" = 0 ]; then
     program_only=1
     build_args=(--no-tests "$b")
   fi
   t0=$(date +%s)
   if ! bash "$root/scripts/build.sh" "${build_args[@]}" </dev/null; then
-    summary+=("build/$b: build failed after $(took "$t0")")
-    total_fail=$((total_fail + 1))
-    continue
+    echo "0 1 build/$b: build failed after $(took "$t0")" >"$result"
+    return
   fi
   built="built in $(took "$t0")"
   if [ "$program_only" = 1 ]; then
@@ -108,16 +104,22 @@ for b in "${builds[@]}"; do
     d="$root/build/$b"
     if bash "$root/tests/installer/setup_check.sh" "$d/tervano-2.5-setup.exe" "$d/tervano.exe" \
          "$d/help.chm" "$d/ctx64/shellext/tervano_ctx64.dll" "$d/shellext/tervano_ctx.dll" </dev/null; then
-      total_pass=$((total_pass + 1))
-      summary+=("build/$b: program $built; setup contents checked; its other tests run in build/win64")
+      echo "1 0 build/$b: program $built; setup contents checked; its other tests run in build/win64" >"$result"
     else
-      total_fail=$((total_fail + 1))
-      summary+=("build/$b: program $built; setup contents check FAILED; its other tests run in build/win64")
+      echo "0 1 build/$b: program $built; setup contents check FAILED; its other tests run in build/win64" >"$result"
     fi
-    continue
+    return
   fi
   if { [ "$b" = windows ] || [ "$b" = win64 ]; } && [ -z "${DISPLAY:-}" ] && [ -z "$xvfb_pid" ]; then
-    start_xvfb || { summary+=("build/$b: no X display"); total_fail=$((total_fail + 1)); continue; }
+    start_xvfb || { echo "0 1 build/$b: no X display" >"$result"; return; }
+  fi
+  if { [ "$b" = windows ] || [ "$b" = win64 ]; } && [ "$fuzz_late" = 1 ]; then
+    # The Wine tests mostly wait for windows and processes: the fuzz build
+    # and its minute of fuzzing run meanwhile, in a log of their own.
+    fuzz_late=0
+    echo "== build/fuzz: started beside the Wine tests (build/fuzz.log)"
+    one_build fuzz >"$root/build/fuzz.log" 2>&1 &
+    fuzz_pid=$!
   fi
   echo "== build/$b: ctest"
   log="$root/build/$b.ctest.log"
@@ -136,9 +138,35 @@ for b in "${builds[@]}"; do
     failed=1
   fi
   if [ "$rc" -ne 0 ] && [ "$failed" -eq 0 ]; then failed=1; fi
+  echo "$passed $failed build/$b: $built; $passed passed, $failed failed in $(took "$t1")" >"$result"
+}
+
+# The fuzz build waits for the Wine tests to run beside them; without any,
+# it runs last.
+fuzz_late=0
+fuzz_pid=""
+if [ "${builds[-1]}" = fuzz ]; then
+  unset 'builds[-1]'
+  fuzz_late=1
+fi
+for b in "${builds[@]}"; do one_build "$b"; done
+if [ "$fuzz_late" = 1 ]; then
+  one_build fuzz
+  builds+=(fuzz)
+elif [ -n "$fuzz_pid" ]; then
+  wait "$fuzz_pid"
+  builds+=(fuzz)
+  grep -q '^[0-9]* 0 ' "$root/build/fuzz.result" 2>/dev/null || cat "$root/build/fuzz.log"
+fi
+
+total_pass=0
+total_fail=0
+summary=()
+for b in "${builds[@]}"; do
+  read -r passed failed text <"$root/build/$b.result" 2>/dev/null || { passed=0 failed=1 text="build/$b: no result"; }
   total_pass=$((total_pass + passed))
   total_fail=$((total_fail + failed))
-  summary+=("build/$b: $built; $passed passed, $failed failed in $(took "$t1")")
+  summary+=("$text")
 done
 
 echo
