@@ -12,10 +12,7 @@ void PutBits(BitWriter& bits, int n, uint32_t value) {
   TagBuffer& buf = *bits.buf;
   for (int i = n - 1; i >= 0; --i) {
     size_t byte = bits.start + bits.bitCount / 8;
-    if (byte >= buf.capacity) {
-      buf.overflow = true;
-      return;
-    }
+    if (!buf.Hold(byte + 1)) return;
     if (i < 32 && ((value >> i) & 1u)) buf.data[byte] |= static_cast<uint8_t>(0x80u >> (bits.bitCount % 8));
     ++bits.bitCount;
   }
@@ -35,8 +32,7 @@ void AlignBits(BitWriter& bits) {
   TagBuffer& buf = *bits.buf;
   uint32_t bytes = (bits.bitCount + 7) / 8;
   bits.bitCount = bytes * 8;
-  if (bits.start + bytes > buf.capacity) {
-    buf.overflow = true;
+  if (!buf.Hold(bits.start + bytes)) {
     buf.position = buf.capacity;
     return;
   }

@@ -1,5 +1,5 @@
 // Bit fields inside a TagBuffer: most significant bit first, OR-ed into
-// bytes that the buffer keeps zeroed.
+// bytes that the buffer keeps zeroed (growing it as the run goes on).
 #pragma once
 #include <cstdint>
 #include "tag_buffer.h"

@@ -191,7 +191,7 @@ int ComposeBitmapPieces(BitmapCompressor& s, int level, const std::atomic<bool>*
 }
 
 int AppendBitmapPieces(SwfWriter& w, const BitmapPieces& p) {
-  uint8_t header[6];
+  uint8_t header[kMaxTagHeaderBytes];
   TagBuffer h(header, sizeof header);
   PutTagHeader(TagCode(p.colourEntrySize), h, static_cast<uint32_t>(p.bodyLength), true);
   AppendBody(w, h.data, h.position);

@@ -29,7 +29,7 @@ constexpr uint8_t kActionEnd = 0x00;
 constexpr int kPropertyHighQuality = 16;
 
 void WriteEmptyTag(SwfWriter& w, int code) {
-  TagBuffer body(1);
+  TagBuffer body;
   AppendTag(w, code, body, false);
 }
 
@@ -49,7 +49,7 @@ void BranchIf(int16_t offset, TagBuffer& buf) {
 }
 
 void WriteStopScript(SwfWriter& w) {
-  TagBuffer body(2);
+  TagBuffer body;
   PutU8(kActionStop, body);
   PutU8(kActionEnd, body);
   AppendTag(w, kTagDoAction, body, false);
@@ -57,7 +57,7 @@ void WriteStopScript(SwfWriter& w) {
 
 // Sets _highquality to 0 on the movie's own timeline.
 void WriteQualitySwitch(SwfWriter& w) {
-  TagBuffer body(17);
+  TagBuffer body;
   static const uint8_t kActions[] = {kActionPush, 0x0C, 0x00, 0x00, 0x00,  // push "" and
                                      0x07, kPropertyHighQuality, 0x00, 0x00, 0x00,  // integer 16 and
                                      0x07, 0x00, 0x00, 0x00, 0x00,                  // integer 0
@@ -70,7 +70,7 @@ void WriteQualitySwitch(SwfWriter& w) {
 void WriteLoopLimit(SwfWriter& w, int32_t limit) {
   char digits[16];
   std::snprintf(digits, sizeof digits, "%ld", static_cast<long>(limit));
-  TagBuffer body(64);
+  TagBuffer body;
   PushString("a", body);
   PutU8(kActionGetVariable, body);
   PushString(digits, body);
@@ -98,7 +98,7 @@ void WriteEnd(SwfWriter& w) { WriteEmptyTag(w, kTagEnd); }
 void WriteProtect(SwfWriter& w) { WriteEmptyTag(w, kTagProtect); }
 
 void WriteBackgroundColor(SwfWriter& w, uint32_t rgb) {
-  TagBuffer body(3);
+  TagBuffer body;
   PutU8((rgb >> 16) & 0xFF, body);
   PutU8((rgb >> 8) & 0xFF, body);
   PutU8(rgb & 0xFF, body);
@@ -106,7 +106,7 @@ void WriteBackgroundColor(SwfWriter& w, uint32_t rgb) {
 }
 
 void WritePlace(SwfWriter& w, int depth, int characterId) {
-  TagBuffer body(6);
+  TagBuffer body;
   PutU8(0x06, body);  // has matrix, has character
   PutU16(static_cast<uint32_t>(depth), body);
   PutU16(static_cast<uint32_t>(characterId), body);
@@ -115,7 +115,7 @@ void WritePlace(SwfWriter& w, int depth, int characterId) {
 }
 
 void WriteRemove(SwfWriter& w, int depth, int characterId) {
-  TagBuffer body(4);
+  TagBuffer body;
   PutU16(static_cast<uint32_t>(characterId), body);
   PutU16(static_cast<uint32_t>(depth), body);
   AppendTag(w, kTagRemoveObject, body, false);

@@ -11,7 +11,6 @@ constexpr int kTagDefineButton2 = 34;
 constexpr uint8_t kButtonStateHitTest = 0x08;
 constexpr uint16_t kCondOverUpToOverDown = 0x0004;
 constexpr uint8_t kActionGetUrl = 0x83;
-constexpr size_t kFixedBytes = 23;
 }  // namespace
 
 void WriteLinkButton(SwfWriter& w, int hitDepth, int buttonId, const char* url) {
@@ -23,7 +22,7 @@ void WriteLinkButton(SwfWriter& w, int hitDepth, int buttonId, const char* url) 
     MarkBodyFailed(w);
     return;
   }
-  TagBuffer body(kFixedBytes + k);
+  TagBuffer body;
   PutU16(static_cast<uint32_t>(buttonId), body);
   PutU8(0, body);    // push button
   PutU16(10, body);  // to the first condition-action record

@@ -15,23 +15,22 @@ void MakeHeader(MovieHeader& header, int32_t canvasWidth, int32_t canvasHeight, 
 }
 
 int ComposeHeader(MovieHeader& header, int32_t bodyLength, uint8_t* buffer, int& outLength) {
-  TagBuffer out(kHeaderBufferSize);
-  out.position = 8;
+  TagBuffer out;
+  PutBytes("FWS", 3, out);
+  PutU8(2, out);  // version
+  const size_t fileLengthAt = out.position;
+  PutU32(0, out);  // file length, known once the rest is composed
   WriteRect(header.xmin, header.ymin, header.xmax, header.ymax, out);
   double whole = static_cast<double>(static_cast<int>(header.frameRate));
   PutU8(static_cast<uint32_t>((header.frameRate - whole) * 256.0), out);
   PutU8(static_cast<uint32_t>(whole), out);
   PutU16(static_cast<uint32_t>(header.frameCount), out);
-  if (!out.ok()) return 0;
-  int headerLength = static_cast<int>(out.position);
-  header.fileLength = headerLength + bodyLength;
-  out.position = 0;
-  PutU8('F', out);
-  PutU8('W', out);
-  PutU8('S', out);
-  PutU8(2, out);
+  if (!out.ok() || out.position > static_cast<size_t>(kHeaderBufferSize)) return 0;
+  const size_t headerLength = out.position;
+  header.fileLength = static_cast<int32_t>(headerLength) + bodyLength;
+  out.position = fileLengthAt;
   PutU32(static_cast<uint32_t>(header.fileLength), out);
-  std::memcpy(buffer, out.data, static_cast<size_t>(headerLength));
-  outLength = headerLength;
+  std::memcpy(buffer, out.data, headerLength);
+  outLength = static_cast<int>(headerLength);
   return 1;
 }

@@ -32,11 +32,6 @@ void PutSide(BitWriter& bits, int32_t delta, bool vertical) {
   if (delta != 0) PutStraightEdge(bits, delta, vertical);
 }
 
-int EdgeCount(int32_t side) {
-  int64_t length = std::llabs(static_cast<int64_t>(side));
-  return static_cast<int>((length + kMaxEdge - 1) / kMaxEdge);
-}
-
 }  // namespace
 
 void WriteShapeRecords(BitWriter& bits, const RectangleShape& s) {
@@ -80,8 +75,7 @@ int WriteShape(SwfWriter& w, int mode, int shapeId, RectangleShape& s) {
     s.fillStyle1 = 1;
   }
   if (s.fillStyleCount < 1 || s.fillStyleCount > 2) return 0;
-  int edges = 2 * EdgeCount(s.xmax - s.xmin) + 2 * EdgeCount(s.ymax - s.ymin);
-  TagBuffer body(100 + 4 * static_cast<size_t>(edges));
+  TagBuffer body;
   PutU16(static_cast<uint32_t>(shapeId), body);
   WriteRect(s.xmin, s.ymin, s.xmax, s.ymax, body);
   PutU8(static_cast<uint32_t>(s.fillStyleCount), body);

@@ -1,15 +1,10 @@
 #include "tag_buffer.h"
 
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 
 #include "swf_writer.h"
-
-TagBuffer::TagBuffer(size_t size) {
-  data = static_cast<uint8_t*>(std::calloc(size ? size : 1, 1));
-  capacity = data ? size : 0;
-  overflow = data == nullptr;
-}
 
 TagBuffer::TagBuffer(uint8_t* memory, size_t size) : data(memory), capacity(memory ? size : 0), owned_(false) {
   overflow = memory == nullptr;
@@ -19,11 +14,24 @@ TagBuffer::~TagBuffer() {
   if (owned_) std::free(data);
 }
 
-bool TagBuffer::Reserve(size_t n) {
-  if (overflow || n > capacity - position) {
+bool TagBuffer::Grow(size_t at, size_t n) {
+  if (overflow || !owned_ || n > SIZE_MAX - at) {
     overflow = true;
     return false;
   }
+  size_t needed = at + n;
+  if (needed <= capacity) return true;
+  // Doubling keeps a long tag to a few copies; most tags fit the first size.
+  size_t grown = capacity < 64 ? 64 : capacity;
+  while (grown < needed) grown = grown > SIZE_MAX / 2 ? needed : grown * 2;
+  uint8_t* bigger = static_cast<uint8_t*>(std::realloc(data, grown));
+  if (!bigger) {
+    overflow = true;
+    return false;
+  }
+  std::memset(bigger + capacity, 0, grown - capacity);
+  data = bigger;
+  capacity = grown;
   return true;
 }
 
@@ -63,7 +71,8 @@ int AppendTag(SwfWriter& w, int code, const TagBuffer& body, bool forceLong) {
     MarkBodyFailed(w);
     return 0;
   }
-  TagBuffer header(6);
+  uint8_t headerBytes[kMaxTagHeaderBytes];
+  TagBuffer header(headerBytes, sizeof headerBytes);
   PutTagHeader(code, header, static_cast<uint32_t>(body.position), forceLong);
   if (!header.ok()) {
     MarkBodyFailed(w);

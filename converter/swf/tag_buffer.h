@@ -3,22 +3,29 @@
 #include <cstddef>
 #include <cstdint>
 
-// A fixed-capacity, zero-filled heap buffer. Writes that would pass the end
-// are dropped and remembered in `overflow`, so a tag that did not fit is never
-// appended half-written. A buffer whose allocation failed has data == nullptr
-// and overflow set.
+// Largest tag header: code and length marker, then a 32-bit length.
+constexpr size_t kMaxTagHeaderBytes = 6;
+
+// A buffer of its own grows as it is written; its bytes past the position
+// are always zero, so bit fields can be OR-ed in. One over memory the caller
+// keeps has a fixed capacity (and is not zeroed or freed here). Writes that
+// do not fit (past a fixed capacity, or when growing finds no memory) are
+// dropped and remembered in `overflow`, so a tag that failed is never
+// appended half-written.
 class TagBuffer {
  public:
-  explicit TagBuffer(size_t capacity);
-  // Composes into memory the caller keeps (not zeroed, not freed here).
+  TagBuffer() = default;
   TagBuffer(uint8_t* memory, size_t capacity);
   ~TagBuffer();
   TagBuffer(const TagBuffer&) = delete;
   TagBuffer& operator=(const TagBuffer&) = delete;
 
-  bool ok() const { return data != nullptr && !overflow; }
-  // True when n more bytes fit at the current position; sets overflow if not.
-  bool Reserve(size_t n);
+  bool ok() const { return !overflow; }
+  // True when n more bytes fit at the position, growing the buffer if it is
+  // its own; sets overflow if not.
+  bool Reserve(size_t n) { return (!overflow && n <= capacity - position) || Grow(position, n); }
+  // The same for the first `size` bytes, wherever the position is.
+  bool Hold(size_t size) { return (!overflow && size <= capacity) || Grow(0, size); }
 
   uint8_t* data = nullptr;
   size_t capacity = 0;
@@ -26,6 +33,7 @@ class TagBuffer {
   bool overflow = false;
 
  private:
+  bool Grow(size_t at, size_t n);
   bool owned_ = true;
 };
 
@@ -41,5 +49,5 @@ void PutTagHeader(int code, TagBuffer& buf, uint32_t length, bool forceLong);
 struct SwfWriter;
 // Appends the header for `body` (its first `position` bytes) and the body to
 // the writer's movie body. Returns 1, or 0 (nothing appended, body marked
-// incomplete) when the body buffer failed to allocate or overflowed.
+// incomplete) when the body overflowed.
 int AppendTag(SwfWriter& w, int code, const TagBuffer& body, bool forceLong);

@@ -22,13 +22,13 @@ namespace {
 std::string Hex(const TagBuffer& b) { return ToHex(Bytes(b.data, b.data + b.position)); }
 
 TEST(TagHeader, ShortAndLongForms) {
-  TagBuffer b(32);
+  TagBuffer b;
   PutTagHeader(1, b, 0, false);    // ShowFrame
   PutTagHeader(0, b, 0, false);    // End
   PutTagHeader(20, b, 100, true);  // DefineBitsLossless of 100 bytes
   EXPECT_EQ(Hex(b), "40 00 00 00 3F 05 64 00 00 00");
 
-  TagBuffer s(8), l(8);
+  TagBuffer s, l;
   PutTagHeader(2, s, 62, false);
   PutTagHeader(2, l, 63, false);
   EXPECT_EQ(Hex(s), "BE 00");
@@ -36,7 +36,8 @@ TEST(TagHeader, ShortAndLongForms) {
 }
 
 TEST(TagBufferBounds, WritesPastTheEndAreDroppedAndRemembered) {
-  TagBuffer b(3);
+  uint8_t memory[3];
+  TagBuffer b(memory, sizeof memory);
   PutU16(0x1234, b);
   EXPECT_TRUE(b.ok());
   PutU16(0x5678, b);
@@ -45,6 +46,45 @@ TEST(TagBufferBounds, WritesPastTheEndAreDroppedAndRemembered) {
   // A tag whose buffer overflowed is not appended at all.
   Bytes body = CaptureBody([&](SwfWriter& w) { EXPECT_EQ(AppendTag(w, 9, b, false), 0); });
   EXPECT_TRUE(body.empty());
+
+  // A bit run stops at the end of caller memory too.
+  uint8_t guarded[3] = {0, 0, 0x5A};
+  TagBuffer f(guarded, 2);
+  BitWriter bits;
+  ResetBits(bits, f);
+  PutBits(bits, 20, 0xFFFFF);
+  AlignBits(bits);
+  EXPECT_FALSE(f.ok());
+  EXPECT_EQ(f.position, 2u);
+  EXPECT_EQ(guarded[2], 0x5A);
+}
+
+// A buffer of its own grows under byte and bit writes alike: earlier bytes
+// stay, and bits OR-ed into bytes made by growing land on zeros.
+TEST(TagBufferBounds, OwnBufferGrowsAsWritten) {
+  TagBuffer b;
+  Bytes expected;
+  for (int i = 0; i < 63; ++i) {
+    PutU8(static_cast<uint32_t>(i), b);
+    expected.push_back(static_cast<uint8_t>(i));
+  }
+  BitWriter bits;
+  ResetBits(bits, b);
+  PutBits(bits, 10, 0x3FF);  // across the end of the first allocation
+  for (int i = 0; i < 1000; ++i) PutBits(bits, 8, 0x0F);
+  AlignBits(bits);
+  expected.push_back(0xFF);
+  expected.push_back(0xC3);
+  for (int i = 0; i < 999; ++i) expected.push_back(0xC3);
+  expected.push_back(0xC0);
+  for (int i = 0; i < 3000; ++i) {
+    PutU16(static_cast<uint32_t>(i * 7), b);
+    expected.push_back(static_cast<uint8_t>(i * 7));
+    expected.push_back(static_cast<uint8_t>((i * 7) >> 8));
+  }
+  EXPECT_TRUE(b.ok());
+  ASSERT_EQ(b.position, expected.size());
+  EXPECT_EQ(Bytes(b.data, b.data + b.position), expected);
 }
 
 TEST(BitWriter, SignedBitCounts) {
@@ -57,13 +97,13 @@ TEST(BitWriter, SignedBitCounts) {
 }
 
 TEST(BitWriter, NegativeFieldIsTwosComplement) {
-  TagBuffer b(4);
+  TagBuffer b;
   BitWriter bits;
   ResetBits(bits, b);
   PutSignedBits(bits, 6, -20);
   AlignBits(bits);
   EXPECT_EQ(Hex(b), "B0");  // 101100 then two zero bits
-  TagBuffer c(4);
+  TagBuffer c;
   ResetBits(bits, c);
   PutBits(bits, 6, 44);
   AlignBits(bits);
@@ -71,7 +111,7 @@ TEST(BitWriter, NegativeFieldIsTwosComplement) {
 }
 
 TEST(BitWriter, RunEndingOnByteBoundaryAddsNoByte) {
-  TagBuffer b(8);
+  TagBuffer b;
   PutU8(0xAA, b);
   BitWriter bits;
   ResetBits(bits, b);
@@ -82,10 +122,10 @@ TEST(BitWriter, RunEndingOnByteBoundaryAddsNoByte) {
 }
 
 TEST(Rect, ExamplesFromTheFormat) {
-  TagBuffer b(16);
+  TagBuffer b;
   WriteRect(0, 0, 360, 360, b);
   EXPECT_EQ(Hex(b), "50 00 B4 00 0B 40");
-  TagBuffer z(4);
+  TagBuffer z;
   WriteRect(0, 0, 0, 0, z);
   EXPECT_EQ(Hex(z), "00");
 }
@@ -94,10 +134,10 @@ TEST(Matrix, ScaleOnlyAndIdentity) {
   SwfMatrix m;
   m.hasScale = 1;
   m.scaleX = m.scaleY = 0x140000;
-  TagBuffer b(16);
+  TagBuffer b;
   WriteMatrix(m, b);
   EXPECT_EQ(Hex(b), "D9 40 00 05 00 00 00");
-  TagBuffer e(4);
+  TagBuffer e;
   WriteMatrix(SwfMatrix(), e);
   EXPECT_EQ(Hex(e), "00");
 }
@@ -219,19 +259,16 @@ struct BitReader {
   }
 };
 
-TEST(Shape, SidesLongerThanOneEdgeAreSplit) {
-  FrameBitmap b;
-  b.characterId = 1;
-  RectangleShape s = OriginShape(b);
-  s.xmax = 4000 * 20;  // 80000 twips: more than one edge can hold
-  s.ymax = 3 * 20;
-  s.moveToX = s.xmax;
-  s.moveToY = s.ymax;
-  Bytes tag = CaptureBody([&](SwfWriter& w) { WriteShape(w, kFillClippedBitmap, b.characterId + 1, s); });
-  ASSERT_GT(tag.size(), 30u);
-  // Skip header (2 or 6), id, RECT, styles; find the records after the
-  // style arrays: here the shape layout matches the origin example up to the
-  // RECT, whose size changes, so parse it.
+struct EdgeSums {
+  int64_t x = 0, y = 0, edges = 0;
+  int32_t longest = 0;
+  bool straight = true;  // every edge a straight horizontal or vertical one
+  bool ended = false;    // the end-of-shape record follows the edges
+};
+
+// Adds up the edges of a bitmap-filled rectangle as WriteShape writes it.
+EdgeSums ReadEdges(const Bytes& tag) {
+  // Skip header (2 or 6), id, RECT, styles; the RECT's size varies, so parse it.
   size_t hdr = (tag[0] & 0x3F) == 0x3F ? 6 : 2;
   BitReader r{tag, (hdr + 2) * 8};
   int nb = static_cast<int>(r.Get(5));
@@ -246,21 +283,51 @@ TEST(Shape, SidesLongerThanOneEdgeAreSplit) {
   int mb = static_cast<int>(rec.Get(5));
   rec.Get(2 * mb);
   rec.Get(2);  // fill style 1 index
-  int64_t sumX = 0, sumY = 0, edges = 0;
-  while (rec.Get(1) == 1) {
-    ASSERT_EQ(rec.Get(1), 1u);  // straight
+  EdgeSums sums;
+  while (rec.bit + 6 < tag.size() * 8 && rec.Get(1) == 1) {
+    if (rec.Get(1) != 1) sums.straight = false;
     int n = static_cast<int>(rec.Get(4)) + 2;
-    ASSERT_EQ(rec.Get(1), 0u);
+    if (rec.Get(1) != 0) sums.straight = false;
     bool vertical = rec.Get(1) == 1;
-    int32_t d = rec.GetSigned(n);
-    EXPECT_LE(std::abs(d), 65535);
-    (vertical ? sumY : sumX) += std::abs(d);
-    ++edges;
+    int32_t d = std::abs(rec.GetSigned(n));
+    (vertical ? sums.y : sums.x) += d;
+    if (d > sums.longest) sums.longest = d;
+    ++sums.edges;
   }
-  EXPECT_EQ(rec.Get(5), 0u);  // end of shape
-  EXPECT_EQ(sumX, 2 * 80000);
-  EXPECT_EQ(sumY, 2 * 60);
-  EXPECT_EQ(edges, 6);
+  sums.ended = rec.Get(5) == 0 && rec.bit <= tag.size() * 8;
+  return sums;
+}
+
+TEST(Shape, SidesLongerThanOneEdgeAreSplit) {
+  FrameBitmap b;
+  b.characterId = 1;
+  RectangleShape s = OriginShape(b);
+  s.xmax = 4000 * 20;  // 80000 twips: more than one edge can hold
+  s.ymax = 3 * 20;
+  s.moveToX = s.xmax;
+  s.moveToY = s.ymax;
+  Bytes tag = CaptureBody([&](SwfWriter& w) { WriteShape(w, kFillClippedBitmap, b.characterId + 1, s); });
+  ASSERT_GT(tag.size(), 30u);
+  EdgeSums e = ReadEdges(tag);
+  EXPECT_TRUE(e.straight);
+  EXPECT_TRUE(e.ended);
+  EXPECT_LE(e.longest, 65535);
+  EXPECT_EQ(e.x, 2 * 80000);
+  EXPECT_EQ(e.y, 2 * 60);
+  EXPECT_EQ(e.edges, 6);
+
+  // Hundreds of edges: the tag grows well past its first allocation.
+  s.xmax = s.moveToX = 5000000;
+  s.ymax = s.moveToY = 3000000;
+  tag = CaptureBody([&](SwfWriter& w) { EXPECT_EQ(WriteShape(w, kFillClippedBitmap, b.characterId + 1, s), 1); });
+  ASSERT_GT(tag.size(), 700u);
+  e = ReadEdges(tag);
+  EXPECT_TRUE(e.straight);
+  EXPECT_TRUE(e.ended);
+  EXPECT_LE(e.longest, 65535);
+  EXPECT_EQ(e.x, 2 * 5000000);
+  EXPECT_EQ(e.y, 2 * 3000000);
+  EXPECT_EQ(e.edges, 2 * 77 + 2 * 46);  // ceil(side / 65535) per side
 }
 
 FrameBitmap FiveByThree(int entrySize) {
