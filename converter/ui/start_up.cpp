@@ -22,10 +22,6 @@ const Char* AfterProgramName(const Char* p) {
 
 }  // namespace
 
-std::string CommandLineText(const char* commandLine) {
-  return AfterProgramName(commandLine ? commandLine : "");
-}
-
 #ifdef _WIN32
 #include <commctrl.h>
 #include <objbase.h>
@@ -163,8 +159,6 @@ void HandOffFiles(const std::vector<std::string>& paths, HWND runningWindow, Pro
   if (!SendMessageTimeoutA(runningWindow, WM_TAKE_FILES, 0, 0, SMTO_ABORTIFHUNG, kHandOffNoticeMs, &answer))
     PostMessageA(runningWindow, WM_TAKE_FILES, 0, 0);
 }
-
-int RunMainWindow(const std::vector<std::string>& paths) { return RunWindow(paths, nullptr); }
 
 namespace {
 

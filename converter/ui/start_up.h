@@ -12,10 +12,6 @@ constexpr const char* kStartingMarkerKey = "Software\\Tervano\\open";
 // is known to be stale.
 constexpr const char* kStartingOwnerName = "Tervano.Starting";
 
-// The command line without the program name and the blanks after it, as
-// one text (quotes kept).
-std::string CommandLineText(const char* commandLine);
-
 #ifdef _WIN32
 #include <windows.h>
 
@@ -28,9 +24,6 @@ std::string StartUpText();
 // Runs the program for the command-line text; the result is the process's
 // exit code.
 int StartUp(const std::string& text);
-// Opens the main window (with the paths as its first lines) and runs the
-// message loop until the quit message; returns its code.
-int RunMainWindow(const std::vector<std::string>& paths);
 // Leaves the paths for the running main window (null: for the window that
 // is starting) and tells it. decision is the start-up's hold of the
 // hand-off lock: the paths are stored under it, and it is released before
