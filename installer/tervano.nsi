@@ -3,6 +3,10 @@
 ;   HELP     help.chm                    CTX32 tervano_ctx.dll (32-bit setup)
 ;   CTX64    tervano_ctx64.dll (installed and registered on 64-bit Windows only)
 ;   AMD64    set for the installer of the 64-bit build
+;   VERSION  the version, from CMakeLists.txt
+!ifndef VERSION
+  !error "VERSION is missing"
+!endif
 !ifndef CTX64
   !error "CTX64 (tervano_ctx64.dll) is missing: 64-bit Explorer loads no other"
 !endif
@@ -35,7 +39,7 @@ RequestExecutionLevel admin
 !endif
 !macroend
 
-Name "Tervano v2.5"
+Name "Tervano v${VERSION}"
 OutFile "${OUTFILE}"
 ; The Program Files folder of the installer's kind: the only place it
 ; installs to. A folder elsewhere (C:\Tervano) inherits rights with which
@@ -195,8 +199,8 @@ Section "Tervano"
 
   ; The add-or-remove entry first, so that a failed registration below can
   ; still be uninstalled.
-  WriteRegStr HKLM "${UNINST_KEY}" "DisplayName" "Tervano v2.5"
-  WriteRegStr HKLM "${UNINST_KEY}" "DisplayVersion" "2.5"
+  WriteRegStr HKLM "${UNINST_KEY}" "DisplayName" "Tervano v${VERSION}"
+  WriteRegStr HKLM "${UNINST_KEY}" "DisplayVersion" "${VERSION}"
   WriteRegStr HKLM "${UNINST_KEY}" "Publisher" "Tervano"
   WriteRegStr HKLM "${UNINST_KEY}" "DisplayIcon" "$INSTDIR\tervano.exe"
   WriteRegStr HKLM "${UNINST_KEY}" "InstallLocation" "$INSTDIR"

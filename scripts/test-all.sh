@@ -8,6 +8,8 @@
 set -uo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
+# The setup file is named with the version of CMakeLists.txt.
+version=$(sed -n 's/^project(tervano VERSION \([0-9.]*\).*/\1/p' "$root/CMakeLists.txt")
 cd "$root"
 jobs=${TERVANO_JOBS:-2}
 t_start=$(date +%s)
@@ -102,7 +104,7 @@ one_build() {
   if [ "$program_only" = 1 ]; then
     # Its installer is still this build's own: check what it carries.
     d="$root/build/$b"
-    if bash "$root/tests/installer/setup_check.sh" "$d/tervano-2.5-setup.exe" "$d/tervano.exe" \
+    if bash "$root/tests/installer/setup_check.sh" "$d/tervano-$version-setup.exe" "$d/tervano.exe" \
          "$d/help.chm" "$d/ctx64/shellext/tervano_ctx64.dll" "$d/shellext/tervano_ctx.dll" </dev/null; then
       echo "1 0 build/$b: program $built; setup contents checked; its other tests run in build/win64" >"$result"
     else

@@ -3,8 +3,9 @@
 // pool of threads.
 #pragma once
 #include "command_line.h"
+#include "tervano_version.h"
 
-constexpr const char* kVersionText = "tervano 2.5";
+constexpr const char* kVersionText = "tervano " TERVANO_VERSION;
 
 #ifndef _WIN32
 // Messages go to stderr (one line per failed file; a progress line when

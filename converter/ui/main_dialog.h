@@ -16,10 +16,11 @@
 #include "framework.h"
 #include "resource.h"
 #include "start_batch.h"
+#include "tervano_version.h"
 
 // The exact title and the class by which other copies of the program find
 // the window (FindMainWindow).
-constexpr const char* kMainWindowTitle = "Tervano v2.5";
+constexpr const char* kMainWindowTitle = "Tervano v" TERVANO_VERSION;
 constexpr const char* kMainWindowClass = MAIN_WINDOW_CLASS;
 // Sent or posted by copies that left files in the settings key.
 constexpr UINT WM_TAKE_FILES = WM_USER + 10;
