@@ -5,6 +5,7 @@
 #include <cstring>
 #include <new>
 
+#include "path_limit.h"
 #include "registration.h"
 #include "resource.h"
 
@@ -12,7 +13,7 @@ namespace {
 
 constexpr UINT kConvertCommand = 0;
 constexpr UINT kAddCommand = 1;
-constexpr size_t kNameBuffer = 261;     // one path and its terminator
+constexpr size_t kNameBuffer = kPathLimit + 1;  // a full path buffer and one more zero
 constexpr size_t kCommandBuffer = 520;  // one command line and its terminator
 constexpr const wchar_t* kExecValue = L"ExecString";
 

@@ -7,6 +7,7 @@
 
 #include "class_factory.h"
 #include "module_state.h"
+#include "path_limit.h"
 #include "registration.h"
 
 namespace {
@@ -44,9 +45,9 @@ STDAPI DllGetClassObject(REFCLSID clsid, REFIID iid, LPVOID* out) {
 }
 
 STDAPI DllRegisterServer() {
-  wchar_t path[MAX_PATH] = {};
-  DWORD length = GetModuleFileNameW(g_module.instance, path, MAX_PATH);
-  if (length == 0 || length >= MAX_PATH) return SELFREG_E_CLASS;
+  wchar_t path[kPathLimit] = {};
+  DWORD length = GetModuleFileNameW(g_module.instance, path, kPathLimit);
+  if (length == 0 || length >= kPathLimit) return SELFREG_E_CLASS;
   return RegisterContextMenu(path);
 }
 

@@ -7,6 +7,8 @@
 #include <cwchar>
 #include <string>
 
+#include "path_limit.h"
+
 const CLSID kContextMenuClsid = {
     0x3eebe959, 0x786d, 0x4c99, {0xa4, 0x3d, 0xe5, 0xfa, 0xf0, 0x59, 0x1b, 0xa8}};
 
@@ -20,7 +22,6 @@ constexpr const wchar_t* kClasses = L"Software\\Classes\\";
 // What every handler key of ours ends with, the old ones under a file type
 // included; registration deletes no other key a stored value names.
 constexpr const wchar_t* kHandlerKeyEnd = L"\\shellex\\ContextMenuHandlers\\Tervano ContextMenu";
-constexpr DWORD kBuffer = 260;
 
 // The CLSID as "{...}" in upper-case hexadecimal; empty when it cannot be made.
 std::wstring ClsidText() {
@@ -48,9 +49,9 @@ std::wstring ReadText(const wchar_t* path, const wchar_t* name) {
   HKEY key = nullptr;
   if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, path, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
     return std::wstring();
-  wchar_t text[kBuffer + 1] = {};
+  wchar_t text[kPathLimit + 1] = {};
   DWORD type = 0;
-  DWORD size = kBuffer * sizeof(wchar_t);
+  DWORD size = static_cast<DWORD>(kPathLimit * sizeof(wchar_t));
   LONG status = RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(text), &size);
   RegCloseKey(key);
   if (status != ERROR_SUCCESS || type != REG_SZ) return std::wstring();
