@@ -26,7 +26,7 @@ declare -A allowed=(
   [platform]=""
   [gif]=""
   [swf]="platform"
-  [movie]="gif swf"
+  [movie]="gif swf platform"
   [app]="movie swf platform"
   [ui]="app platform"
 )

@@ -9,10 +9,10 @@
 #include "progress_sink.h"
 #include "settings_store.h"
 #include "window_rules.h"
+#include "platform/path_limit.h"
 
 namespace {
 
-constexpr size_t kPathLimit = 260;
 
 BatchNotice Notice(const char* prefix, const std::string& path, bool stops = false, bool aboutPage = false) {
   BatchNotice n;

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "conversion_options.h"
+#include "platform/path_limit.h"
 
 enum class FlagId {
   OutputDir,
@@ -67,7 +68,7 @@ struct StoredValue {
 
 constexpr int kMaxPlayCount = 65535;  // what the main window accepts
 constexpr int kMaxJobs = 256;
-constexpr size_t kMaxUrlBytes = 259;  // the store reads at most 260 bytes with the zero
+constexpr size_t kMaxUrlBytes = kPathLimit - 1;  // what the store reads, less the zero
 constexpr size_t kMaxRuffleUrlBytes = kMaxUrlBytes;  // the same store limit
 
 struct CommandLine {

@@ -22,6 +22,7 @@
 #include "../platform/registry_keys.h"
 #include "conversion_job.h"
 #include "settings_store.h"
+#include "platform/path_limit.h"
 
 namespace {
 
@@ -79,7 +80,7 @@ class Reporter {
 };
 
 std::string TooLong(const std::string& path) {
-  return "path too long (" + std::to_string(path.size()) + " bytes, at most " + std::to_string(kMaxPath - 1) + ")";
+  return "path too long (" + std::to_string(path.size()) + " bytes, at most " + std::to_string(kPathLimit - 1) + ")";
 }
 
 std::string FolderOf(const std::string& path) {

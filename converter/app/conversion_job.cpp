@@ -17,6 +17,7 @@
 #include "../swf/swf_writer.h"
 #include "html_page.h"
 #include "settings_store.h"
+#include "platform/path_limit.h"
 
 namespace {
 
@@ -25,7 +26,7 @@ constexpr size_t kMinQuietPath = 5;
 constexpr size_t kShortDisplay = 40;
 constexpr size_t kDisplayTail = 34;
 
-bool PathFits(const char* path) { return path && std::strlen(path) < static_cast<size_t>(kMaxPath); }
+bool PathFits(const char* path) { return path && std::strlen(path) < kPathLimit; }
 
 enum class JobOutcome { kWritten, kNotWritten, kCancelled };
 
@@ -196,8 +197,8 @@ ConversionResult ConvertMemory(const uint8_t* data, size_t size, const Conversio
 ConversionResult QuietConvertFile(const char* path) {
   size_t n = path ? std::strlen(path) : 0;
   if (n < kMinQuietPath) return Failure(ConversionStatus::kSourceUnreadable, path ? path : "", std::strerror(ENOENT));
-  if (n >= static_cast<size_t>(kMaxPath)) return Failure(ConversionStatus::kPathTooLong, path);
-  char destination[kMaxPath];
+  if (n >= kPathLimit) return Failure(ConversionStatus::kPathTooLong, path);
+  char destination[kPathLimit];
   std::memcpy(destination, path, n + 1);
   std::memcpy(destination + n - 3, "swf", 3);
   // No window and nobody to cancel: no progress sink, no cancel flag.
@@ -220,7 +221,7 @@ void ShortenPathForDisplay(char* text) {
   size_t head = 0;
   const char* slash = std::strchr(text, '\\');
   if (slash) head = static_cast<size_t>(slash - text) + 1;
-  if (head > n - kDisplayTail || head + 3 + kDisplayTail >= static_cast<size_t>(kMaxPath)) head = 0;
+  if (head > n - kDisplayTail || head + 3 + kDisplayTail >= kPathLimit) head = 0;
   char tail[kDisplayTail + 1];
   std::memcpy(tail, text + n - kDisplayTail, kDisplayTail + 1);
   std::memcpy(text + head, "...", 3);

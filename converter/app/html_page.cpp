@@ -11,10 +11,10 @@
 #include "../platform/replace_file.h"
 #include "conversion_job.h"
 #include "html_page_text.h"
+#include "platform/path_limit.h"
 
 namespace {
 
-constexpr size_t kPathLimit = 260;  // paths live in 260-byte buffers
 
 bool IsFolderSeparator(char c) {
 #ifdef _WIN32

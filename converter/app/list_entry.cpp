@@ -1,4 +1,5 @@
 #include "list_entry.h"
+#include "platform/path_limit.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -9,8 +10,6 @@ static_assert(sizeof kDestinationPrefix == kDestinationPrefixLength + 1,
               "the destination prefix must be compiled as GB2312");
 
 namespace {
-
-constexpr size_t kPathLimit = 259;
 
 // Bytes from `from` up to the next CR (or the end).
 std::string RestOfLine(const std::string& text, size_t from) {
@@ -92,7 +91,7 @@ ListEntry ExamineListEntry(const std::string& text, int32_t k, std::string& sour
   if (!EndsWithGif(destination)) return ListEntry::kSkipped;
   destination.replace(destination.size() - 3, 3, "swf");
   // Longer names never fit the converter's path buffers.
-  if (source.size() > kPathLimit || destination.size() > kPathLimit) return ListEntry::kSkipped;
+  if (source.size() >= kPathLimit || destination.size() >= kPathLimit) return ListEntry::kSkipped;
   return ListEntry::kFile;
 }
 

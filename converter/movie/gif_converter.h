@@ -3,17 +3,18 @@
 // removal, frame timing, the loop script and the link button.
 //
 // Design: the only folder that knows both sides. It uses converter/gif (the
-// decoder) and converter/swf (the movie writer and its tags) and nothing
-// above them: the job hands it MovieOptions, a FrameListener and a cancel
-// flag. A pass owns its decoder and frame pipeline, so nothing carries over
-// from one pass to the next but the results below.
+// decoder), converter/swf (the movie writer and its tags) and the path limit
+// of converter/platform, and nothing above them: the job hands it
+// MovieOptions, a FrameListener and a cancel flag. A pass owns its decoder
+// and frame pipeline, so nothing carries over from one pass to the next but
+// the results below.
 #pragma once
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <string>
 
-constexpr int kMaxPath = 260;  // path buffers; at most 259 bytes plus the zero
+#include "platform/path_limit.h"
 
 // What the movie is made with. Flags: 0 off, anything else on.
 struct MovieOptions {
@@ -50,7 +51,7 @@ struct GifConverter {
   GifConverter& operator=(const GifConverter&) = delete;
 
   // Input, fixed for the job.
-  char sourcePath[kMaxPath] = {0};  // empty when the path did not fit
+  char sourcePath[kPathLimit] = {0};  // empty when the path did not fit
   const uint8_t* sourceData = nullptr;  // memory source instead of the path
   size_t sourceSize = 0;
   MovieOptions options;

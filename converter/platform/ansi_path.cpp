@@ -1,9 +1,12 @@
 #include "ansi_path.h"
+#include "path_limit.h"
 
 #ifdef _WIN32
 #include <windows.h>
 
 #include <vector>
+
+static_assert(kPathLimit == MAX_PATH, "path buffers hold what the system's do");
 
 bool ExactAnsiText(const wchar_t* text, std::string& out) {
   out.clear();
@@ -24,7 +27,7 @@ namespace {
 
 // The exact narrow name, when it also fits a path buffer.
 bool ExactAnsi(const wchar_t* name, std::string& out) {
-  return ExactAnsiText(name, out) && out.size() < MAX_PATH;
+  return ExactAnsiText(name, out) && out.size() < kPathLimit;
 }
 
 }  // namespace

@@ -3,13 +3,8 @@
 
 #include <cstring>
 
+#include "path_limit.h"
 #include "registry_key_data.h"
-
-namespace {
-
-constexpr size_t kTextLimit = 260;
-
-}  // namespace
 
 int ReadKeyNumber(const char* keyPath, const char* valueName, int32_t& number) {
   number = 0;
@@ -33,7 +28,7 @@ int WriteKeyNumber(const char* keyPath, const char* valueName, int32_t number) {
 
 int ReadKeyText(const char* keyPath, const char* valueName, std::string& text) {
   text.clear();
-  char data[kTextLimit];
+  char data[kPathLimit];
   uint32_t type = 0;
   size_t size = 0;
   if (!ReadKeyData(keyPath, valueName, type, data, sizeof data, size)) return 0;

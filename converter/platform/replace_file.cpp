@@ -1,4 +1,5 @@
 #include "replace_file.h"
+#include "path_limit.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -15,7 +16,6 @@
 
 namespace {
 
-constexpr size_t kPathLimit = 260;  // the program's paths, zero included
 constexpr int kAttempts = 64;
 
 size_t FolderEnd(const std::string& path) {

@@ -1,4 +1,5 @@
 #include "temp_file.h"
+#include "path_limit.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -14,10 +15,10 @@ FILE* CreatePrivateTempFile(const char* prefix, char* pathOut, size_t pathSize) 
   if (!pathOut || pathSize == 0) return nullptr;
   pathOut[0] = '\0';
 #ifdef _WIN32
-  char folder[MAX_PATH + 1];
+  char folder[kPathLimit + 1];
   DWORD n = GetTempPathA(sizeof folder, folder);
   if (n == 0 || n > sizeof folder) return nullptr;
-  char path[MAX_PATH + 1];
+  char path[kPathLimit + 1];
   // Creates the file with a name unique on this machine.
   if (GetTempFileNameA(folder, prefix, 0, path) == 0) return nullptr;
   if (std::strlen(path) + 1 > pathSize) {

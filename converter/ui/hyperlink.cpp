@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "app/window_rules.h"
+#include "platform/path_limit.h"
 
 CHyperLink::~CHyperLink() {
   if (tooltip_ && IsWindow(tooltip_)) DestroyWindow(tooltip_);
@@ -124,7 +125,7 @@ HCURSOR CHyperLink::HandCursor() {
   if (handTried_) return hand_;
   handTried_ = true;
   // The help viewer's hand, as on systems without a hand of their own.
-  char folder[MAX_PATH];
+  char folder[kPathLimit];
   UINT length = GetWindowsDirectoryA(folder, sizeof folder);
   if (length > 0 && length < sizeof folder) {
     std::string viewer = std::string(folder) + "\\winhlp32.exe";
@@ -209,16 +210,16 @@ INT_PTR CHyperLink::OpenLink(const std::string& url, int showMode) {
   // Shells stop at path-sized names (Wine hangs or dies on a long unknown
   // address), so a longer address goes to the web page command at once.
   INT_PTR result = SE_ERR_NOASSOC;
-  if (url.size() < MAX_PATH) {
+  if (url.size() < kPathLimit) {
     result = reinterpret_cast<INT_PTR>(ShellExecuteA(nullptr, "open", url.c_str(), nullptr, nullptr, showMode));
     if (result > 32) return result;
   }
-  char htmlClass[260];
+  char htmlClass[kPathLimit];
   LONG size = sizeof htmlClass;
   if (RegQueryValueA(HKEY_CLASSES_ROOT, ".htm", htmlClass, &size) != ERROR_SUCCESS) return result;
   htmlClass[sizeof htmlClass - 1] = '\0';
   std::string commandKey = std::string(htmlClass) + "\\shell\\open\\command";
-  char registered[260];
+  char registered[kPathLimit];
   size = sizeof registered;
   if (RegQueryValueA(HKEY_CLASSES_ROOT, commandKey.c_str(), registered, &size) != ERROR_SUCCESS) {
     return result;

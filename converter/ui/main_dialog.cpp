@@ -18,6 +18,7 @@
 #include "publish_settings_dialog.h"
 #include "resource.h"
 #include "start_batch.h"
+#include "platform/path_limit.h"
 
 bool RegisterMainWindowClass() {
   WNDCLASSEXA windowClass = {};
@@ -38,7 +39,7 @@ HWND FindMainWindow() { return FindWindowA(kMainWindowClass, kMainWindowTitle); 
 
 MainDialog::MainDialog(const std::vector<std::string>& startupFiles)
     : Dialog(IDD_MAIN, nullptr), startupFiles_(startupFiles) {
-  char folder[MAX_PATH] = "";
+  char folder[kPathLimit] = "";
   DWORD length = GetCurrentDirectoryA(sizeof folder, folder);
   if (length > 0 && length < sizeof folder) openFolder_ = folder;
 }
@@ -296,7 +297,7 @@ void MainDialog::OnPublishSettings() {
 }
 
 void MainDialog::OnHelpTopics() {
-  char program[MAX_PATH] = "";
+  char program[kPathLimit] = "";
   DWORD length = GetModuleFileNameA(nullptr, program, sizeof program);
   if (length == 0 || length >= sizeof program) return;
   std::string help = FolderOfPath(program);

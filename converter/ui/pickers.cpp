@@ -6,6 +6,7 @@
 #include "app/window_rules.h"
 #include "framework.h"
 #include "resource.h"
+#include "platform/path_limit.h"
 
 namespace {
 
@@ -30,7 +31,7 @@ int CALLBACK BrowseCallback(HWND window, UINT message, LPARAM, LPARAM data) {
 
 // Runs a folder browser rooted at the desktop; the chosen file-system path.
 int BrowseFolder(HWND owner, const char* instruction, const BrowseSetup& setup, std::string& folder) {
-  char display[MAX_PATH] = "";
+  char display[kPathLimit] = "";
   BROWSEINFOA info = {};
   info.hwndOwner = owner;
   info.pszDisplayName = display;
@@ -40,7 +41,7 @@ int BrowseFolder(HWND owner, const char* instruction, const BrowseSetup& setup, 
   info.lParam = reinterpret_cast<LPARAM>(&setup);
   LPITEMIDLIST item = SHBrowseForFolderA(&info);
   if (!item) return 0;
-  char path[MAX_PATH] = "";
+  char path[kPathLimit] = "";
   BOOL isPath = SHGetPathFromIDListA(item, path);
   CoTaskMemFree(item);
   if (!isPath) return 0;
@@ -78,7 +79,7 @@ int ChooseGifFiles(HWND owner, const std::string& startFolder, std::vector<std::
 
 int BrowseDestinationFolder(HWND owner, std::string& folder) {
   BrowseSetup setup = {"目标文件夹", nullptr, std::string()};
-  char special[MAX_PATH] = "";
+  char special[kPathLimit] = "";
   if (SHGetSpecialFolderPathA(owner, special, CSIDL_MYPICTURES, FALSE) ||
       SHGetSpecialFolderPathA(owner, special, CSIDL_PERSONAL, FALSE)) {
     setup.selection = special;
@@ -91,7 +92,7 @@ int BrowseDestinationFolder(HWND owner, std::string& folder) {
 }
 
 int AskSaveFile(HWND owner, const std::string& proposedPath, std::string& chosenPath) {
-  char file[MAX_PATH] = "";
+  char file[kPathLimit] = "";
   CopyToBuffer(proposedPath, file, sizeof file);
   std::string folder = file[0] ? FolderOfPath(file) : std::string();
   OPENFILENAMEA dialog = {};

@@ -6,6 +6,7 @@
 #include "app/batch_worker.h"
 #include "app/progress_sink.h"
 #include "progress_dialog.h"
+#include "platform/path_limit.h"
 
 namespace {
 
@@ -14,7 +15,7 @@ constexpr INT_PTR kBatchDoneResult = 9;
 
 // The program's file name without folder and extension, for captions.
 std::string ProgramName() {
-  char path[MAX_PATH] = "";
+  char path[kPathLimit] = "";
   DWORD length = GetModuleFileNameA(nullptr, path, sizeof path);
   std::string name(path, length < sizeof path ? length : 0);
   size_t slash = name.find_last_of("\\/");
