@@ -8,8 +8,10 @@
 #include <thread>
 #include <vector>
 
+#include "../gif/gif_decoder.h"
 #include "../movie/gif_converter.h"
 #include "../platform/file_start.h"
+#include "../platform/path_limit.h"
 #include "../platform/same_file.h"
 #include "../swf/bitmap_pool.h"
 #include "../swf/control_tags.h"
@@ -17,7 +19,6 @@
 #include "../swf/swf_writer.h"
 #include "html_page.h"
 #include "settings_store.h"
-#include "platform/path_limit.h"
 
 namespace {
 
@@ -40,6 +41,17 @@ ConversionResult Failure(ConversionStatus status, const std::string& path, const
 
 bool SamePath(const char* a, const char* b) { return std::strcmp(a, b) == 0 || IsSameFile(a, b); }
 
+}  // namespace
+
+bool IsGifFile(const char* path) {
+  unsigned char signature[3] = {0};
+  size_t got = 0;
+  std::string reason;
+  return ReadFileStart(path, signature, sizeof signature, got, reason) && HasGifSignature(signature, got);
+}
+
+namespace {
+
 // The checks made before anything is written; kConverted when they pass.
 ConversionResult CheckJob(const char* sourcePath, const char* destinationPath, const ConversionOptions& options) {
   if (!sourcePath || !*sourcePath) return Failure(ConversionStatus::kSourceUnreadable, "", std::strerror(ENOENT));
@@ -54,7 +66,7 @@ ConversionResult CheckJob(const char* sourcePath, const char* destinationPath, c
   if (!ReadFileStart(sourcePath, signature, sizeof signature, got, reason))
     return Failure(ConversionStatus::kSourceUnreadable, sourcePath, reason);
   // Anything else would only give an empty movie over a good one.
-  if (got != sizeof signature || std::memcmp(signature, "GIF", 3) != 0)
+  if (!HasGifSignature(signature, got))
     return Failure(ConversionStatus::kNotGif, sourcePath);
   if (options.writeHtml) {
     HtmlPageNames names;

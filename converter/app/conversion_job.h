@@ -43,6 +43,10 @@ ConversionResult ConvertMemory(const uint8_t* data, size_t size, const Conversio
                                std::vector<uint8_t>& movie, ProgressSink* progress = nullptr,
                                std::atomic<bool>* cancel = nullptr);
 
+// True when the file at path can be read and begins with the GIF signature
+// (a file that passes may still fail to convert).
+bool IsGifFile(const char* path);
+
 // The quiet conversion of one file with the stored options: the movie's
 // name is the path's with its last three characters replaced by "swf".
 // A path of fewer than 5 bytes converts nothing (kSourceUnreadable).

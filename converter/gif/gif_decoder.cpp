@@ -168,8 +168,10 @@ GifStatus ReadImage(GifDecoder& d, GifFrame& f) {
 
 GifStatus ReadScreen(GifDecoder& d) {
   GifInput& in = d.input;
-  int signature = (ReadWordBE(in) << 8) + ReadByte(in);
-  if (signature != 0x474946) return Stop(d, GifStatus::kNotGif);  // "GIF"
+  unsigned char signature[3];
+  size_t got = 0;
+  for (int c; got < sizeof signature && (c = ReadByte(in)) >= 0; ++got) signature[got] = static_cast<unsigned char>(c);
+  if (!HasGifSignature(signature, got)) return Stop(d, GifStatus::kNotGif);
   SkipBytes(in, 3);  // version: 87a and 89a alike
 
   GifScreen& s = d.screen;
@@ -206,6 +208,10 @@ void Reset(GifDecoder& d, bool decodePixels, const std::atomic<bool>* cancel) {
 }
 
 }  // namespace
+
+bool HasGifSignature(const unsigned char* bytes, size_t size) {
+  return bytes && size >= 3 && std::memcmp(bytes, "GIF", 3) == 0;
+}
 
 GifStatus OpenGif(GifDecoder& d, const char* path, bool decodePixels, const std::atomic<bool>* cancel) {
   Reset(d, decodePixels, cancel);

@@ -83,6 +83,10 @@ struct GifDecoder {
   int32_t stride = 0;
 };
 
+// True when the size bytes begin with "GIF", the signature of every GIF
+// whatever its version.
+bool HasGifSignature(const unsigned char* bytes, size_t size);
+
 // Starts reading the file at path (or size bytes at data, which must
 // outlive the reading) up to the end of the global colour table. With
 // decodePixels false, NextFrame skips the image data (counting needs no

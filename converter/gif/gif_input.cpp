@@ -64,9 +64,3 @@ int ReadWordLE(GifInput& in) {
   int hi = ReadByte(in);
   return (lo < 0 ? 0 : lo) | ((hi < 0 ? 0 : hi) << 8);
 }
-
-int ReadWordBE(GifInput& in) {
-  int hi = ReadByte(in);
-  int lo = ReadByte(in);
-  return ((hi < 0 ? 0 : hi) << 8) | (lo < 0 ? 0 : lo);
-}

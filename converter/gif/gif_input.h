@@ -32,5 +32,3 @@ inline int ReadByte(GifInput& in) {
 void SkipBytes(GifInput& in, size_t n);
 // Little-endian 16-bit field (every GIF word); missing bytes read as 0.
 int ReadWordLE(GifInput& in);
-// Big-endian 16-bit word; used only for the signature.
-int ReadWordBE(GifInput& in);

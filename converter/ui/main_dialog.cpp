@@ -2,11 +2,11 @@
 
 #include <shellapi.h>
 
-#include <cstdio>
 #include <vector>
 
 #include "about_dialog.h"
 #include "dpi.h"
+#include "app/conversion_job.h"
 #include "app/hand_off.h"
 #include "app/list_entry.h"
 #include "app/progress_sink.h"
@@ -48,15 +48,6 @@ MainDialog::~MainDialog() {
   if (hwnd()) DestroyWindow(hwnd());
   if (icon_) DestroyIcon(icon_);
   if (smallIcon_) DestroyIcon(smallIcon_);
-}
-
-bool MainDialog::IsGifFile(const char* path) {
-  FILE* file = std::fopen(path, "rb");
-  if (!file) return false;
-  char head[3] = {0, 0, 0};
-  size_t got = std::fread(head, 1, sizeof head, file);
-  std::fclose(file);
-  return got == 3 && head[0] == 'G' && head[1] == 'I' && head[2] == 'F';
 }
 
 void MainDialog::DoDataExchange(DataExchange& exchange) {

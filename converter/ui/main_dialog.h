@@ -43,8 +43,6 @@ class MainDialog : public Dialog {
   const MainWindowOptions& options() const { return options_; }
   // Count label and convert commands after the list has grown.
   void UpdateReadyCount();
-  // The file opens and begins with "GIF".
-  static bool IsGifFile(const char* path);
 
  protected:
   bool OnCommand(int id, int code, HWND control) override;

@@ -103,6 +103,23 @@ TEST(ConvertFile, SourceThatIsNoGifLeavesTheOldMovie) {
   EXPECT_EQ(tmp.FileCount(), 0);
 }
 
+// The main window takes a file only when it reads as a GIF: its first three
+// bytes are "GIF" (any version); a short, other or missing file, or a
+// folder, is not one.
+TEST(IsGifFile, OnlyFilesThatBeginWithTheSignature) {
+  std::string dir = FreshFolder("job-isgif");
+  std::string odd = Join(dir, "odd.gif"), shortFile = Join(dir, "short.gif"), lower = Join(dir, "lower.gif");
+  gifbuild::WriteFileBytes(odd, {'G', 'I', 'F', '0', '0', '0'});
+  gifbuild::WriteFileBytes(shortFile, {'G', 'I'});
+  gifbuild::WriteFileBytes(lower, {'g', 'i', 'f', '8', '9', 'a'});
+  EXPECT_TRUE(IsGifFile(WriteAnimation(Join(dir, "a.gif")).c_str()));
+  EXPECT_TRUE(IsGifFile(odd.c_str()));
+  EXPECT_FALSE(IsGifFile(shortFile.c_str()));
+  EXPECT_FALSE(IsGifFile(lower.c_str()));
+  EXPECT_FALSE(IsGifFile(Join(dir, "missing.gif").c_str()));
+  EXPECT_FALSE(IsGifFile(dir.c_str()));
+}
+
 TEST(ConvertFile, UnwritableDestinationFailsWithoutLeftovers) {
   ScopedTempFolder tmp("job-unwritable");
   std::string dir = FreshFolder("job-unwritable");
