@@ -18,6 +18,7 @@
 #include "../swf/movie_header.h"
 #include "../swf/swf_writer.h"
 #include "html_page.h"
+#include "movie_name.h"
 #include "settings_store.h"
 
 namespace {
@@ -210,11 +211,9 @@ ConversionResult QuietConvertFile(const char* path) {
   size_t n = path ? std::strlen(path) : 0;
   if (n < kMinQuietPath) return Failure(ConversionStatus::kSourceUnreadable, path ? path : "", std::strerror(ENOENT));
   if (n >= kPathLimit) return Failure(ConversionStatus::kPathTooLong, path);
-  char destination[kPathLimit];
-  std::memcpy(destination, path, n + 1);
-  std::memcpy(destination + n - 3, "swf", 3);
+  std::string destination = MoviePathOf(path);
   // No window and nobody to cancel: no progress sink, no cancel flag.
-  return ConvertFile(path, destination, ReadQuietOptions());
+  return ConvertFile(path, destination.c_str(), ReadQuietOptions());
 }
 
 int QuietConvert(const char* commandLine) {

@@ -1,4 +1,5 @@
 #include "list_entry.h"
+#include "movie_name.h"
 #include "platform/path_limit.h"
 
 #ifdef _WIN32
@@ -89,7 +90,7 @@ ListEntry ExamineListEntry(const std::string& text, int32_t k, std::string& sour
     destination = folder + (slash == std::string::npos ? "\\" + source : source.substr(slash));
   }
   if (!EndsWithGif(destination)) return ListEntry::kSkipped;
-  destination.replace(destination.size() - 3, 3, "swf");
+  destination = MoviePathOf(destination);
   // Longer names never fit the converter's path buffers.
   if (source.size() >= kPathLimit || destination.size() >= kPathLimit) return ListEntry::kSkipped;
   return ListEntry::kFile;
