@@ -8,7 +8,6 @@
 #include <thread>
 #include <vector>
 
-#include "../gif/gif_decoder.h"
 #include "../movie/gif_converter.h"
 #include "../platform/file_start.h"
 #include "../platform/path_limit.h"
@@ -48,7 +47,7 @@ bool IsGifFile(const char* path) {
   unsigned char signature[3] = {0};
   size_t got = 0;
   std::string reason;
-  return ReadFileStart(path, signature, sizeof signature, got, reason) && HasGifSignature(signature, got);
+  return ReadFileStart(path, signature, sizeof signature, got, reason) && StartsAsGif(signature, got);
 }
 
 namespace {
@@ -67,7 +66,7 @@ ConversionResult CheckJob(const char* sourcePath, const char* destinationPath, c
   if (!ReadFileStart(sourcePath, signature, sizeof signature, got, reason))
     return Failure(ConversionStatus::kSourceUnreadable, sourcePath, reason);
   // Anything else would only give an empty movie over a good one.
-  if (!HasGifSignature(signature, got))
+  if (!StartsAsGif(signature, got))
     return Failure(ConversionStatus::kNotGif, sourcePath);
   if (options.writeHtml) {
     HtmlPageNames names;

@@ -69,3 +69,5 @@ void ConvertPass(GifConverter& g, SwfWriter* movie) {
   g.canvasWidth = p.canvasWidth;
   g.canvasHeight = p.canvasHeight;
 }
+
+bool StartsAsGif(const unsigned char* bytes, size_t size) { return HasGifSignature(bytes, size); }

@@ -72,3 +72,7 @@ struct GifConverter {
 // frames, into framesSeen and totalFrames; with a movie (the emission pass)
 // it writes the background, protection and every frame into it.
 void ConvertPass(GifConverter& g, SwfWriter* movie);
+
+// Whether bytes begin as every GIF does: the job checks its source with
+// this before anything is written.
+bool StartsAsGif(const unsigned char* bytes, size_t size);
