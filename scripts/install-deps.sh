@@ -71,12 +71,17 @@ if [ "${#missing[@]}" -gt 0 ]; then
 fi
 
 if [ "$want_all" = 1 ]; then
-  # Wine's ANSI code page follows the locale: zh_CN.UTF-8 gives code page 936.
-  if ! locale -a 2>/dev/null | grep -qi '^zh_CN\.utf-\?8$'; then
-    $SUDO sed -i 's/^# *\(zh_CN.UTF-8 UTF-8\)/\1/' /etc/locale.gen
-    grep -q '^zh_CN.UTF-8 UTF-8' /etc/locale.gen || echo 'zh_CN.UTF-8 UTF-8' | $SUDO tee -a /etc/locale.gen >/dev/null
-    $SUDO locale-gen >/dev/null
-  fi
+  # Wine's ANSI code page follows the locale: zh_CN.UTF-8 gives code page
+  # 936, en_US.UTF-8 code page 1252 (the Windows tests run in both).
+  generate=0
+  for loc in zh_CN en_US; do
+    if ! locale -a 2>/dev/null | grep -qi "^$loc\.utf-\?8$"; then
+      $SUDO sed -i "s/^# *\($loc.UTF-8 UTF-8\)/\1/" /etc/locale.gen
+      grep -q "^$loc.UTF-8 UTF-8" /etc/locale.gen || echo "$loc.UTF-8 UTF-8" | $SUDO tee -a /etc/locale.gen >/dev/null
+      generate=1
+    fi
+  done
+  [ "$generate" = 0 ] || $SUDO locale-gen >/dev/null
   # Independent SWF parser used by the tests.
   here=$(cd "$(dirname "$0")/.." && pwd)
   if [ ! -d "$here/tests/swfcheck/node_modules/swf-parser" ]; then
