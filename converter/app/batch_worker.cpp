@@ -16,7 +16,8 @@ namespace {
 
 BatchNotice Notice(const char* prefix, const std::string& path, bool stops = false, bool aboutPage = false) {
   BatchNotice n;
-  n.text = std::string(prefix) + path;
+  n.text = prefix;
+  n.path = path;
   n.stopsBatch = stops;
   n.aboutPage = aboutPage;
   return n;

@@ -29,7 +29,8 @@ struct BatchNotice {
   // The page writer's own caption ("正在写入 HTML", no owner) for a page;
   // the program's name, over the progress window, for everything else.
   bool aboutPage = false;
-  std::string text;
+  std::string text;  // the program's words (GB2312)
+  std::string path;  // the file they are about, apart: it is UTF-8 on Windows
   bool stopsBatch = false;  // no later line is converted
 };
 

@@ -1,7 +1,10 @@
-// The program's paths and registry texts live in buffers of this many bytes:
-// at most 259 bytes plus the terminating zero, Windows' MAX_PATH (checked
-// in ansi_path.cpp).
+// The program's rule for the length of a path: at most 259 units plus the
+// terminating zero, Windows' MAX_PATH. On Windows the units are UTF-16 (as
+// the system counts), on Linux bytes. Registry texts keep 260 bytes.
 #pragma once
 #include <cstddef>
 
 constexpr size_t kPathLimit = 260;
+// Bytes that hold any path within the limit as UTF-8, with its zero: a
+// UTF-16 unit takes at most three bytes.
+constexpr size_t kPathBytes = 3 * kPathLimit;

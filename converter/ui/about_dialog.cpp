@@ -38,7 +38,7 @@ bool AboutDialog::WindowProc(UINT message, WPARAM, LPARAM, LRESULT& result) {
   if (message == WM_DPICHANGED) {
     // The dialog manager rescales the dialog after this handler, and with
     // it the picture control: the logo follows once that is done.
-    PostMessageA(hwnd(), kShowLogo, 0, 0);
+    PostMessageW(hwnd(), kShowLogo, 0, 0);
     return false;
   }
   if (message == kShowLogo) {
@@ -55,7 +55,7 @@ void AboutDialog::ShowLogo() {
   // The control takes the bitmap's size. What it showed before is either
   // the template's picture, which it loaded for us, or our earlier one.
   auto previous = reinterpret_cast<HBITMAP>(
-      SendDlgItemMessageA(hwnd(), IDC_LOGO, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(logo)));
+      SendDlgItemMessageW(hwnd(), IDC_LOGO, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(logo)));
   if (previous && previous != logo) DeleteObject(previous);
   logoBitmap_ = logo;
 }

@@ -3,19 +3,29 @@
 #include <algorithm>
 #include <cstring>
 
+#include "platform/wide_text.h"
+
 namespace {
 
-const char kControlProperty[] = "TervanoControl";
-
-std::string WindowText(HWND window) {
-  int length = GetWindowTextLengthA(window);
-  if (length <= 0) return std::string();
-  std::vector<char> buffer(static_cast<size_t>(length) + 1, '\0');
-  int copied = GetWindowTextA(window, buffer.data(), length + 1);
-  return std::string(buffer.data(), static_cast<size_t>(std::max(copied, 0)));
-}
+const wchar_t kControlProperty[] = L"TervanoControl";
 
 }  // namespace
+
+std::wstring WindowText(HWND window) {
+  int length = GetWindowTextLengthW(window);
+  if (length <= 0) return std::wstring();
+  std::vector<wchar_t> buffer(static_cast<size_t>(length) + 1, L'\0');
+  int copied = GetWindowTextW(window, buffer.data(), length + 1);
+  return std::wstring(buffer.data(), static_cast<size_t>(std::max(copied, 0)));
+}
+
+void SetProgramText(HWND window, const std::string& gb2312) {
+  SetWindowTextW(window, WideFromGb2312(gb2312).c_str());
+}
+
+int ShowMessage(HWND owner, const std::wstring& text, const std::string& gb2312Caption, UINT style) {
+  return MessageBoxW(owner, text.c_str(), WideFromGb2312(gb2312Caption).c_str(), style);
+}
 
 bool CopyToBuffer(const std::string& text, char* buffer, size_t size) {
   if (size == 0) return false;
@@ -35,9 +45,9 @@ int StaticControl::SubclassDlgItem(int id, HWND dialog) {
   HWND window = GetDlgItem(dialog, id);
   if (!window || hwnd_) return 0;
   hwnd_ = window;
-  SetPropA(window, kControlProperty, reinterpret_cast<HANDLE>(this));
+  SetPropW(window, kControlProperty, reinterpret_cast<HANDLE>(this));
   original_ = reinterpret_cast<WNDPROC>(
-      SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&StaticControl::SubclassProc)));
+      SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&StaticControl::SubclassProc)));
   OnAttach();
   return 1;
 }
@@ -45,8 +55,8 @@ int StaticControl::SubclassDlgItem(int id, HWND dialog) {
 void StaticControl::Detach() {
   if (!hwnd_) return;
   if (IsWindow(hwnd_)) {
-    SetWindowLongPtrA(hwnd_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(original_));
-    RemovePropA(hwnd_, kControlProperty);
+    SetWindowLongPtrW(hwnd_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(original_));
+    RemovePropW(hwnd_, kControlProperty);
   }
   hwnd_ = nullptr;
 }
@@ -60,32 +70,38 @@ LRESULT StaticControl::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 LRESULT StaticControl::Default(UINT message, WPARAM wParam, LPARAM lParam) {
-  return CallWindowProcA(original_, hwnd_, message, wParam, lParam);
+  return CallWindowProcW(original_, hwnd_, message, wParam, lParam);
 }
 
 LRESULT CALLBACK StaticControl::SubclassProc(HWND window, UINT message, WPARAM wParam,
                                              LPARAM lParam) {
-  auto* self = reinterpret_cast<StaticControl*>(GetPropA(window, kControlProperty));
-  if (!self) return DefWindowProcA(window, message, wParam, lParam);
+  auto* self = reinterpret_cast<StaticControl*>(GetPropW(window, kControlProperty));
+  if (!self) return DefWindowProcW(window, message, wParam, lParam);
   if (message == WM_NCDESTROY) {
     WNDPROC original = self->original_;
     self->Detach();
-    return CallWindowProcA(original, window, message, wParam, lParam);
+    return CallWindowProcW(original, window, message, wParam, lParam);
   }
   return self->WindowProc(message, wParam, lParam);
 }
 
 // ---- DataExchange
 
-void DataExchange::Text(int id, std::string& value) {
+void DataExchange::Text(int id, std::string& value, TextCoding coding) {
   HWND control = GetDlgItem(dialog_, id);
   if (!control) return;
   if (collect_) {
-    value = WindowText(control);
-  } else if (WindowText(control) != value) {
-    // Only a real change, so that change notifications do not echo.
-    SetWindowTextA(control, value.c_str());
+    std::wstring text = WindowText(control);
+    // A program text is only ever shown, never read back.
+    if (coding == TextCoding::kUtf8) value = Utf8FromWide(text);
+    if (coding == TextCoding::kAnsi) value = AnsiFromWide(text);
+    return;
   }
+  std::wstring wide = coding == TextCoding::kUtf8    ? WideFromUtf8(value)
+                      : coding == TextCoding::kAnsi ? WideFromAnsi(value)
+                                                    : WideFromGb2312(value);
+  // Only a real change, so that change notifications do not echo.
+  if (WindowText(control) != wide) SetWindowTextW(control, wide.c_str());
 }
 
 void DataExchange::Check(int id, int32_t& value) {
@@ -109,7 +125,7 @@ Dialog::~Dialog() {
 
 INT_PTR Dialog::DoModal() {
   HWND owner = parent_;
-  hwnd_ = CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(templateId_), owner,
+  hwnd_ = CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(templateId_), owner,
                              &Dialog::DialogProc, reinterpret_cast<LPARAM>(this));
   if (!hwnd_) return -1;
   bool ownerEnabled = owner && IsWindowEnabled(owner);
@@ -119,7 +135,7 @@ INT_PTR Dialog::DoModal() {
   ShowWindow(hwnd_, SW_SHOW);
   MSG msg;
   while (running_) {
-    BOOL got = GetMessageA(&msg, nullptr, 0, 0);
+    BOOL got = GetMessageW(&msg, nullptr, 0, 0);
     if (got == 0) {
       PostQuitMessage(static_cast<int>(msg.wParam));  // for the outer loop
       break;
@@ -127,7 +143,7 @@ INT_PTR Dialog::DoModal() {
     if (got < 0) break;
     if (!PreTranslateMessage(&msg)) {
       TranslateMessage(&msg);
-      DispatchMessageA(&msg);
+      DispatchMessageW(&msg);
     }
   }
   running_ = false;
@@ -139,7 +155,7 @@ INT_PTR Dialog::DoModal() {
 }
 
 int Dialog::Create() {
-  hwnd_ = CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(templateId_), parent_,
+  hwnd_ = CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(templateId_), parent_,
                              &Dialog::DialogProc, reinterpret_cast<LPARAM>(this));
   return hwnd_ ? 1 : 0;
 }
@@ -148,7 +164,7 @@ void Dialog::EndDialog(INT_PTR result) {
   result_ = result;
   running_ = false;
   // The loop waits in GetMessage: one more message lets it see the end.
-  if (hwnd_) PostMessageA(hwnd_, WM_NULL, 0, 0);
+  if (hwnd_) PostMessageW(hwnd_, WM_NULL, 0, 0);
 }
 
 void Dialog::UpdateData(bool collect) {
@@ -161,7 +177,7 @@ bool Dialog::PreTranslateMessage(MSG* msg) {
   for (StaticControl* control : controls_) {
     if (control->hwnd() && control->PreTranslateMessage(msg)) return true;
   }
-  return hwnd_ && IsDialogMessageA(hwnd_, msg);
+  return hwnd_ && IsDialogMessageW(hwnd_, msg);
 }
 
 bool Dialog::OnCommand(int id, int, HWND) {
@@ -203,11 +219,11 @@ INT_PTR CALLBACK Dialog::DialogProc(HWND window, UINT message, WPARAM wParam, LP
   Dialog* self;
   if (message == WM_INITDIALOG) {
     self = reinterpret_cast<Dialog*>(lParam);
-    SetWindowLongPtrA(window, DWLP_USER, reinterpret_cast<LONG_PTR>(self));
+    SetWindowLongPtrW(window, DWLP_USER, reinterpret_cast<LONG_PTR>(self));
     self->hwnd_ = window;
     return self->OnInitDialog() ? TRUE : FALSE;
   }
-  self = reinterpret_cast<Dialog*>(GetWindowLongPtrA(window, DWLP_USER));
+  self = reinterpret_cast<Dialog*>(GetWindowLongPtrW(window, DWLP_USER));
   if (!self) return FALSE;
   switch (message) {
     case WM_COMMAND:
@@ -220,7 +236,7 @@ INT_PTR CALLBACK Dialog::DialogProc(HWND window, UINT message, WPARAM wParam, LP
       return FALSE;
     }
     case WM_NCDESTROY:
-      SetWindowLongPtrA(window, DWLP_USER, 0);
+      SetWindowLongPtrW(window, DWLP_USER, 0);
       self->hwnd_ = nullptr;
       self->running_ = false;
       self->controls_.clear();
@@ -230,7 +246,7 @@ INT_PTR CALLBACK Dialog::DialogProc(HWND window, UINT message, WPARAM wParam, LP
   }
   LRESULT result = 0;
   if (self->WindowProc(message, wParam, lParam, result)) {
-    SetWindowLongPtrA(window, DWLP_MSGRESULT, result);
+    SetWindowLongPtrW(window, DWLP_MSGRESULT, result);
     return TRUE;
   }
   return FALSE;

@@ -43,6 +43,18 @@ class StaticControl {
   WNDPROC original_ = nullptr;
 };
 
+// How a text of the program is kept: paths and the list as UTF-8, the
+// program's Chinese texts as GB2312, a stored link address in the ANSI code
+// page (as the settings keep it). Windows get each as UTF-16.
+enum class TextCoding { kUtf8, kProgram, kAnsi };
+
+// The text of a window or control.
+std::wstring WindowText(HWND window);
+// Shows a program text (GB2312) in a window or control.
+void SetProgramText(HWND window, const std::string& gb2312);
+// A message box with a caption that is a program text.
+int ShowMessage(HWND owner, const std::wstring& text, const std::string& gb2312Caption, UINT style);
+
 // Moves values between a dialog's controls and their variables: refresh
 // writes values into the controls, collect reads them back.
 class DataExchange {
@@ -50,7 +62,7 @@ class DataExchange {
   DataExchange(HWND dialog, bool collect, std::vector<StaticControl*>& controls)
       : dialog_(dialog), collect_(collect), controls_(controls) {}
   bool collecting() const { return collect_; }
-  void Text(int id, std::string& value);
+  void Text(int id, std::string& value, TextCoding coding = TextCoding::kUtf8);
   void Check(int id, int32_t& value);
   // Attaches control to the dialog's control id on first exchange.
   void Control(int id, StaticControl& control);

@@ -9,6 +9,7 @@
 
 #include "app/window_rules.h"
 #include "platform/path_limit.h"
+#include "platform/wide_text.h"
 
 CHyperLink::~CHyperLink() {
   if (tooltip_ && IsWindow(tooltip_)) DestroyWindow(tooltip_);
@@ -24,49 +25,48 @@ void CHyperLink::SetLink(const std::string& url, const std::string& tooltip) {
 
 void CHyperLink::OnAttach() {
   if (url_.empty()) {
-    int length = GetWindowTextLengthA(hwnd());
-    std::vector<char> text(static_cast<size_t>(length > 0 ? length : 0) + 1, '\0');
-    GetWindowTextA(hwnd(), text.data(), static_cast<int>(text.size()));
-    url_ = text.data();
+    url_ = AnsiFromWide(WindowText(hwnd()));
   }
   colour_ = visited_ ? visitedColour : linkColour;
   if (!tooltipText_.empty()) {
-    tooltip_ = CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_ALWAYSTIP,
+    tooltip_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP,
                                CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
-                               GetParent(hwnd()), nullptr, GetModuleHandleA(nullptr), nullptr);
+                               GetParent(hwnd()), nullptr, GetModuleHandleW(nullptr), nullptr);
     if (tooltip_) {
-      TOOLINFOA tool = {};
-      tool.cbSize = TTTOOLINFOA_V2_SIZE;
+      // The tooltip is a program text; the control keeps the wide copy.
+      tooltipWide_ = WideFromGb2312(tooltipText_);
+      TOOLINFOW tool = {};
+      tool.cbSize = TTTOOLINFOW_V2_SIZE;
       tool.uFlags = TTF_IDISHWND;
       tool.hwnd = GetParent(hwnd());
       tool.uId = reinterpret_cast<UINT_PTR>(hwnd());
-      tool.lpszText = const_cast<char*>(tooltipText_.c_str());
-      SendMessageA(tooltip_, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&tool));
+      tool.lpszText = &tooltipWide_[0];
+      SendMessageW(tooltip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
     }
   }
 }
 
 bool CHyperLink::PreTranslateMessage(MSG* msg) {
   if (tooltip_ && msg->hwnd == hwnd()) {
-    SendMessageA(tooltip_, TTM_RELAYEVENT, 0, reinterpret_cast<LPARAM>(msg));
+    SendMessageW(tooltip_, TTM_RELAYEVENT, 0, reinterpret_cast<LPARAM>(msg));
   }
   return StaticControl::PreTranslateMessage(msg);
 }
 
 bool CHyperLink::IsTextStatic() const {
-  LONG_PTR type = GetWindowLongPtrA(hwnd(), GWL_STYLE) & SS_TYPEMASK;
+  LONG_PTR type = GetWindowLongPtrW(hwnd(), GWL_STYLE) & SS_TYPEMASK;
   return type == SS_LEFT || type == SS_CENTER || type == SS_RIGHT;
 }
 
 HBRUSH CHyperLink::OnCtlColor(HDC dc) {
   if (!IsTextStatic()) return nullptr;
   if (!underlineFont_) {
-    HFONT font = reinterpret_cast<HFONT>(SendMessageA(hwnd(), WM_GETFONT, 0, 0));
+    HFONT font = reinterpret_cast<HFONT>(SendMessageW(hwnd(), WM_GETFONT, 0, 0));
     if (!font) font = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
-    LOGFONTA logFont = {};
-    if (GetObjectA(font, sizeof logFont, &logFont)) {
+    LOGFONTW logFont = {};
+    if (GetObjectW(font, sizeof logFont, &logFont)) {
       logFont.lfUnderline = TRUE;
-      underlineFont_ = CreateFontIndirectA(&logFont);
+      underlineFont_ = CreateFontIndirectW(&logFont);
     }
     if (underlineFont_) FitToText();
   }
@@ -79,20 +79,18 @@ HBRUSH CHyperLink::OnCtlColor(HDC dc) {
 void CHyperLink::FitToText() {
   HWND window = hwnd();
   HWND parent = GetParent(window);
-  int length = GetWindowTextLengthA(window);
-  std::vector<char> text(static_cast<size_t>(length > 0 ? length : 0) + 1, '\0');
-  GetWindowTextA(window, text.data(), static_cast<int>(text.size()));
+  std::wstring text = WindowText(window);
   SIZE extent = {0, 0};
   HDC dc = GetDC(window);
   HGDIOBJ old = SelectObject(dc, underlineFont_);
-  GetTextExtentPoint32A(dc, text.data(), static_cast<int>(std::strlen(text.data())), &extent);
+  GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &extent);
   SelectObject(dc, old);
   ReleaseDC(window, dc);
 
   RECT rect;
   GetWindowRect(window, &rect);
   MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&rect), 2);
-  LONG_PTR style = GetWindowLongPtrA(window, GWL_STYLE);
+  LONG_PTR style = GetWindowLongPtrW(window, GWL_STYLE);
   LONG height = rect.bottom - rect.top;
   LONG width = rect.right - rect.left;
   if (style & SS_CENTERIMAGE) {

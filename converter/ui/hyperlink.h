@@ -45,7 +45,8 @@ class CHyperLink : public StaticControl {
   void Repaint();
 
   std::string url_;
-  std::string tooltipText_;
+  std::string tooltipText_;  // GB2312
+  std::wstring tooltipWide_;
   HWND tooltip_ = nullptr;
   HFONT underlineFont_ = nullptr;
   COLORREF colour_ = RGB(0, 0, 255);

@@ -10,7 +10,6 @@
 #include "app/hand_off.h"
 #include "app/list_entry.h"
 #include "app/progress_sink.h"
-#include "platform/ansi_path.h"
 #include "start_up.h"
 #include "pickers.h"
 #include "platform/process_lock.h"
@@ -19,29 +18,30 @@
 #include "resource.h"
 #include "start_batch.h"
 #include "platform/path_limit.h"
+#include "platform/wide_text.h"
 
 bool RegisterMainWindowClass() {
-  WNDCLASSEXA windowClass = {};
+  WNDCLASSEXW windowClass = {};
   windowClass.cbSize = sizeof windowClass;
   windowClass.style = CS_DBLCLKS;
   // A dialog all the same: the dialog manager keeps its state in the extra
   // bytes and the default dialog procedure calls the window's own.
-  windowClass.lpfnWndProc = &DefDlgProcA;
+  windowClass.lpfnWndProc = &DefDlgProcW;
   windowClass.cbWndExtra = DLGWINDOWEXTRA;
-  windowClass.hInstance = GetModuleHandleA(nullptr);
-  windowClass.hCursor = LoadCursorA(nullptr, MAKEINTRESOURCEA(32512));  // IDC_ARROW
-  windowClass.lpszClassName = kMainWindowClass;
-  if (RegisterClassExA(&windowClass)) return true;
+  windowClass.hInstance = GetModuleHandleW(nullptr);
+  windowClass.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));  // IDC_ARROW
+  windowClass.lpszClassName = kMainWindowClassW;
+  if (RegisterClassExW(&windowClass)) return true;
   return GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
 }
 
-HWND FindMainWindow() { return FindWindowA(kMainWindowClass, kMainWindowTitle); }
+HWND FindMainWindow() { return FindWindowW(kMainWindowClassW, kMainWindowTitleW); }
 
 MainDialog::MainDialog(const std::vector<std::string>& startupFiles)
     : Dialog(IDD_MAIN, nullptr), startupFiles_(startupFiles) {
-  char folder[kPathLimit] = "";
-  DWORD length = GetCurrentDirectoryA(sizeof folder, folder);
-  if (length > 0 && length < sizeof folder) openFolder_ = folder;
+  wchar_t folder[kPathLimit] = L"";
+  DWORD length = GetCurrentDirectoryW(kPathLimit, folder);
+  if (length > 0 && length < kPathLimit) openFolder_ = Utf8FromWide(folder, length);
 }
 
 MainDialog::~MainDialog() {
@@ -52,8 +52,8 @@ MainDialog::~MainDialog() {
 
 void MainDialog::DoDataExchange(DataExchange& exchange) {
   exchange.Text(IDC_FILE_LIST, list_.text);
-  exchange.Text(IDC_READY_COUNT, readyCountText_);
-  exchange.Text(IDC_URL_TEXT, options_.linkUrl);
+  exchange.Text(IDC_READY_COUNT, readyCountText_, TextCoding::kProgram);
+  exchange.Text(IDC_URL_TEXT, options_.linkUrl, TextCoding::kAnsi);
   exchange.Text(IDC_PLAY_COUNT, options_.playCountText);
   exchange.Check(IDC_URL_CHECK, options_.useLinkUrl);
   exchange.Check(IDC_LOOP_FOREVER, options_.loopForever);
@@ -70,7 +70,7 @@ bool MainDialog::OnInitDialog() {
   LoadOptions(options_, publish_);
   DragAcceptFiles(hwnd(), TRUE);
   Refresh();
-  SetWindowTextA(hwnd(), kMainWindowTitle);
+  SetWindowTextW(hwnd(), kMainWindowTitleW);
   AttachMenu();
   EnableWindow(Item(IDC_URL_TEXT), options_.useLinkUrl ? TRUE : FALSE);
   EnableWindow(Item(IDC_CONVERT), FALSE);
@@ -92,7 +92,7 @@ bool MainDialog::OnInitDialog() {
 }
 
 void MainDialog::AttachMenu() {
-  HMENU menu = LoadMenuA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDR_MAIN_MENU));
+  HMENU menu = LoadMenuW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_MAIN_MENU));
   if (!menu) return;
   SetMenu(hwnd(), menu);
   EnableConvertCommands(false);
@@ -102,12 +102,12 @@ void MainDialog::ShowIcons() {
   UINT dpi = WindowDpi(hwnd());
   // Title bar and task bar ask for the small size, Alt+Tab for the big one.
   if (HICON big = LoadIconForDpi(IDI_MAIN, SM_CXICON, dpi)) {
-    SendMessageA(hwnd(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(big));
+    SendMessageW(hwnd(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(big));
     if (icon_) DestroyIcon(icon_);
     icon_ = big;
   }
   if (HICON little = LoadIconForDpi(IDI_MAIN, SM_CXSMICON, dpi)) {
-    SendMessageA(hwnd(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(little));
+    SendMessageW(hwnd(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(little));
     if (smallIcon_) DestroyIcon(smallIcon_);
     smallIcon_ = little;
   }
@@ -181,7 +181,7 @@ bool MainDialog::WindowProc(UINT message, WPARAM wParam, LPARAM lParam, LRESULT&
       return true;
     case WM_TIMER:
       if (wParam != TIMER_TAKE_FILES) return false;
-      PostMessageA(hwnd(), WM_TAKE_FILES, 0, 0);
+      PostMessageW(hwnd(), WM_TAKE_FILES, 0, 0);
       KillTimer(hwnd(), TIMER_TAKE_FILES);
       result = 0;
       return true;
@@ -236,7 +236,7 @@ void MainDialog::OnSaveAs() {
   ApplySaveAs(list_, plan, folder);
   UpdateReadyCount();
   Refresh();
-  SendMessageA(hwnd(), WM_COMMAND, MAKEWPARAM(IDC_CONVERT, 0), 0);
+  SendMessageW(hwnd(), WM_COMMAND, MAKEWPARAM(IDC_CONVERT, 0), 0);
 }
 
 void MainDialog::OnConvert() { StartBatch(hwnd(), list_, options_, publish_, batch_); }
@@ -251,9 +251,9 @@ void MainDialog::OnLoopForever() {
   EnableLoopControls();
   if (options_.loopForever == 0) {
     HWND field = Item(IDC_PLAY_COUNT);
-    SendMessageA(hwnd(), WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(field), TRUE);
-    int end = GetWindowTextLengthA(field);
-    SendMessageA(field, EM_SETSEL, end, end);
+    SendMessageW(hwnd(), WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(field), TRUE);
+    int end = GetWindowTextLengthW(field);
+    SendMessageW(field, EM_SETSEL, end, end);
   }
 }
 
@@ -268,8 +268,8 @@ void MainDialog::OnPlayCountChanged() {
   Refresh();
   if (caretToEnd) {
     HWND field = Item(IDC_PLAY_COUNT);
-    int end = GetWindowTextLengthA(field);
-    SendMessageA(field, EM_SETSEL, end, end);
+    int end = GetWindowTextLengthW(field);
+    SendMessageW(field, EM_SETSEL, end, end);
   }
 }
 
@@ -288,20 +288,20 @@ void MainDialog::OnPublishSettings() {
 }
 
 void MainDialog::OnHelpTopics() {
-  char program[kPathLimit] = "";
-  DWORD length = GetModuleFileNameA(nullptr, program, sizeof program);
-  if (length == 0 || length >= sizeof program) return;
-  std::string help = FolderOfPath(program);
+  wchar_t program[kPathLimit] = L"";
+  DWORD length = GetModuleFileNameW(nullptr, program, kPathLimit);
+  if (length == 0 || length >= kPathLimit) return;
+  std::string help = FolderOfPath(Utf8FromWide(program, length));
   if (help.empty()) return;
-  help = EndsWithBackslash(help) ? help + "help.chm" : help + "\\help.chm";
-  SHELLEXECUTEINFOA info = {};
+  std::wstring file = WideFromUtf8(EndsWithBackslash(help) ? help + "help.chm" : help + "\\help.chm");
+  SHELLEXECUTEINFOW info = {};
   info.cbSize = sizeof info;
   info.fMask = SEE_MASK_FLAG_NO_UI;  // a missing help file is not reported
   info.hwnd = hwnd();
-  info.lpVerb = "open";
-  info.lpFile = help.c_str();
+  info.lpVerb = L"open";
+  info.lpFile = file.c_str();
   info.nShow = SW_SHOWMAXIMIZED;
-  ShellExecuteExA(&info);
+  ShellExecuteExW(&info);
 }
 
 void MainDialog::OnAbout() {
@@ -317,23 +317,16 @@ void MainDialog::OnExit() {
 void MainDialog::OnDrop(HDROP drop) {
   // Wide names: the narrow call turns what the code page lacks into "?".
   UINT count = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
-  std::vector<std::wstring> unnamed;
   for (UINT i = count; i-- > 0;) {
     UINT length = DragQueryFileW(drop, i, nullptr, 0);
     if (length == 0) continue;
     std::wstring name(length + 1, L'\0');
     if (DragQueryFileW(drop, i, &name[0], length + 1) != length) continue;
     name.resize(length);
-    AnsiPath path = AnsiPathOf(name.c_str());
-    if (path.kind == AnsiPathKind::kNone) {
-      unnamed.push_back(name);
-      continue;
-    }
-    if (IsGifFile(path.path.c_str())) AppendSourceLine(list_, path.path);
+    std::string path = Utf8FromWide(name);
+    if (IsGifFile(path.c_str())) AppendSourceLine(list_, path);
   }
   DragFinish(drop);
-  for (const std::wstring& name : unnamed)
-    MessageBoxW(hwnd(), NoAnsiPathMessage(name.c_str()).c_str(), L"Tervano", MB_OK | MB_ICONERROR);
   UpdateReadyCount();
   Refresh();
 }

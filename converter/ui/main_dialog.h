@@ -22,6 +22,8 @@
 // the window (FindMainWindow).
 constexpr const char* kMainWindowTitle = "Tervano v" TERVANO_VERSION;
 constexpr const char* kMainWindowClass = MAIN_WINDOW_CLASS;
+constexpr const wchar_t* kMainWindowTitleW = L"Tervano v" TERVANO_VERSION;
+constexpr const wchar_t* kMainWindowClassW = L"" MAIN_WINDOW_CLASS;
 // Sent or posted by copies that left files in the settings key.
 constexpr UINT WM_TAKE_FILES = WM_USER + 10;
 // One-shot timer that collects files handed over before the window existed.

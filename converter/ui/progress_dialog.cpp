@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "app/progress_sink.h"
+#include "platform/wide_text.h"
 #include "resource.h"
 
 void StatusTexts::Push(const char* text) {
@@ -26,10 +27,10 @@ bool StatusTexts::Pop(std::string& text) {
 }
 
 void ProgressBar::SetRange(int32_t upper) {
-  SendMessageA(hwnd(), PBM_SETRANGE, 0, MAKELPARAM(0, static_cast<WORD>(upper)));
+  SendMessageW(hwnd(), PBM_SETRANGE, 0, MAKELPARAM(0, static_cast<WORD>(upper)));
 }
 
-void ProgressBar::SetPos(int32_t position) { SendMessageA(hwnd(), PBM_SETPOS, static_cast<WPARAM>(position), 0); }
+void ProgressBar::SetPos(int32_t position) { SendMessageW(hwnd(), PBM_SETPOS, static_cast<WPARAM>(position), 0); }
 
 ProgressDialog::ProgressDialog(HWND parent, StatusTexts& texts, std::function<void(HWND)> started)
     : Dialog(IDD_PROGRESS, parent), texts_(texts), started_(std::move(started)) {}
@@ -42,7 +43,7 @@ void ProgressDialog::DoDataExchange(DataExchange& exchange) {
 bool ProgressDialog::OnInitDialog() {
   Dialog::OnInitDialog();
   fileBar_.SetRange(fileRange_);
-  SetDlgItemTextA(hwnd(), IDC_STATUS, " ");
+  SetDlgItemTextW(hwnd(), IDC_STATUS, L" ");
   if (started_) started_(hwnd());
   return true;
 }
@@ -52,7 +53,8 @@ bool ProgressDialog::OnCommand(int id, int code, HWND control) {
     case ID_PROGRESS_STEP: {
       fileBar_.SetPos(++filePosition_);
       std::string status;
-      if (texts_.Pop(status)) SetDlgItemTextA(hwnd(), IDC_STATUS, status.c_str());
+      // A path, shortened for display.
+      if (texts_.Pop(status)) SetDlgItemTextW(hwnd(), IDC_STATUS, WideFromUtf8(status).c_str());
       return true;
     }
     case ID_FRAME_COUNT:

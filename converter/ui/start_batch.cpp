@@ -7,6 +7,7 @@
 #include "app/progress_sink.h"
 #include "progress_dialog.h"
 #include "platform/path_limit.h"
+#include "platform/wide_text.h"
 
 namespace {
 
@@ -14,14 +15,14 @@ namespace {
 constexpr INT_PTR kBatchDoneResult = 9;
 
 // The program's file name without folder and extension, for captions.
-std::string ProgramName() {
-  char path[kPathLimit] = "";
-  DWORD length = GetModuleFileNameA(nullptr, path, sizeof path);
-  std::string name(path, length < sizeof path ? length : 0);
-  size_t slash = name.find_last_of("\\/");
-  if (slash != std::string::npos) name.erase(0, slash + 1);
-  size_t dot = name.rfind('.');
-  if (dot != std::string::npos) name.erase(dot);
+std::wstring ProgramName() {
+  wchar_t path[kPathLimit] = L"";
+  DWORD length = GetModuleFileNameW(nullptr, path, kPathLimit);
+  std::wstring name(path, length < kPathLimit ? length : 0);
+  size_t slash = name.find_last_of(L"\\/");
+  if (slash != std::wstring::npos) name.erase(0, slash + 1);
+  size_t dot = name.rfind(L'.');
+  if (dot != std::wstring::npos) name.erase(dot);
   return name;
 }
 
@@ -43,7 +44,7 @@ class WindowProgress : public ProgressSink {
 
  private:
   static bool Post(HWND window, int id, LPARAM param) {
-    return PostMessageA(window, WM_COMMAND, MAKEWPARAM(id, 0), param) != 0;
+    return PostMessageW(window, WM_COMMAND, MAKEWPARAM(id, 0), param) != 0;
   }
 
   HWND main_;
@@ -58,17 +59,19 @@ class WindowProgress : public ProgressSink {
 // an open box.
 class MessageBoxNotices : public BatchNotices {
  public:
-  explicit MessageBoxNotices(std::string caption) : caption_(std::move(caption)) {}
+  explicit MessageBoxNotices(std::wstring caption) : caption_(std::move(caption)) {}
   void SetOwner(HWND owner) { owner_ = owner; }
   void Show(const BatchNotice& notice) override {
+    // The program's words and the path meet only as UTF-16.
+    std::wstring text = WideFromGb2312(notice.text) + WideFromUtf8(notice.path);
     if (notice.aboutPage)
-      MessageBoxA(nullptr, notice.text.c_str(), "正在写入 HTML", MB_OK | MB_ICONEXCLAMATION);
+      MessageBoxW(nullptr, text.c_str(), L"正在写入 HTML", MB_OK | MB_ICONEXCLAMATION);
     else
-      MessageBoxA(owner_, notice.text.c_str(), caption_.c_str(), MB_OK | MB_ICONEXCLAMATION);
+      MessageBoxW(owner_, text.c_str(), caption_.c_str(), MB_OK | MB_ICONEXCLAMATION);
   }
 
  private:
-  std::string caption_;
+  std::wstring caption_;
   HWND owner_ = nullptr;
 };
 
@@ -95,14 +98,14 @@ void WaitForWorker(HANDLE worker, HWND mainWindow) {
   WPARAM quitCode = 0;
   while (MsgWaitForMultipleObjects(1, &worker, FALSE, INFINITE, QS_ALLINPUT) == WAIT_OBJECT_0 + 1) {
     MSG msg;
-    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
       if (msg.message == WM_QUIT) {
         quit = true;
         quitCode = msg.wParam;
         continue;
       }
       TranslateMessage(&msg);
-      DispatchMessageA(&msg);
+      DispatchMessageW(&msg);
     }
   }
   WaitForSingleObject(worker, INFINITE);
@@ -133,7 +136,7 @@ void StartBatch(HWND mainWindow, const FileList& list, const MainWindowOptions& 
     progress.SetWindow(window);
     notices.SetOwner(window);
     worker = CreateThread(nullptr, 0, &BatchWorker, &batch, 0, nullptr);
-    if (!worker) PostMessageA(window, WM_COMMAND, MAKEWPARAM(IDCANCEL, 0), 0);  // nothing will end it
+    if (!worker) PostMessageW(window, WM_COMMAND, MAKEWPARAM(IDCANCEL, 0), 0);  // nothing will end it
   });
   dialog.SetFileRange(list.lineCount + 1);
   running.busy = true;

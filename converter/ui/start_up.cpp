@@ -28,10 +28,10 @@ const Char* AfterProgramName(const Char* p) {
 
 #include "app/hand_off.h"
 #include "app/settings_store.h"
-#include "platform/ansi_path.h"
 #include "platform/process_lock.h"
 #include "platform/registry_keys.h"
 #include "platform/virtual_store.h"
+#include "platform/wide_text.h"
 #include "main_dialog.h"
 
 namespace {
@@ -96,28 +96,7 @@ void TakeOverVirtualizedSettings() {
 
 }  // namespace
 
-std::string StartUpText() {
-  const wchar_t* wide = AfterProgramName(GetCommandLineW());
-  std::string text;
-  if (ExactAnsiText(wide, text)) return text;
-  // Some name needs its short form: rebuild the text path by path.
-  std::wstring rest = wide;
-  text.clear();
-  if (rest.compare(0, 6, L"-quite") == 0) {
-    text = "-quite";
-    rest.erase(0, 6);
-  }
-  for (const std::wstring& path : StartUpPaths(rest)) {
-    AnsiPath narrow = AnsiPathOf(path.c_str());
-    if (narrow.kind == AnsiPathKind::kNone) {
-      MessageBoxW(nullptr, NoAnsiPathMessage(path.c_str()).c_str(), L"Tervano", MB_OK | MB_ICONERROR);
-      continue;
-    }
-    if (!text.empty()) text += ' ';
-    text += '"' + narrow.path + '"';
-  }
-  return text;
-}
+std::string StartUpText() { return Utf8FromWide(AfterProgramName(GetCommandLineW())); }
 
 int StartUp(const std::string& text) {
   TakeOverVirtualizedSettings();
@@ -156,8 +135,8 @@ void HandOffFiles(const std::vector<std::string>& paths, HWND runningWindow, Pro
   // that started it: the values wait, and the posted notice reaches the
   // window when it answers again.
   DWORD_PTR answer = 0;
-  if (!SendMessageTimeoutA(runningWindow, WM_TAKE_FILES, 0, 0, SMTO_ABORTIFHUNG, kHandOffNoticeMs, &answer))
-    PostMessageA(runningWindow, WM_TAKE_FILES, 0, 0);
+  if (!SendMessageTimeoutW(runningWindow, WM_TAKE_FILES, 0, 0, SMTO_ABORTIFHUNG, kHandOffNoticeMs, &answer))
+    PostMessageW(runningWindow, WM_TAKE_FILES, 0, 0);
 }
 
 namespace {
@@ -184,10 +163,10 @@ int RunWindow(const std::vector<std::string>& paths, StartingClaim* claim) {
       ShowWindow(window.hwnd(), SW_SHOW);
       MSG msg;
       BOOL got;
-      while ((got = GetMessageA(&msg, nullptr, 0, 0)) > 0) {
+      while ((got = GetMessageW(&msg, nullptr, 0, 0)) > 0) {
         if (!window.PreTranslateMessage(&msg)) {
           TranslateMessage(&msg);
-          DispatchMessageA(&msg);
+          DispatchMessageW(&msg);
         }
       }
       code = got == 0 ? static_cast<int>(msg.wParam) : 1;

@@ -17,9 +17,8 @@ constexpr const char* kStartingOwnerName = "Tervano.Starting";
 
 class ProcessLock;
 
-// The start-up text of this process, read from the wide command line: a
-// path the code page cannot hold is replaced by its short name in quotes;
-// one without a short name is reported and left out.
+// The start-up text of this process: the wide command line after the
+// program's name, as UTF-8.
 std::string StartUpText();
 // Runs the program for the command-line text; the result is the process's
 // exit code.

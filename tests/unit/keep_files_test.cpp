@@ -129,9 +129,9 @@ TEST(RunBatch, EachFailedFileIsToldAndOnlyAnUnwritableMovieStops) {
   RunBatch(Lines(request, {a, gone, text, b, c, d}), &progress, &notices);
 
   ASSERT_EQ(notices.shown.size(), 3u);
-  EXPECT_EQ(notices.shown[0].text, "错误: 无法读取文件 " + gone);
-  EXPECT_EQ(notices.shown[1].text, "错误: 不是 GIF 文件 " + text);
-  EXPECT_EQ(notices.shown[2].text, "错误: 无法写入文件 " + In(dir, "c.swf"));
+  EXPECT_EQ(notices.shown[0].text + notices.shown[0].path, "错误: 无法读取文件 " + gone);
+  EXPECT_EQ(notices.shown[1].text + notices.shown[1].path, "错误: 不是 GIF 文件 " + text);
+  EXPECT_EQ(notices.shown[2].text + notices.shown[2].path, "错误: 无法写入文件 " + In(dir, "c.swf"));
   EXPECT_TRUE(notices.shown[2].stopsBatch);
   for (const BatchNotice& n : notices.shown) EXPECT_FALSE(n.aboutPage);
   EXPECT_TRUE(ReadFileBytes(In(dir, "gone.swf")) == old);
