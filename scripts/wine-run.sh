@@ -4,7 +4,7 @@
 # The prefix (default: $WINEPREFIX, else build/windows/wineprefix) is created
 # on first use; a lock keeps parallel tests from creating it twice. The
 # user's ~/.wine is never used. Programs see the Chinese locale, so the ANSI
-# code page is 936.
+# code page is 936, unless TERVANO_WINE_LANG names another.
 set -euo pipefail
 
 arch=win32
@@ -44,8 +44,9 @@ esac
 export WINEPREFIX="$prefix"
 export WINEARCH="$arch"
 export WINEDEBUG=-all
-export LANG=zh_CN.UTF-8
-export LC_ALL=zh_CN.UTF-8
+# TERVANO_WINE_LANG picks another locale (en_US.UTF-8: code page 1252).
+export LANG="${TERVANO_WINE_LANG:-zh_CN.UTF-8}"
+export LC_ALL="$LANG"
 # No Mono, no Gecko (stops their install prompts), no menu entries.
 export WINEDLLOVERRIDES="mscoree=;mshtml=;winemenubuilder.exe=d${WINEDLLOVERRIDES:+;$WINEDLLOVERRIDES}"
 

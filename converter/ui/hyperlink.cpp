@@ -123,11 +123,11 @@ HCURSOR CHyperLink::HandCursor() {
   if (handTried_) return hand_;
   handTried_ = true;
   // The help viewer's hand, as on systems without a hand of their own.
-  char folder[kPathLimit];
-  UINT length = GetWindowsDirectoryA(folder, sizeof folder);
-  if (length > 0 && length < sizeof folder) {
-    std::string viewer = std::string(folder) + "\\winhlp32.exe";
-    HMODULE module = LoadLibraryExA(viewer.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+  wchar_t folder[kPathLimit];
+  UINT length = GetWindowsDirectoryW(folder, kPathLimit);
+  if (length > 0 && length < kPathLimit) {
+    std::wstring viewer = std::wstring(folder) + L"\\winhlp32.exe";
+    HMODULE module = LoadLibraryExW(viewer.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
     if (module) {
       HCURSOR cursor = LoadCursorA(module, MAKEINTRESOURCEA(106));
       if (cursor) {
@@ -208,31 +208,33 @@ INT_PTR CHyperLink::OpenLink(const std::string& url, int showMode) {
   // Shells stop at path-sized names (Wine hangs or dies on a long unknown
   // address), so a longer address goes to the web page command at once.
   INT_PTR result = SE_ERR_NOASSOC;
+  // The address is kept in the ANSI code page, as the settings store it.
+  const std::wstring wideUrl = WideFromAnsi(url);
   if (url.size() < kPathLimit) {
-    result = reinterpret_cast<INT_PTR>(ShellExecuteA(nullptr, "open", url.c_str(), nullptr, nullptr, showMode));
+    result = reinterpret_cast<INT_PTR>(ShellExecuteW(nullptr, L"open", wideUrl.c_str(), nullptr, nullptr, showMode));
     if (result > 32) return result;
   }
-  char htmlClass[kPathLimit];
+  wchar_t htmlClass[kPathLimit];
   LONG size = sizeof htmlClass;
-  if (RegQueryValueA(HKEY_CLASSES_ROOT, ".htm", htmlClass, &size) != ERROR_SUCCESS) return result;
-  htmlClass[sizeof htmlClass - 1] = '\0';
-  std::string commandKey = std::string(htmlClass) + "\\shell\\open\\command";
-  char registered[kPathLimit];
+  if (RegQueryValueW(HKEY_CLASSES_ROOT, L".htm", htmlClass, &size) != ERROR_SUCCESS) return result;
+  htmlClass[kPathLimit - 1] = L'\0';
+  std::wstring commandKey = std::wstring(htmlClass) + L"\\shell\\open\\command";
+  wchar_t registered[kPathLimit];
   size = sizeof registered;
-  if (RegQueryValueA(HKEY_CLASSES_ROOT, commandKey.c_str(), registered, &size) != ERROR_SUCCESS) {
+  if (RegQueryValueW(HKEY_CLASSES_ROOT, commandKey.c_str(), registered, &size) != ERROR_SUCCESS) {
     return result;
   }
-  registered[sizeof registered - 1] = '\0';
+  registered[kPathLimit - 1] = L'\0';
   // Sized to the text: a long address must not overrun the command line.
-  std::string line = BuildOpenCommand(registered, url);
-  std::vector<char> commandLine(line.begin(), line.end());
-  commandLine.push_back('\0');
-  STARTUPINFOA startup = {};
+  std::wstring line = WideFromUtf8(BuildOpenCommand(Utf8FromWide(registered), Utf8FromWide(wideUrl)));
+  std::vector<wchar_t> commandLine(line.begin(), line.end());
+  commandLine.push_back(L'\0');
+  STARTUPINFOW startup = {};
   startup.cb = sizeof startup;
   startup.dwFlags = STARTF_USESHOWWINDOW;
   startup.wShowWindow = static_cast<WORD>(showMode);
   PROCESS_INFORMATION process = {};
-  if (!CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+  if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                       &startup, &process)) {
     return result;
   }

@@ -1,6 +1,6 @@
 // Starts as Windows 10/11 makes them: paths in quotes and several files on
-// one command line (Explorer, Send To, a drop on the icon), a name that
-// code page 936 lacks on the wide command line, a start-up marker whose
+// one command line (Explorer, Send To, a drop on the icon), a start-up
+// marker whose
 // copy is gone, a running window that does not answer, and other programs'
 // windows that carry the main window's title.
 #include <gtest/gtest.h>
@@ -48,39 +48,6 @@ TEST_F(DesktopProgram, QuotedAndSeveralPathsOnOneCommandLine) {
   EXPECT_TRUE(RunningProgram("-quite \"" + more + "\" " + last).WaitExit(30000));
   EXPECT_TRUE(IsWholeMovie(MovieOf(more)));
   EXPECT_TRUE(IsWholeMovie(MovieOf(last)));
-}
-
-TEST_F(DesktopProgram, NameOutsideTheCodePageArrivesAsItsShortName) {
-  const std::wstring folder = [] {
-    std::string narrow = FreshFolder("desktop-hangul");
-    return std::wstring(narrow.begin(), narrow.end());  // ASCII
-  }();
-  const std::wstring hangul = folder + L"\\사진 모음.gif";
-  {
-    std::string narrow(folder.begin(), folder.end());
-    CopySource("tests/fixtures/gifs/luma_clock.gif", narrow + "\\plain.gif");
-    ASSERT_TRUE(MoveFileW((folder + L"\\plain.gif").c_str(), hangul.c_str()));
-  }
-  wchar_t shortWide[MAX_PATH] = {};
-  ASSERT_GT(GetShortPathNameW(hangul.c_str(), shortWide, MAX_PATH), 0u);
-  const std::string shortName(shortWide, shortWide + wcslen(shortWide));  // ASCII
-  // As Send To starts it: the wide command line, the path quoted.
-  const std::string program = ProgramPath();  // ASCII
-  std::wstring line = L"\"" + std::wstring(program.begin(), program.end()) + L"\" \"" + hangul + L"\"";
-  STARTUPINFOW startup = {};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION process = {};
-  ASSERT_TRUE(CreateProcessW(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process));
-  HWND window = WaitForWindow(kTitle, process.dwProcessId);
-  EXPECT_NE(window, nullptr);
-  if (window) {
-    EXPECT_EQ(ListLines(window), std::vector<std::string>{shortName});
-    Command(window, 32775);
-  }
-  EXPECT_EQ(WaitForSingleObject(process.hProcess, 15000), WAIT_OBJECT_0);
-  if (WaitForSingleObject(process.hProcess, 0) == WAIT_TIMEOUT) TerminateProcess(process.hProcess, 99);
-  CloseHandle(process.hThread);
-  CloseHandle(process.hProcess);
 }
 
 TEST_F(DesktopProgram, MarkerOfACopyThatIsGoneDoesNotBlock) {
