@@ -46,6 +46,18 @@ bool IsUtf8(const std::string& text) {
   return true;
 }
 
+size_t CharacterAt(const std::string& utf8, size_t i, char32_t& codePoint) {
+  size_t n = SequenceLength(utf8, i);
+  if (n == 0) {
+    codePoint = 0xFFFD;
+    return 1;
+  }
+  static constexpr unsigned char kLeadBits[] = {0, 0x7F, 0x1F, 0x0F, 0x07};
+  codePoint = static_cast<unsigned char>(utf8[i]) & kLeadBits[n];
+  for (size_t k = 1; k < n; ++k) codePoint = codePoint << 6 | (static_cast<unsigned char>(utf8[i + k]) & 0x3F);
+  return n;
+}
+
 size_t Utf16Length(const std::string& utf8) {
   size_t units = 0;
   for (size_t i = 0; i < utf8.size();) {

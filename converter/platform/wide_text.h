@@ -23,6 +23,10 @@ size_t LastCharactersStart(const std::string& utf8, size_t n);
 // Whether text is valid UTF-8 throughout.
 bool IsUtf8(const std::string& text);
 
+// Bytes of the character that starts at i (1 to 4), with its code point;
+// a byte that starts no valid sequence is one character, U+FFFD.
+size_t CharacterAt(const std::string& utf8, size_t i, char32_t& codePoint);
+
 #ifdef _WIN32
 #include <windows.h>
 
