@@ -4,7 +4,8 @@
 // name needs escaping in the attribute), which then plays the page's
 // OBJECT/EMBED. Checks that the player has the movie's size and shows the
 // GIF's first frame, as the browser decodes the GIF, and that the same page
-// without the option shows no player.
+// without the option shows no player. A GIF named in scripts that no code
+// page holds gets a page that still finds its movie, with the name as title.
 //
 //   node ruffle-page.mjs --tervano /path/to/tervano --out /path/to/folder
 //
@@ -27,6 +28,9 @@ const here = path.dirname(fileURLToPath(import.meta.url));
 const gifSource = path.resolve(here, "..", "fixtures", "gifs", "luma_clock.gif");
 // A space and an ampersand: the attribute must carry both.
 const ruffleFolder = "ruffle & co";
+// Hangul with a blank, an emoji beyond the Basic Multilingual Plane, "ö"
+// and Chinese: code page 936 lacks all but the last.
+const unicodeStem = "사진 모음 😀 schön 猫";
 
 function serve(root) {
   return listen((req, res) => {
@@ -37,8 +41,8 @@ function serve(root) {
 
 // Runs tervano on the GIF in `folder` with the extra flags; the stored
 // options are all off (an empty store).
-function convert(tervano, folder, flags, store) {
-  execFileSync(tervano, ["--html", ...flags, "-q", path.join(folder, "clock.gif")], {
+function convert(tervano, folder, flags, store, name = "clock.gif") {
+  execFileSync(tervano, ["--html", ...flags, "-q", path.join(folder, name)], {
     env: { ...process.env, TERVANO_CONFIG_DIR: store },
     stdio: ["ignore", "inherit", "inherit"],
   });
@@ -96,6 +100,9 @@ async function main() {
   fs.cpSync(ruffleDir, path.join(site, "with", ruffleFolder), { recursive: true });
   for (const d of ["with", "without"]) fs.copyFileSync(gifSource, path.join(site, d, "clock.gif"));
   convert(path.resolve(args.tervano), path.join(site, "with"), ["--ruffle", `${ruffleFolder}/ruffle.js`], store);
+  fs.copyFileSync(gifSource, path.join(site, "with", `${unicodeStem}.gif`));
+  convert(path.resolve(args.tervano), path.join(site, "with"), ["--ruffle", `${ruffleFolder}/ruffle.js`], store,
+    `${unicodeStem}.gif`);
   convert(path.resolve(args.tervano), path.join(site, "without"), ["--no-ruffle"], store);
 
   const info = readGifInfo(fs.readFileSync(gifSource));
@@ -154,6 +161,12 @@ async function main() {
         `control: the picture does not pass as GIF frame 2 (${other.differing} pixels off)`);
       fs.writeFileSync(path.join(out, "compared.png"), Buffer.from(shown.picture.split(",")[1], "base64"));
     }
+    const named = await context.newPage();
+    await named.goto(`${base}/with/${encodeURIComponent(unicodeStem)}.htm`);
+    const namedPlayer = await waitForPlayer(named, 60000);
+    check(namedPlayer !== null && namedPlayer.box.width === expect.stageWidth,
+      `the page of "${unicodeStem}.gif" finds and plays its movie`);
+    check((await named.title()) === unicodeStem, `its title reads "${await named.title()}"`);
     const plain = await context.newPage();
     await plain.goto(`${base}/without/clock.htm`);
     check((await waitForPlayer(plain, 3000)) === null, "the page without the option gets no player");
