@@ -4,6 +4,7 @@
 #pragma once
 #include <string>
 
-// gifPath with its last three characters (its "gif") replaced by "swf";
+// gifPath with its last three characters (its "gif") replaced by "swf":
+// code points of the UTF-8 path on Windows, bytes of the name on Linux;
 // gifPath has at least three.
 std::string MoviePathOf(const std::string& gifPath);
