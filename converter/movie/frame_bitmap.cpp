@@ -101,7 +101,7 @@ int FindBottomEdge(const uint8_t* screen, int32_t stride, int32_t width, int32_t
   return -1;
 }
 
-int BuildFrameBitmap(const FrameSource& src, int referenceIndex, int32_t optimiseCanvas,
+bool BuildFrameBitmap(const FrameSource& src, int referenceIndex, int32_t optimiseCanvas,
                      int32_t borderCorrection, int32_t characterId, FrameBitmap& out) {
   out.pixelBytes = 0;
 
@@ -156,7 +156,7 @@ int BuildFrameBitmap(const FrameSource& src, int referenceIndex, int32_t optimis
   bool border = borderCorrection && alpha && width <= kMaxSide - 2 && height <= kMaxSide - 2;
   int32_t outWidth = border ? width + 2 : width;
   int32_t outHeight = border ? height + 2 : height;
-  if (!AllocatePixels(out, outWidth, outHeight)) return 0;
+  if (!AllocatePixels(out, outWidth, outHeight)) return false;
   size_t outStride = static_cast<size_t>(outWidth) + RowPadding(outWidth);
   uint8_t* dst = out.pixels.get();
   const uint8_t* from = src.screen + static_cast<size_t>(top) * src.screenStride + left;
@@ -186,7 +186,7 @@ int BuildFrameBitmap(const FrameSource& src, int referenceIndex, int32_t optimis
   out.height = outHeight;
   out.left = left;
   out.top = top;
-  return 1;
+  return true;
 }
 
 void BuildFrameShape(const FrameBitmap& b, RectangleShape& s) {

@@ -21,9 +21,9 @@ struct FrameSource {
 };
 
 // Fills every field of `out`. referenceIndex is the background index for
-// cropping, or kNoReferenceIndex. Returns 1, or 0 when the pixels cannot be
+// cropping, or kNoReferenceIndex. False when the pixels cannot be
 // allocated.
-int BuildFrameBitmap(const FrameSource& src, int referenceIndex, int32_t optimiseCanvas,
+[[nodiscard]] bool BuildFrameBitmap(const FrameSource& src, int referenceIndex, int32_t optimiseCanvas,
                      int32_t borderCorrection, int32_t characterId, FrameBitmap& out);
 
 // Edge scans over a full-screen frame (frame width x height from the screen
