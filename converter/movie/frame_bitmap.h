@@ -28,9 +28,9 @@ struct FrameSource {
 
 // Edge scans over a full-screen frame (frame width x height from the screen
 // origin); each returns a column or row, or -1 when every line is blank.
-int FindLeftEdge(const uint8_t* screen, int32_t stride, int32_t width, int32_t height, int referenceIndex);
-int FindRightEdge(const uint8_t* screen, int32_t stride, int32_t width, int32_t height, int referenceIndex);
-int FindTopEdge(const uint8_t* screen, int32_t stride, int32_t width, int32_t height, int referenceIndex);
-int FindBottomEdge(const uint8_t* screen, int32_t stride, int32_t width, int32_t height, int referenceIndex);
+[[nodiscard]] int FindLeftEdge(const uint8_t* screen, int32_t stride, int32_t width, int32_t height, int referenceIndex);
+[[nodiscard]] int FindRightEdge(const uint8_t* screen, int32_t stride, int32_t width, int32_t height, int referenceIndex);
+[[nodiscard]] int FindTopEdge(const uint8_t* screen, int32_t stride, int32_t width, int32_t height, int referenceIndex);
+[[nodiscard]] int FindBottomEdge(const uint8_t* screen, int32_t stride, int32_t width, int32_t height, int referenceIndex);
 
 void BuildFrameShape(const FrameBitmap& b, RectangleShape& shape);
