@@ -476,8 +476,8 @@ void PrintTable(const BenchRun& run, const std::vector<Case>& cases, const std::
   std::printf(
       "\nfloor = one decode of every frame + level-9 deflate of the same bitmap data, on one thread, measured\n"
       "in this run. Times are elapsed, best of N runs. seq = ConvertFile with 1 thread; par = with %d\n"
-      "compression run.threads; fresh = par in a new process of its own (best of %d), as a quiet conversion runs.\n"
-      "decod, zlib = the floor's parts as fractions of it; cpu = CPU time of par, all run.threads; conv = CPU time\n"
+      "compression threads; fresh = par in a new process of its own (best of %d), as a quiet conversion runs.\n"
+      "decod, zlib = the floor's parts as fractions of it; cpu = CPU time of par, all threads; conv = CPU time\n"
       "of its converting thread (decode, frames, writing, and bitmaps it compressed itself when no thread\n"
       "had taken them); with free cores par approaches cpu / cores. heap = highest live heap during ConvertFile, KiB;\n"
       "budget seq = screen + 2 x largest frame + zlib state + %lld KiB; budget par = screen + (%zu in flight\n"
