@@ -7,4 +7,4 @@
 // gifPath with its last three characters (its "gif") replaced by "swf":
 // code points of the UTF-8 path on Windows, bytes of the name on Linux;
 // gifPath has at least three.
-std::string MoviePathOf(const std::string& gifPath);
+[[nodiscard]] std::string MoviePathOf(const std::string& gifPath);

@@ -6,7 +6,7 @@
 
 #include "../swf/bitmap_tag.h"
 #include "../swf/shape_tag.h"
-#include "gif_converter.h"
+#include "movie_writing.h"
 
 struct GifFrame;
 struct SwfWriter;
@@ -43,4 +43,4 @@ void StartPipeline(FramePipeline& p, const MovieOptions& options, FrameListener*
 void EmitFrame(FramePipeline& p, GifFrame& frame, bool lastFrame, int32_t gifLoopCount, SwfWriter& movie);
 
 // Movie frames that stand for a GIF delay in hundredths of a second.
-int MovieFramesForDelay(int delay);
+[[nodiscard]] int MovieFramesForDelay(int delay);
