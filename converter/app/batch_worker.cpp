@@ -50,7 +50,7 @@ BatchNotice DuplicateMovieNotice(const std::string& destination) {
 }
 
 void MakeBatchStatusText(const std::string& destination, char* out) {
-  size_t n = destination.size() < kPathLimit - 1 ? destination.size() : kPathLimit - 1;
+  size_t n = destination.size() < kPathBytes - 1 ? destination.size() : kPathBytes - 1;
   std::memcpy(out, destination.data(), n);
   out[n] = '\0';
   ShortenPathForDisplay(out);
@@ -62,8 +62,14 @@ void RunBatch(BatchRequest& request, ProgressSink* progress, BatchNotices* notic
   std::string source, destination;
   std::vector<std::string> made;  // movies written by this batch
   for (int32_t k = 0; k < request.lineCount; ++k) {
-    if (!ResolveListEntry(request.fileList, k, source, destination)) continue;
-    char status[kPathLimit];
+    ListEntry entry = ExamineListEntry(request.fileList, k, source, destination);
+    if (entry == ListEntry::kTooLong) {
+      // Told before anything is written; the next line still converts.
+      if (notices) notices->Show(Notice("错误: 路径太长 ", FitsPathLimit(source) ? destination : source));
+      continue;
+    }
+    if (entry != ListEntry::kFile) continue;
+    char status[kPathBytes];
     MakeBatchStatusText(destination, status);
     if (progress && !request.cancel.load()) progress->Step(status);
 

@@ -50,7 +50,7 @@ class BatchNotices {
 [[nodiscard]] BatchNotice DuplicateMovieNotice(const std::string& destination);
 
 // The status line for a destination: shortened for display, ASCII capitals
-// in lower case. out holds at least 260 bytes.
+// in lower case. out holds at least kPathBytes (any path within the limit).
 void MakeBatchStatusText(const std::string& destination, char* out);
 
 // Converts every file of the request. A file that cannot be read, is no

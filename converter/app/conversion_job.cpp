@@ -23,7 +23,7 @@ constexpr size_t kMinQuietPath = 5;
 constexpr size_t kShortDisplay = 40;
 constexpr size_t kDisplayTail = 34;
 
-bool PathFits(const char* path) { return path && std::strlen(path) < kPathLimit; }
+bool PathFits(const char* path) { return path && FitsPathLimit(path); }
 
 ConversionResult Failure(ConversionStatus status, const std::string& path, const std::string& reason = "") {
   ConversionResult r;
@@ -193,7 +193,7 @@ ConversionResult ConvertGifInMemory(const uint8_t* data, size_t size, const std:
 ConversionResult QuietConvertFile(const char* path) {
   size_t n = path ? std::strlen(path) : 0;
   if (n < kMinQuietPath) return Failure(ConversionStatus::kSourceUnreadable, path ? path : "", std::strerror(ENOENT));
-  if (n >= kPathLimit) return Failure(ConversionStatus::kPathTooLong, path);
+  if (!FitsPathLimit(path)) return Failure(ConversionStatus::kPathTooLong, path);
   std::string destination = MoviePathOf(path);
   // No window and nobody to cancel: no progress sink, no cancel flag.
   return ConvertFile(path, destination.c_str(), ReadQuietOptions());
@@ -215,9 +215,12 @@ void ShortenPathForDisplay(char* text) {
   size_t head = 0;
   const char* slash = std::strchr(text, '\\');
   if (slash) head = static_cast<size_t>(slash - text) + 1;
-  if (head > n - kDisplayTail || head + 3 + kDisplayTail >= kPathLimit) head = 0;
+  if (head > n - kDisplayTail || head + 3 + kDisplayTail >= kPathBytes) head = 0;
+  // The tail starts on a whole character: the path is UTF-8 on Windows.
+  size_t from = n - kDisplayTail;
+  while (from < n && (static_cast<unsigned char>(text[from]) & 0xC0) == 0x80) ++from;
   char tail[kDisplayTail + 1];
-  std::memcpy(tail, text + n - kDisplayTail, kDisplayTail + 1);
+  std::memcpy(tail, text + from, n - from + 1);
   std::memcpy(text + head, "...", 3);
-  std::memcpy(text + head + 3, tail, kDisplayTail + 1);
+  std::memcpy(text + head + 3, tail, n - from + 1);
 }

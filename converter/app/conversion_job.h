@@ -79,7 +79,7 @@ struct MemoryConversion {
 // otherwise. Reports nothing.
 [[nodiscard]] int QuietConvert(const char* commandLine);
 
-// Shortens a path in place (buffer of at least 260 bytes) for the one-line
+// Shortens a path in place (buffer of at least kPathBytes) for the one-line
 // status display: more than 40 bytes become head up to the first backslash,
-// "...", and the last 34 bytes.
+// "...", and the last 34 bytes, less the bytes of a character cut there.
 void ShortenPathForDisplay(char* text);

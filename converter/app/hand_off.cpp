@@ -4,6 +4,7 @@
 
 #include "../platform/process_lock.h"
 #include "../platform/registry_keys.h"
+#include "../platform/registry_wide_text.h"
 #include "settings_store.h"
 
 namespace {
@@ -23,7 +24,8 @@ int StoreHandedText(const char* text) {
   int32_t last = 0;
   int32_t n = ReadKeyNumber(kSettingsKeyPath, kNumFilesValue, last) ? last + 1 : 1;
   if (!WriteKeyNumber(kSettingsKeyPath, kNumFilesValue, n)) return 0;
-  return WriteKeyText(kSettingsKeyPath, ValueName(n).c_str(), text);
+  // Unicode, so that a name passes whatever the code page.
+  return WriteKeyUnicodeText(kSettingsKeyPath, ValueName(n).c_str(), text) ? 1 : 0;
 }
 
 std::vector<std::string> TakeHandedTexts() {
@@ -37,7 +39,7 @@ std::vector<std::string> TakeHandedTexts() {
   for (int32_t i = 1; i <= count; ++i) {
     std::string name = ValueName(i);
     std::string text;
-    bool read = ReadKeyText(kSettingsKeyPath, name.c_str(), text) != 0;
+    bool read = ReadKeyUnicodeText(kSettingsKeyPath, name.c_str(), text);
     DeleteKeyValue(kSettingsKeyPath, name.c_str());  // also one too long to read
     if (read) texts.push_back(text);
   }

@@ -1,8 +1,10 @@
 // Files handed from a starting copy of the program to the running main
 // window through the settings key: NumFiles holds the number of the last
-// value written, and values named "1", "2", ... hold one command-line text
-// each. Senders and the receiver take turns under one lock shared by all
-// processes, so no name is lost or taken twice.
+// value written, and values named "1", "2", ... hold one path each, as a
+// Unicode text (REG_SZ through the wide calls on Windows; the program's
+// UTF-8 paths go in and come out). Senders and the receiver take turns
+// under one lock shared by all processes, so no name is lost or taken
+// twice.
 #pragma once
 #include <cstdint>
 #include <string>

@@ -4,11 +4,8 @@
 #include <cstdio>
 #include <cstring>
 
-#ifdef _WIN32
-#include <windows.h>
-#endif
-
 #include "../platform/replace_file.h"
+#include "../platform/wide_text.h"
 #include "conversion_job.h"
 #include "html_page_text.h"
 #include "platform/path_limit.h"
@@ -50,12 +47,51 @@ void AppendLine(std::string& page, const char* format, ...) {
 
 void ShowStep(ProgressSink* progress, const std::string& pagePath) {
   if (!progress) return;
-  char status[kPathLimit];
-  size_t n = pagePath.size() < kPathLimit - 1 ? pagePath.size() : kPathLimit - 1;
+  char status[kPathBytes];
+  size_t n = pagePath.size() < kPathBytes - 1 ? pagePath.size() : kPathBytes - 1;
   std::memcpy(status, pagePath.data(), n);
   status[n] = '\0';
   ShortenPathForDisplay(status);
   progress->Step(status);
+}
+// A movie name as the page carries it. Code page 936 holds it: its GB2312
+// bytes, as pages always had them. Otherwise a browser must still find the
+// movie: the address as UTF-8 percent-escapes, the title with character
+// references for what the code page lacks.
+bool IsAddressByte(unsigned char c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+         std::strchr("-._~!$()*+,;=@", c) != nullptr;
+}
+
+std::string PercentEncoded(const std::string& utf8) {
+  static const char kHex[] = "0123456789ABCDEF";
+  std::string out;
+  for (char c : utf8) {
+    unsigned char u = static_cast<unsigned char>(c);
+    if (u != 0 && IsAddressByte(u)) {
+      out += c;
+    } else {
+      out += '%';
+      out += kHex[u >> 4];
+      out += kHex[u & 0x0F];
+    }
+  }
+  return out;
+}
+
+std::string WithReferences(const std::string& utf8) {
+  std::string out;
+  for (size_t i = 0; i < utf8.size();) {
+    char32_t codePoint = 0;
+    size_t n = CharacterAt(utf8, i, codePoint);
+    std::string bytes;
+    if (codePoint != 0xFFFD && Gb2312FromUtf8(utf8.substr(i, n), bytes))
+      out += bytes;
+    else
+      out += "&#" + std::to_string(static_cast<unsigned long>(codePoint)) + ";";
+    i += n;
+  }
+  return out;
 }
 
 }  // namespace
@@ -64,8 +100,14 @@ std::string ComposeHtmlPage(const HtmlPageNames& names, int width, int height,
                         uint32_t colour, int32_t useGifBackground,
                         int32_t fullMenu, const std::string& ruffleUrl) {
   unsigned rgb = colour & 0xFFFFFFu;
-  const char* title = names.title.c_str();
-  const char* movie = names.movieReference.c_str();
+  // The names are UTF-8 (bytes read as UTF-8 on Linux); the page is GB2312.
+  std::string titleText, movieText;
+  if (!Gb2312FromUtf8(names.movieReference, movieText) || !Gb2312FromUtf8(names.title, titleText)) {
+    titleText = WithReferences(names.title);
+    movieText = PercentEncoded(names.movieReference);
+  }
+  const char* title = titleText.c_str();
+  const char* movie = movieText.c_str();
   std::string page;
   AppendLine(page, "<HTML>");
   AppendLine(page, "%s", kPageGeneratedLine);
@@ -123,16 +165,9 @@ bool MakeHtmlPageNames(const char* moviePath, HtmlPageNames& names) {
   names = HtmlPageNames();
   if (!moviePath) return false;
   std::string path = moviePath;
-  // Forwards, stepping over double-byte characters: in code page 936 the
-  // second byte of one can be 0x5C, a backslash when read alone.
+  // No byte of a longer UTF-8 character is a separator.
   size_t nameStart = 0;
   for (size_t i = 0; i < path.size(); ++i) {
-#ifdef _WIN32
-    if (IsDBCSLeadByte(static_cast<BYTE>(path[i])) && i + 1 < path.size()) {
-      ++i;
-      continue;
-    }
-#endif
     if (IsFolderSeparator(path[i])) nameStart = i + 1;
   }
   // A dot in a folder name is no extension.
@@ -143,7 +178,7 @@ bool MakeHtmlPageNames(const char* moviePath, HtmlPageNames& names) {
   names.movieReference = path.substr(nameStart);
   if (!names.title.empty() && names.title[0] >= 'a' && names.title[0] <= 'z')
     names.title[0] = static_cast<char>(names.title[0] - 'a' + 'A');
-  return path.size() < kPathLimit && names.pagePath.size() < kPathLimit;
+  return FitsPathLimit(path) && FitsPathLimit(names.pagePath);
 }
 
 ConversionResult WriteHtmlPage(const char* moviePath, int width, int height,

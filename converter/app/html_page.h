@@ -22,11 +22,15 @@ struct HtmlPageNames {
 // colon (also "/" off Windows); its extension at its last ".". A file name
 // without any "." gives the page path + ".htm" in the same folder, and the
 // whole file name as title and reference. False when the movie path or the
-// page path would be 260 bytes or more.
+// page path is beyond the path limit (path_limit.h).
 [[nodiscard]] bool MakeHtmlPageNames(const char* moviePath, HtmlPageNames& names);
 
 // The page's bytes (18 lines, CR LF; one more with a ruffleUrl, as below).
-// May throw std::bad_alloc.
+// The names are UTF-8 and the page GB2312: a movie name that code page 936
+// holds is written in it, as pages always had it; any other is written so
+// that a browser still finds the movie, the address percent-encoded as
+// UTF-8 and the title with character references for what the code page
+// lacks. May throw std::bad_alloc.
 std::string ComposeHtmlPage(const HtmlPageNames& names, int width, int height, uint32_t backgroundColour,
                             int32_t useGifBackground, int32_t fullMenu, const std::string& ruffleUrl);
 

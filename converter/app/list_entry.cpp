@@ -6,9 +6,8 @@
 #include <windows.h>
 #endif
 
-const char kDestinationPrefix[] = "Dest--目标文件夹为: ";
-static_assert(sizeof kDestinationPrefix == kDestinationPrefixLength + 1,
-              "the destination prefix must be compiled as GB2312");
+const char kDestinationPrefix[] = u8"Dest--目标文件夹为: ";
+const size_t kDestinationPrefixLength = sizeof kDestinationPrefix - 1;
 
 namespace {
 
@@ -36,26 +35,7 @@ bool EndsWithGif(const std::string& path) {
 
 }  // namespace
 
-bool IsLeadByte(unsigned char c) {
-#ifdef _WIN32
-  return IsDBCSLeadByte(c) != 0;
-#else
-  return c >= 0x81 && c <= 0xFE;
-#endif
-}
-
-size_t FindLastBackslash(const std::string& path) {
-  size_t last = std::string::npos;
-  for (size_t i = 0; i < path.size(); ++i) {
-    unsigned char c = static_cast<unsigned char>(path[i]);
-    if (IsLeadByte(c) && i + 1 < path.size()) {
-      ++i;
-    } else if (c == '\\') {
-      last = i;
-    }
-  }
-  return last;
-}
+size_t FindLastBackslash(const std::string& path) { return path.rfind('\\'); }
 
 bool EndsWithBackslash(const std::string& path) {
   return !path.empty() && FindLastBackslash(path) == path.size() - 1;
@@ -92,7 +72,7 @@ ListEntry ExamineListEntry(const std::string& text, int32_t k, std::string& sour
   if (!EndsWithGif(destination)) return ListEntry::kSkipped;
   destination = MoviePathOf(destination);
   // Longer names never fit the converter's path buffers.
-  if (source.size() >= kPathLimit || destination.size() >= kPathLimit) return ListEntry::kSkipped;
+  if (!FitsPathLimit(source) || !FitsPathLimit(destination)) return ListEntry::kTooLong;
   return ListEntry::kFile;
 }
 

@@ -6,14 +6,13 @@
 #include <cstdint>
 #include <string>
 
-// "Dest--目标文件夹为: " in GB2312: 20 bytes in every build.
+// "Dest--目标文件夹为: " in UTF-8, as the whole list is: paths in it are
+// UTF-8 on Windows, and a list must not mix two encodings.
 extern const char kDestinationPrefix[];
-constexpr size_t kDestinationPrefixLength = 20;
+extern const size_t kDestinationPrefixLength;
 
-// Lead byte of a double-byte character in the system code page (GBK off
-// Windows). A trail byte can be 0x5C, which is not a backslash then.
-bool IsLeadByte(unsigned char c);
-// Index of the last backslash that is a character of its own, or npos.
+// Index of the last backslash, or npos. (No byte of a longer UTF-8
+// character is 0x5C.)
 size_t FindLastBackslash(const std::string& path);
 // True when the path's last character is a backslash.
 bool EndsWithBackslash(const std::string& path);
@@ -21,7 +20,8 @@ bool EndsWithBackslash(const std::string& path);
 enum class ListEntry {
   kMissing,      // the text has no line k
   kDestination,  // line k is a destination line
-  kSkipped,      // a file line that is not converted (no .gif name, or a path too long)
+  kSkipped,      // a file line that is not converted (no .gif name)
+  kTooLong,      // a .gif line whose source or movie path is beyond the path limit
   kFile,         // a file to convert
 };
 

@@ -5,7 +5,8 @@
 
 #include "list_entry.h"
 
-const char kEmptyListText[] = "(尚未添加源文件)";
+// UTF-8, as the whole list is.
+const char kEmptyListText[] = u8"(尚未添加源文件)";
 
 namespace {
 
@@ -83,7 +84,7 @@ SaveAsPlan PlanSaveAs(const FileList& list) {
       plan.collected += source;
       ++plan.files;
     }
-    if (entry == ListEntry::kFile || entry == ListEntry::kSkipped) {
+    if (entry == ListEntry::kFile || entry == ListEntry::kSkipped || entry == ListEntry::kTooLong) {
       plan.lastSource = source;
       plan.lastDestination = destination;
     }

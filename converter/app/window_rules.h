@@ -9,7 +9,7 @@
 #include "conversion_options.h"
 #include "settings_store.h"
 
-// "(尚未添加源文件)" in GB2312: the list text while the list is empty.
+// "(尚未添加源文件)" in UTF-8: the list text while the list is empty.
 extern const char kEmptyListText[];
 
 struct FileList {

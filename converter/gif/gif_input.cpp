@@ -2,9 +2,33 @@
 
 #include <cstring>
 
+#ifdef _WIN32
+#include <windows.h>
+
+#include <string>
+#endif
+
+namespace {
+
+FILE* OpenForReading(const char* path) {
+#ifdef _WIN32
+  // The path is UTF-8; only the wide call opens every name. (This folder
+  // stands below the platform one, so it converts for itself.)
+  int size = MultiByteToWideChar(CP_UTF8, 0, path, -1, nullptr, 0);
+  if (size <= 0) return nullptr;
+  std::wstring wide(static_cast<size_t>(size), L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, path, -1, &wide[0], size);
+  return _wfopen(wide.c_str(), L"rb");
+#else
+  return std::fopen(path, "rb");
+#endif
+}
+
+}  // namespace
+
 bool OpenInput(GifInput& in, const char* path) {
   CloseInput(in);
-  in.file = std::fopen(path, "rb");
+  in.file = OpenForReading(path);
   in.pos = in.len = 0;
   in.atEnd = false;
   return in.file != nullptr;

@@ -6,6 +6,8 @@
 
 #ifdef _WIN32
 #include <windows.h>
+
+#include "wide_text.h"
 #else
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -19,12 +21,13 @@ bool ReadFileStart(const char* path, unsigned char* bytes, size_t n, size_t& got
     return false;
   }
 #ifdef _WIN32
-  DWORD attributes = GetFileAttributesA(path);
+  const std::wstring wide = WideFromUtf8(path);
+  DWORD attributes = GetFileAttributesW(wide.c_str());
   if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
     reason = "is a folder, not a GIF file";
     return false;
   }
-  FILE* file = std::fopen(path, "rb");
+  FILE* file = _wfopen(wide.c_str(), L"rb");
   if (!file) {
     reason = std::strerror(errno);
     return false;

@@ -69,8 +69,8 @@ bool WriteKeyUnicodeText(const char* keyPath, const char* valueName, const std::
 
 bool ReadKeyUnicodeText(const char* keyPath, const char* valueName, std::string& utf8) {
   utf8.clear();
-  // A name of kPathLimit - 1 UTF-16 units takes up to three bytes a unit.
-  std::vector<char> data(kPathBytes);
+  // Names are bytes here: the limit counts bytes.
+  std::vector<char> data(kPathLimit);
   uint32_t type = 0;
   size_t size = 0;
   if (!ReadKeyData(keyPath, valueName, type, data.data(), data.size(), size) || type != kRegText) return false;

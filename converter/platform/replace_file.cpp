@@ -8,6 +8,8 @@
 
 #ifdef _WIN32
 #include <windows.h>
+
+#include "wide_text.h"
 #else
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -30,13 +32,14 @@ size_t FolderEnd(const std::string& path) {
 }
 
 // "~tv" and random letters in the final file's folder, no longer than the
-// final path, so that a path that fits the limit gives a temporary one
-// that fits too.
+// final path in the units of the path limit, so that a path that fits the
+// limit gives a temporary one that fits too.
 std::string TempCandidate(const std::string& finalPath, std::mt19937& random) {
   size_t folder = FolderEnd(finalPath);
-  size_t room = finalPath.size() - folder;
+  size_t folderUnits = PathUnits(finalPath.substr(0, folder));
+  size_t room = PathUnits(finalPath) - folderUnits;
   size_t length = room < 12 ? (room < 3 ? 3 : room) : 12;
-  if (folder + length >= kPathLimit) length = 3;
+  if (folderUnits + length >= kPathLimit) length = 3;
   static const char kLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
   std::string name = finalPath.substr(0, folder) + "~tv";
   for (size_t i = 3; i < length; ++i) name += kLetters[random() % (sizeof kLetters - 1)];
@@ -44,13 +47,14 @@ std::string TempCandidate(const std::string& finalPath, std::mt19937& random) {
 }
 
 #ifdef _WIN32
+// The system's words, as UTF-8 like every other text beside a path.
 std::string SystemReason(DWORD code) {
-  char text[512] = "";
-  DWORD n = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0, text,
-                           sizeof text, nullptr);
-  while (n > 0 && (text[n - 1] == '\r' || text[n - 1] == '\n' || text[n - 1] == ' ' || text[n - 1] == '.')) --n;
+  wchar_t text[512] = L"";
+  DWORD n = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0, text,
+                           512, nullptr);
+  while (n > 0 && (text[n - 1] == L'\r' || text[n - 1] == L'\n' || text[n - 1] == L' ' || text[n - 1] == L'.')) --n;
   if (n == 0) return "error " + std::to_string(code);
-  return std::string(text, n);
+  return Utf8FromWide(text, n);
 }
 #endif
 
@@ -63,7 +67,7 @@ FileReplacement::~FileReplacement() { Abandon(); }
 bool FileReplacement::Begin(const char* finalPath, std::string& reason) {
   Abandon();
   final_ = finalPath ? finalPath : "";
-  DWORD attributes = GetFileAttributesA(final_.c_str());
+  DWORD attributes = GetFileAttributesW(WideFromUtf8(final_).c_str());
   if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) &&
       !(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
     reason = "is a folder";
@@ -72,7 +76,7 @@ bool FileReplacement::Begin(const char* finalPath, std::string& reason) {
   std::mt19937 random(GetCurrentProcessId() ^ GetTickCount() ^ static_cast<unsigned>(reinterpret_cast<UINT_PTR>(this)));
   for (int i = 0; i < kAttempts; ++i) {
     std::string candidate = TempCandidate(final_, random);
-    HANDLE h = CreateFileA(candidate.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE h = CreateFileW(WideFromUtf8(candidate).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h != INVALID_HANDLE_VALUE) {
       handle_ = h;
       temp_ = candidate;
@@ -116,12 +120,13 @@ bool FileReplacement::Commit(std::string& reason) {
   if (!ok) reason = SystemReason(GetLastError());
   CloseHandle(handle_);
   handle_ = nullptr;
-  if (ok && !MoveFileExA(temp_.c_str(), final_.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+  if (ok && !MoveFileExW(WideFromUtf8(temp_).c_str(), WideFromUtf8(final_).c_str(),
+                         MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
     reason = SystemReason(GetLastError());
     ok = false;
   }
   if (!ok) {
-    DeleteFileA(temp_.c_str());
+    DeleteFileW(WideFromUtf8(temp_).c_str());
   }
   temp_.clear();
   return ok;
@@ -130,7 +135,7 @@ bool FileReplacement::Commit(std::string& reason) {
 void FileReplacement::Abandon() {
   if (handle_) CloseHandle(handle_);
   handle_ = nullptr;
-  if (!temp_.empty()) DeleteFileA(temp_.c_str());
+  if (!temp_.empty()) DeleteFileW(WideFromUtf8(temp_).c_str());
   temp_.clear();
 }
 

@@ -3,11 +3,13 @@
 #ifdef _WIN32
 #include <windows.h>
 
+#include "wide_text.h"
+
 namespace {
 
 bool FileIdentity(const char* path, BY_HANDLE_FILE_INFORMATION& info) {
   // No access rights are needed to read a file's identity.
-  HANDLE h = CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+  HANDLE h = CreateFileW(WideFromUtf8(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                          OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
   if (h == INVALID_HANDLE_VALUE) return false;
   bool ok = GetFileInformationByHandle(h, &info) != 0;

@@ -7,6 +7,8 @@
 
 #ifdef _WIN32
 #include <windows.h>
+
+#include "wide_text.h"
 #else
 #include <unistd.h>
 #endif
@@ -15,22 +17,26 @@ FILE* CreatePrivateTempFile(const char* prefix, char* pathOut, size_t pathSize) 
   if (!pathOut || pathSize == 0) return nullptr;
   pathOut[0] = '\0';
 #ifdef _WIN32
-  char folder[kPathLimit + 1];
-  DWORD n = GetTempPathA(sizeof folder, folder);
-  if (n == 0 || n > sizeof folder) return nullptr;
-  char path[kPathLimit + 1];
+  // Wide: a user profile named outside the code page is a temp folder the
+  // narrow calls cannot name.
+  wchar_t folder[kPathLimit + 1];
+  DWORD n = GetTempPathW(kPathLimit + 1, folder);
+  if (n == 0 || n > kPathLimit) return nullptr;
+  wchar_t path[kPathLimit + 1];
+  const std::wstring widePrefix(prefix, prefix + std::strlen(prefix));  // ASCII
   // Creates the file with a name unique on this machine.
-  if (GetTempFileNameA(folder, prefix, 0, path) == 0) return nullptr;
-  if (std::strlen(path) + 1 > pathSize) {
-    DeleteFileA(path);
+  if (GetTempFileNameW(folder, widePrefix.c_str(), 0, path) == 0) return nullptr;
+  const std::string utf8 = Utf8FromWide(path);
+  if (utf8.size() + 1 > pathSize) {
+    DeleteFileW(path);
     return nullptr;
   }
-  FILE* f = std::fopen(path, "w+b");
+  FILE* f = _wfopen(path, L"w+b");
   if (!f) {
-    DeleteFileA(path);
+    DeleteFileW(path);
     return nullptr;
   }
-  std::strcpy(pathOut, path);
+  std::memcpy(pathOut, utf8.c_str(), utf8.size() + 1);
   return f;
 #else
   const char* folder = std::getenv("TMPDIR");

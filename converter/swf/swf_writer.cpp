@@ -4,6 +4,7 @@
 #include <cstring>
 #include <new>
 
+#include "../platform/file_calls.h"
 #include "../platform/replace_file.h"
 #include "../platform/temp_file.h"
 
@@ -17,7 +18,7 @@ void CloseAndRemoveBody(SwfWriter& w) {
   w.bodyInMemory = false;
   if (w.body) std::fclose(w.body);
   w.body = nullptr;
-  if (w.bodyPath[0]) std::remove(w.bodyPath);
+  if (w.bodyPath[0]) (void)RemoveFile(w.bodyPath);  // a body left behind is only litter
   w.bodyPath[0] = '\0';
 }
 

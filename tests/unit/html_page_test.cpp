@@ -158,14 +158,6 @@ TEST(HtmlPage, NamesComeFromTheMoviePath) {
   EXPECT_EQ(n.title, "Anim");
   EXPECT_EQ(n.movieReference, "anim.swf");
 
-#ifdef _WIN32
-  // Code page 936: the second byte of U+4E57 is 0x5C, which is no folder end.
-  if (GetACP() == 936) {
-    ASSERT_TRUE(MakeHtmlPageNames("C:\\out\\\x81\x5C\x81\x5C.swf", n));
-    EXPECT_EQ(n.title, "\x81\x5C\x81\x5C");
-    EXPECT_EQ(n.movieReference, "\x81\x5C\x81\x5C.swf");
-  }
-#endif
   ASSERT_TRUE(MakeHtmlPageNames("D:clip.v2.swf", n));  // a drive colon ends the folder
   EXPECT_EQ(n.pagePath, "D:clip.v2.htm");
   EXPECT_EQ(n.title, "Clip.v2");
@@ -197,6 +189,31 @@ TEST(HtmlPage, NamesComeFromTheMoviePath) {
   std::string noDot = "C:\\" + std::string(253, 'p');  // page path would be 260 bytes
   EXPECT_FALSE(MakeHtmlPageNames(noDot.c_str(), n));
   EXPECT_FALSE(MakeHtmlPageNames(nullptr, n));
+}
+
+// Names are UTF-8, the page GB2312: a name the code page holds is written
+// in it, as pages always had it; any other so that a browser still finds
+// the movie and shows the name.
+TEST(HtmlPage, NamesOutsideTheCodePageStillFindTheMovie) {
+  const struct {
+    const char* name;
+    const char* title;
+    const char* movie;
+  } cases[] = {
+      {"\xE7\x8C\xAB.swf", "\xC3\xA8", "\xC3\xA8.swf"},  // "猫", C3 A8 in GB2312
+      {"\xEC\x82\xAC\xEC\xA7\x84 \xEB\xAA\xA8\xEC\x9D\x8C.swf", "&#49324;&#51652; &#47784;&#51020;",
+       "%EC%82%AC%EC%A7%84%20%EB%AA%A8%EC%9D%8C.swf"},  // Hangul and a blank
+      {"\xE7\x8C\xAB\xEC\x99\x80.swf", "\xC3\xA8&#50752;", "%E7%8C%AB%EC%99%80.swf"},  // the cat stays GB2312
+      {"sch\xC3\xB6n.swf", "Sch&#246;n", "sch%C3%B6n.swf"},
+      {"\xF0\x9F\x98\x80 (1).swf", "&#128512; (1)", "%F0%9F%98%80%20(1).swf"},
+  };
+  for (const auto& c : cases) {
+    HtmlPageNames names;
+    ASSERT_TRUE(MakeHtmlPageNames((std::string("C:\\") + c.name).c_str(), names)) << c.movie;
+    EXPECT_EQ(ComposeHtmlPage(names, 10, 20, 0xFFFFFF, 0, 1, std::string()),
+              ExpectedPage(c.title, c.movie, 10, 20, "FFFFFF", false, true))
+        << c.movie;
+  }
 }
 
 TEST(HtmlPage, ReplacesAPageAndHandlesAMovieWithoutDot) {

@@ -171,7 +171,7 @@ TEST(RunBatch, SecondLineForTheSameMovieIsToldNotConverted) {
   NoticeRecorder notices;
   RunBatch(Lines(request, lines), nullptr, &notices);
   ASSERT_EQ(notices.shown.size(), 1u);
-  EXPECT_EQ(notices.shown[0].text, "错误: 本批中已有文件转换为 " + secondMovie);
+  EXPECT_EQ(notices.shown[0].text + notices.shown[0].path, "错误: 本批中已有文件转换为 " + secondMovie);
   EXPECT_FALSE(notices.shown[0].stopsBatch);
   EXPECT_TRUE(ReadFileBytes(movie) == ReadFileBytes(reference));
 }

@@ -11,9 +11,10 @@
 
 namespace {
 
-const std::string kPlaceholder = "(\xC9\xD0\xCE\xB4\xCC\xED\xBC\xD3\xD4\xB4\xCE\xC4\xBC\xFE)";
+// The list is UTF-8 (its paths are); the count label a GB2312 program text.
+const std::string kPlaceholder = "(\xE5\xB0\x9A\xE6\x9C\xAA\xE6\xB7\xBB\xE5\x8A\xA0\xE6\xBA\x90\xE6\x96\x87\xE4\xBB\xB6)";
 const std::string kReadyTail = " \xB8\xF6\xCE\xC4\xBC\xFE\xD7\xBC\xB1\xB8\xD7\xAA\xBB\xBB";
-const std::string kDest = "Dest--\xC4\xBF\xB1\xEA\xCE\xC4\xBC\xFE\xBC\xD0\xCE\xAA: ";
+const std::string kDest = "Dest--\xE7\x9B\xAE\xE6\xA0\x87\xE6\x96\x87\xE4\xBB\xB6\xE5\xA4\xB9\xE4\xB8\xBA: ";
 
 TEST(WindowRules, ListGrowsAndCountsFiles) {
   FileList list;
@@ -83,18 +84,31 @@ TEST(WindowRules, ListLinesResolveToMovies) {
   EXPECT_EQ(ExamineListEntry(text, 5, source, destination), ListEntry::kSkipped);
   EXPECT_EQ(destination, "D:\\two\\pic.png");
 
-  // "表" ends in the byte 0x5C, which is no folder separator.
-  const std::string table = "C:\\\xB1\x5C\\\xB1\x5C.gif";
-  ASSERT_TRUE(ResolveListEntry(kDest + "D:\\out\\\xB1\x5C\r\n" + table, 1, source, destination));
-  EXPECT_EQ(destination, "D:\\out\\\xB1\x5C\\\xB1\x5C.swf");
-  EXPECT_EQ(FolderOfPath("D:\\\xB1\x5C"), "D:\\");  // a bare drive keeps its backslash
-  EXPECT_EQ(FolderOfPath("D:\\\xB1\x5C\\x.swf"), "D:\\\xB1\x5C");
+  // UTF-8 names: "猫" is E7 8C AB, bytes a code page 936 reading takes for
+  // lead bytes, which would hide the backslash after it.
+  const std::string cat = "\xE7\x8C\xAB";
+  ASSERT_TRUE(ResolveListEntry(kDest + "D:\\out\\" + cat + "\r\nC:\\" + cat + "\\" + cat + ".gif", 1, source,
+                               destination));
+  EXPECT_EQ(destination, "D:\\out\\" + cat + "\\" + cat + ".swf");
+  EXPECT_EQ(FolderOfPath("D:\\" + cat), "D:\\");  // a bare drive keeps its backslash
+  EXPECT_EQ(FolderOfPath("D:\\" + cat + "\\x.swf"), "D:\\" + cat);
 
-  // Paths the converter cannot hold are skipped, not cut.
+  // Paths the converter cannot hold are told apart, not cut.
   std::string longName = "C:\\" + std::string(252, 'n') + ".gif";  // 259 bytes
   EXPECT_TRUE(ResolveListEntry(longName, 0, source, destination));
   EXPECT_EQ(ExamineListEntry("C:\\" + std::string(293, 'n') + ".gif", 0, source, destination),
-            ListEntry::kSkipped);
+            ListEntry::kTooLong);
+  // Windows counts UTF-16 units (a Chinese character one, an emoji two),
+  // Linux bytes.
+  std::string units = "C:\\";
+  for (int i = 0; i < 250; ++i) units += cat;
+  units += "\xF0\x9F\x98\x80.gif";  // 3 + 250 + 2 + 4 = 259 units
+#ifdef _WIN32
+  EXPECT_EQ(ExamineListEntry(units, 0, source, destination), ListEntry::kFile);
+  EXPECT_EQ(ExamineListEntry(cat + units, 0, source, destination), ListEntry::kTooLong);
+#else
+  EXPECT_EQ(ExamineListEntry(units, 0, source, destination), ListEntry::kTooLong);
+#endif
   EXPECT_EQ(ExamineListEntry("x.gif", 1, source, destination), ListEntry::kMissing);
   // A source that fits, moved into a folder that makes its movie path too long.
   EXPECT_FALSE(ResolveListEntry(kDest + "D:\\" + std::string(100, 'f') + "\r\n" + longName, 1, source,
