@@ -229,11 +229,13 @@ TEST(HtmlPage, ReplacesAPageAndHandlesAMovieWithoutDot) {
             ExpectedPage("Animgif", "animgif", 7, 8, "FFFFFF", false, false));
 
 #ifdef _WIN32
-  // a Chinese name goes to the file system in the system code page
-  const std::string chinese = folder.File("动画.swf");
+  // A Chinese name: the path is UTF-8, the page names it in GB2312 as always.
+  const std::string chinese = folder.File(u8"动画.swf");
   ASSERT_EQ(WriteHtmlPage(chinese.c_str(), 7, 8, 0xFFFFFF, 0, 1).status, ConversionStatus::kConverted);
-  EXPECT_EQ(ReadBytes(folder.File("动画.htm")),
-            ExpectedPage("动画", "动画.swf", 7, 8, "FFFFFF", false, true));
+  std::ifstream written(fs::u8path(folder.File(u8"动画.htm")), std::ios::binary);
+  std::stringstream bytes;
+  bytes << written.rdbuf();
+  EXPECT_EQ(bytes.str(), ExpectedPage("动画", "动画.swf", 7, 8, "FFFFFF", false, true));
 #endif
 }
 

@@ -18,6 +18,7 @@
 #include "app/batch_worker.h"
 #include "app/conversion_job.h"
 #include "app/list_entry.h"
+#include "platform/path_limit.h"
 #include "support/body_capture.h"
 #include "support/gif_builder.h"
 #include "support/gif_convert.h"
@@ -106,6 +107,26 @@ BatchRequest& Lines(BatchRequest& r, const std::vector<std::string>& lines) {
   for (size_t i = 0; i < lines.size(); ++i) r.fileList += (i ? "\r\n" : "") + lines[i];
   r.lineCount = static_cast<int32_t>(lines.size());
   return r;
+}
+
+// The path limit holds before anything is written: a line at it converts,
+// one past it is told with the batch's box, and the next line converts.
+TEST(RunBatch, PathPastTheLimitIsToldAndNothingWritten) {
+  const std::string dir = FreshFolder("batch-limit");
+  // ASCII names: bytes and UTF-16 units alike (the list test counts both).
+  const size_t room = kPathLimit - 1 - In(dir, ".gif").size();
+  const std::string atLimit = SaveGif(In(dir, std::string(room, 'a') + ".gif"), 4, 4);
+  const std::string over = SaveGif(In(dir, std::string(room + 1, 'b') + ".gif"), 4, 4);
+  const std::string after = SaveGif(In(dir, "c.gif"), 4, 4);
+  BatchRequest request;
+  NoticeRecorder notices;
+  RunBatch(Lines(request, {over, atLimit, after}), nullptr, &notices);
+  ASSERT_EQ(notices.shown.size(), 1u);
+  EXPECT_EQ(notices.shown[0].text + notices.shown[0].path, "错误: 路径太长 " + over);
+  EXPECT_FALSE(notices.shown[0].stopsBatch);
+  EXPECT_FALSE(FileExists(over.substr(0, over.size() - 3) + "swf"));
+  EXPECT_TRUE(FileExists(atLimit.substr(0, atLimit.size() - 3) + "swf"));
+  EXPECT_TRUE(FileExists(In(dir, "c.swf")));
 }
 
 // A line whose source is gone or no GIF is told by name, its old movie
