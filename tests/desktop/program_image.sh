@@ -29,7 +29,7 @@ expect() {  # WHAT EXPECTED GOT
   /^[ \t]*$/ { dll = "" }
   dll != "" && /^[ \t]+[0-9a-f]+[ \t]+[0-9]+[ \t]+[A-Za-z_]/ { print "fn " dll " " $3 }
 ' >"$work/imports"
-expect "import table read (the dialog calls are there)" 1 "$(grep -cx 'fn user32.dll CreateDialogParamA' "$work/imports")"
+expect "import table read (the dialog calls are there)" 1 "$(grep -cx 'fn user32.dll CreateDialogParamW' "$work/imports")"
 expect "no DLL newer than Windows 7" "" "$(grep -E '^dll (shcore\.dll|api-ms-win-|ext-ms-win-)' "$work/imports" || true)"
 # Every DPI function but the two of Windows Vista came after Windows 7.
 expect "no DPI function imported" "" \

@@ -193,6 +193,10 @@ TEST_F(DesktopProgram, UnicodeNamesFromCommandLineHandOffPickerAndQuiet) {
 TEST_F(DesktopProgram, UnicodeNamesDropped) {
   const std::vector<std::wstring> paths = NamedGifs("unicode-drop");
   ASSERT_TRUE(RegisterMainWindowClass());
+  // The class goes with the window: other tests register one of that name.
+  struct Unregister {
+    ~Unregister() { UnregisterClassW(kMainWindowClassW, GetModuleHandleW(nullptr)); }
+  } unregister;
   MainDialog dialog({});
   ASSERT_TRUE(dialog.Create());
   std::wstring list;
@@ -286,6 +290,10 @@ TEST_F(DesktopProgram, UnicodeNamesFromTheContextMenu) {
   WideStart program(L"");
   HWND window = WaitForWideWindow(L"Tervano v2.5", program.process.dwProcessId);
   ASSERT_NE(window, nullptr);
+  // Texts set at run time and from the template read the same in any locale.
+  const std::pair<int, const wchar_t*> texts[] = {
+      {1001, L"(尚未添加源文件)"}, {1000, L"添加文件(&A)..."}, {1014, L"更改循环时长"}, {1016, L"转换"}};
+  for (const auto& text : texts) EXPECT_EQ(WideText(GetDlgItem(window, text.first)), text.second) << text.first;
   choose(paths, 1);
   // One copy per file, each handing its name over: any order.
   EXPECT_TRUE(WaitFor([&] { return WideList(window).size() == Lines(paths).size(); }, 30000));
