@@ -2,7 +2,6 @@
 
 #include <cstdio>
 
-
 const StoredOption kStoredOptions[] = {
     {"OptionTransparent", &ConversionOptions::borderCorrection, nullptr, 1, 0, FlagId::Border, FlagId::NoBorder, "border", "on",
      "off"},
