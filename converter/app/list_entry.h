@@ -13,9 +13,9 @@ extern const size_t kDestinationPrefixLength;
 
 // Index of the last backslash, or npos. (No byte of a longer UTF-8
 // character is 0x5C.)
-size_t FindLastBackslash(const std::string& path);
+[[nodiscard]] size_t FindLastBackslash(const std::string& path);
 // True when the path's last character is a backslash.
-bool EndsWithBackslash(const std::string& path);
+[[nodiscard]] bool EndsWithBackslash(const std::string& path);
 
 enum class ListEntry {
   kMissing,      // the text has no line k
@@ -29,9 +29,9 @@ enum class ListEntry {
 // line and destination the movie path: the source name in the folder of the
 // nearest destination line above it (next to the source when there is
 // none), with "gif" at the end replaced by "swf" when the name ends so.
-ListEntry ExamineListEntry(const std::string& text, int32_t k, std::string& source,
+[[nodiscard]] ListEntry ExamineListEntry(const std::string& text, int32_t k, std::string& source,
                            std::string& destination);
 // True with both paths (each at most 259 bytes) when line k is a file to
 // convert.
-bool ResolveListEntry(const std::string& text, int32_t k, std::string& source,
+[[nodiscard]] bool ResolveListEntry(const std::string& text, int32_t k, std::string& source,
                       std::string& destination);

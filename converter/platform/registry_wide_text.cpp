@@ -9,6 +9,7 @@
 #ifdef _WIN32
 #include <windows.h>
 
+#include "system_reason.h"
 #include "wide_text.h"
 
 namespace {
@@ -40,18 +41,19 @@ bool ReadKeyUnicodeText(const char* keyPath, const char* valueName, std::string&
   return false;
 }
 
-bool WriteKeyUnicodeText(const char* keyPath, const char* valueName, const std::string& utf8) {
+KeyResult WriteKeyUnicodeText(const char* keyPath, const char* valueName, const std::string& utf8) {
   const std::wstring name = WideName(valueName);
+  LONG code = ERROR_SUCCESS;
   const std::wstring text = WideFromUtf8(utf8);
   const DWORD size = static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t));
   for (HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER}) {
     HKEY key = nullptr;
-    if (RegCreateKeyExA(root, keyPath, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_QUERY_VALUE | KEY_SET_VALUE,
-                        nullptr, &key, nullptr) != ERROR_SUCCESS)
-      continue;
-    LONG result = RegSetValueExW(key, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()), size);
+    code = RegCreateKeyExA(root, keyPath, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_QUERY_VALUE | KEY_SET_VALUE,
+                           nullptr, &key, nullptr);
+    if (code != ERROR_SUCCESS) continue;
+    code = RegSetValueExW(key, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()), size);
     RegCloseKey(key);
-    if (result != ERROR_SUCCESS) continue;
+    if (code != ERROR_SUCCESS) continue;
     if (root == HKEY_LOCAL_MACHINE) {
       // An older per-user value would hide the one just stored.
       HKEY user = nullptr;
@@ -60,9 +62,9 @@ bool WriteKeyUnicodeText(const char* keyPath, const char* valueName, const std::
         RegCloseKey(user);
       }
     }
-    return true;
+    return KeyResult();
   }
-  return false;
+  return {KeyStatus::kFailed, SystemReason(code)};
 }
 
 #else
@@ -79,8 +81,8 @@ bool ReadKeyUnicodeText(const char* keyPath, const char* valueName, std::string&
   return true;
 }
 
-bool WriteKeyUnicodeText(const char* keyPath, const char* valueName, const std::string& utf8) {
-  return WriteKeyData(keyPath, valueName, kRegText, utf8.c_str(), utf8.size() + 1) != 0;
+KeyResult WriteKeyUnicodeText(const char* keyPath, const char* valueName, const std::string& utf8) {
+  return WriteKeyData(keyPath, valueName, kRegText, utf8.c_str(), utf8.size() + 1);
 }
 
 #endif

@@ -5,9 +5,11 @@
 #pragma once
 #include <string>
 
+#include "registry_keys.h"
+
 // Reads at most 260 UTF-16 units on Windows, bytes elsewhere (the
 // terminating zero included) as UTF-8; false when the value is missing,
 // longer or not a text.
 [[nodiscard]] bool ReadKeyUnicodeText(const char* keyPath, const char* valueName, std::string& utf8);
 // Stores the UTF-8 text as REG_SZ with its terminating zero.
-[[nodiscard]] bool WriteKeyUnicodeText(const char* keyPath, const char* valueName, const std::string& utf8);
+[[nodiscard]] KeyResult WriteKeyUnicodeText(const char* keyPath, const char* valueName, const std::string& utf8);

@@ -1,5 +1,6 @@
 #include "replace_file.h"
 #include "path_limit.h"
+#include "system_reason.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -45,18 +46,6 @@ std::string TempCandidate(const std::string& finalPath, std::mt19937& random) {
   for (size_t i = 3; i < length; ++i) name += kLetters[random() % (sizeof kLetters - 1)];
   return name;
 }
-
-#ifdef _WIN32
-// The system's words, as UTF-8 like every other text beside a path.
-std::string SystemReason(DWORD code) {
-  wchar_t text[512] = L"";
-  DWORD n = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0, text,
-                           512, nullptr);
-  while (n > 0 && (text[n - 1] == L'\r' || text[n - 1] == L'\n' || text[n - 1] == L' ' || text[n - 1] == L'.')) --n;
-  if (n == 0) return "error " + std::to_string(code);
-  return Utf8FromWide(text, n);
-}
-#endif
 
 }  // namespace
 

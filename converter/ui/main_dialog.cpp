@@ -64,8 +64,8 @@ bool MainDialog::OnInitDialog() {
     // The window can be found by its title from now on. A copy deciding
     // under the lock sees either the marker or this window, never neither.
     ProcessLock lock(kHandOffLockName);
-    lock.Acquire(kHandOffLockWaitMs);
-    DeleteKey(kStartingMarkerKey);
+    (void)lock.Acquire(kHandOffLockWaitMs);
+    (void)DeleteKey(kStartingMarkerKey);  // one left is found stale by the next copy
   }
   LoadOptions(options_, publish_);
   DragAcceptFiles(hwnd(), TRUE);
@@ -310,7 +310,12 @@ void MainDialog::OnAbout() {
 }
 
 void MainDialog::OnExit() {
-  SaveOptions(options_, publish_);
+  OptionsSaved saved = SaveOptions(options_, publish_);
+  if (!saved.done()) {
+    // The system's words are UTF-8, the program's GB2312: they meet as UTF-16.
+    std::wstring text = WideFromGb2312("错误: 无法保存设置 ") + WideFromUtf8(saved.valueName + "\r\n" + saved.result.reason);
+    MessageBoxW(hwnd(), text.c_str(), L"Tervano", MB_OK | MB_ICONERROR);
+  }
   PostQuitMessage(0);
 }
 
