@@ -16,16 +16,25 @@ std::string ProgramPath() {
   return path;
 }
 
-RunningProgram::RunningProgram(const std::string& args, const std::string& folder, bool suspended) {
-  std::string line = "\"" + ProgramPath() + "\"" + (args.empty() ? "" : " " + args);
-  std::vector<char> commandLine(line.begin(), line.end());
-  commandLine.push_back('\0');
-  STARTUPINFOA startup = {};
+RunningProgram::RunningProgram(const std::string& args, const std::string& folder, bool suspended)
+    : RunningProgram(Wide(args), Wide(folder), suspended) {}
+
+RunningProgram::RunningProgram(const std::wstring& args, const std::wstring& folder, bool suspended) {
+  std::wstring line = L"\"" + Wide(ProgramPath()) + L"\"" + (args.empty() ? L"" : L" " + args);
+  STARTUPINFOW startup = {};
   startup.cb = sizeof startup;
-  if (!CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, suspended ? CREATE_SUSPENDED : 0, nullptr,
+  if (!CreateProcessW(nullptr, &line[0], nullptr, nullptr, FALSE, suspended ? CREATE_SUSPENDED : 0, nullptr,
                       folder.empty() ? nullptr : folder.c_str(), &startup, &process_)) {
     process_ = PROCESS_INFORMATION();
   }
+}
+
+std::wstring Wide(const std::string& text) {
+  std::wstring wide(text.size(), L'\0');
+  int n = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), &wide[0],
+                              static_cast<int>(wide.size()));
+  wide.resize(n > 0 ? static_cast<size_t>(n) : 0);
+  return wide;
 }
 
 RunningProgram::~RunningProgram() {
@@ -90,7 +99,7 @@ bool WaitFor(const std::function<bool()>& done, DWORD milliseconds) {
 namespace {
 
 struct Search {
-  const char* title;
+  std::wstring title;
   DWORD pid;
   HWND found;
   int count;
@@ -98,7 +107,7 @@ struct Search {
 
 BOOL CALLBACK MatchWindow(HWND window, LPARAM data) {
   auto* search = reinterpret_cast<Search*>(data);
-  if (!IsWindowVisible(window) || Text(window) != search->title) return TRUE;
+  if (!IsWindowVisible(window) || WideText(window) != search->title) return TRUE;
   DWORD pid = 0;
   GetWindowThreadProcessId(window, &pid);
   if (search->pid && pid != search->pid) return TRUE;
@@ -110,6 +119,10 @@ BOOL CALLBACK MatchWindow(HWND window, LPARAM data) {
 }  // namespace
 
 HWND WaitForWindow(const char* title, DWORD pid, DWORD milliseconds) {
+  return WaitForWindow(Wide(title), pid, milliseconds);
+}
+
+HWND WaitForWindow(const std::wstring& title, DWORD pid, DWORD milliseconds) {
   for (DWORD waited = 0;; waited += 100) {
     Search search = {title, pid, nullptr, 0};
     EnumWindows(&MatchWindow, reinterpret_cast<LPARAM>(&search));
@@ -125,7 +138,7 @@ HWND WaitForWindow(const char* title, DWORD pid, DWORD milliseconds) {
 bool WindowGoes(const char* title, DWORD pid, DWORD milliseconds) {
   return WaitFor(
       [&] {
-        Search search = {title, pid, nullptr, 0};
+        Search search = {Wide(title), pid, nullptr, 0};
         EnumWindows(&MatchWindow, reinterpret_cast<LPARAM>(&search));
         return search.found == nullptr;
       },
@@ -133,7 +146,7 @@ bool WindowGoes(const char* title, DWORD pid, DWORD milliseconds) {
 }
 
 int CountWindows(const char* title) {
-  Search search = {title, 0, nullptr, 0};
+  Search search = {Wide(title), 0, nullptr, 0};
   EnumWindows(&MatchWindow, reinterpret_cast<LPARAM>(&search));
   return search.count;
 }
@@ -149,6 +162,32 @@ std::string Text(HWND window) {
 }
 
 std::string ItemText(HWND dialog, int id) { return Text(GetDlgItem(dialog, id)); }
+
+std::wstring WideText(HWND window) {
+  std::vector<wchar_t> text(70000);
+  DWORD_PTR length = 0;
+  if (!SendMessageTimeoutW(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()), SMTO_ABORTIFHUNG,
+                           5000, &length))
+    return std::wstring();
+  return std::wstring(text.data(), length < text.size() ? length : 0);
+}
+
+namespace {
+
+BOOL CALLBACK MatchId(HWND child, LPARAM data) {
+  auto* find = reinterpret_cast<std::pair<int, HWND>*>(data);
+  if (GetDlgCtrlID(child) != find->first) return TRUE;
+  find->second = child;
+  return FALSE;
+}
+
+}  // namespace
+
+HWND FindDescendant(HWND window, int id) {
+  std::pair<int, HWND> find(id, nullptr);
+  EnumChildWindows(window, &MatchId, reinterpret_cast<LPARAM>(&find));
+  return find.second;
+}
 
 void Command(HWND window, int id) { PostMessageA(window, WM_COMMAND, MAKEWPARAM(id, 0), 0); }
 

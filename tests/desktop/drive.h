@@ -17,6 +17,8 @@ class RunningProgram {
   // Starts the program with the command-line text args in folder (empty:
   // the current folder).
   RunningProgram(const std::string& args, const std::string& folder = std::string(), bool suspended = false);
+  // The same with a wide command line, as Explorer and Send To start it.
+  RunningProgram(const std::wstring& args, const std::wstring& folder, bool suspended = false);
   ~RunningProgram();  // ends the process if it still runs
   RunningProgram(const RunningProgram&) = delete;
   RunningProgram& operator=(const RunningProgram&) = delete;
@@ -51,6 +53,7 @@ bool WaitFor(const std::function<bool()>& done, DWORD milliseconds);
 // A visible top-level window with exactly this title (of process pid when
 // not 0), waited for up to milliseconds; null when none came.
 HWND WaitForWindow(const char* title, DWORD pid, DWORD milliseconds = 15000);
+HWND WaitForWindow(const std::wstring& title, DWORD pid, DWORD milliseconds = 15000);
 // Whether no such window is left within milliseconds: a dialog ended by a
 // click is destroyed only after its own loop has returned.
 bool WindowGoes(const char* title, DWORD pid, DWORD milliseconds = 5000);
@@ -59,6 +62,12 @@ int CountWindows(const char* title);
 // Text of a window or of a dialog's control.
 std::string Text(HWND window);
 std::string ItemText(HWND dialog, int id);
+// Text of a window as the window holds it, in any locale.
+std::wstring WideText(HWND window);
+// A narrow text of the tests (the ANSI code page) as UTF-16.
+std::wstring Wide(const std::string& text);
+// A descendant of window with this control id (pickers nest their parts).
+HWND FindDescendant(HWND window, int id);
 // A command as a menu item or button sends it. Post: for commands that
 // open a modal window. Send: waits until the command has been handled.
 void Command(HWND window, int id);

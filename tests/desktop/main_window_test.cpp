@@ -47,23 +47,6 @@ std::vector<uint32_t> Pixels(HDC from, int x, int y, int width, int height) {
   return pixels;
 }
 
-struct FindId {
-  int id;
-  HWND found;
-};
-BOOL CALLBACK MatchId(HWND child, LPARAM data) {
-  auto* find = reinterpret_cast<FindId*>(data);
-  if (GetDlgCtrlID(child) != find->id) return TRUE;
-  find->found = child;
-  return FALSE;
-}
-// A descendant of window with this control id (pickers nest their parts).
-HWND FindDescendant(HWND window, int id) {
-  FindId find = {id, nullptr};
-  EnumChildWindows(window, &MatchId, reinterpret_cast<LPARAM>(&find));
-  return find.found;
-}
-
 TEST_F(DesktopProgram, FirstWindowAndSecondStarts) {
   RunningProgram first("");
   HWND window = WaitForWindow(kTitle, first.id());
