@@ -54,21 +54,22 @@ void ShowStep(ProgressSink* progress, const std::string& pagePath) {
   ShortenPathForDisplay(status);
   progress->Step(status);
 }
+
 // A movie name as the page carries it. Code page 936 holds it: its GB2312
 // bytes, as pages always had them. Otherwise a browser must still find the
 // movie: the address as UTF-8 percent-escapes, the title with character
 // references for what the code page lacks.
 bool IsAddressByte(unsigned char c) {
   return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-         std::strchr("-._~!$()*+,;=@", c) != nullptr;
+         (c != 0 && std::strchr("-._~!$()*+,;=@", c) != nullptr);
 }
 
 std::string PercentEncoded(const std::string& utf8) {
-  static const char kHex[] = "0123456789ABCDEF";
+  constexpr char kHex[] = "0123456789ABCDEF";
   std::string out;
   for (char c : utf8) {
     unsigned char u = static_cast<unsigned char>(c);
-    if (u != 0 && IsAddressByte(u)) {
+    if (IsAddressByte(u)) {
       out += c;
     } else {
       out += '%';

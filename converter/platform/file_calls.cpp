@@ -5,16 +5,10 @@
 
 #include "wide_text.h"
 
-FILE* OpenFile(const FilePath& path, const char* mode) {
-  std::wstring wideMode(mode, mode + std::char_traits<char>::length(mode));  // ASCII
-  return _wfopen(WideFromUtf8(path).c_str(), wideMode.c_str());
-}
-
 bool RemoveFile(const FilePath& path) { return DeleteFileW(WideFromUtf8(path).c_str()) != 0; }
 
 #else
-
-FILE* OpenFile(const FilePath& path, const char* mode) { return std::fopen(path.c_str(), mode); }
+#include <cstdio>
 
 bool RemoveFile(const FilePath& path) { return std::remove(path.c_str()) == 0; }
 

@@ -19,13 +19,6 @@ std::wstring WindowText(HWND window) {
   return std::wstring(buffer.data(), static_cast<size_t>(std::max(copied, 0)));
 }
 
-void SetProgramText(HWND window, const std::string& gb2312) {
-  SetWindowTextW(window, WideFromGb2312(gb2312).c_str());
-}
-
-int ShowMessage(HWND owner, const std::wstring& text, const std::string& gb2312Caption, UINT style) {
-  return MessageBoxW(owner, text.c_str(), WideFromGb2312(gb2312Caption).c_str(), style);
-}
 
 bool CopyToBuffer(const std::string& text, char* buffer, size_t size) {
   if (size == 0) return false;

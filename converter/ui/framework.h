@@ -50,10 +50,6 @@ enum class TextCoding { kUtf8, kProgram, kAnsi };
 
 // The text of a window or control.
 std::wstring WindowText(HWND window);
-// Shows a program text (GB2312) in a window or control.
-void SetProgramText(HWND window, const std::string& gb2312);
-// A message box with a caption that is a program text.
-int ShowMessage(HWND owner, const std::wstring& text, const std::string& gb2312Caption, UINT style);
 
 // Moves values between a dialog's controls and their variables: refresh
 // writes values into the controls, collect reads them back.
