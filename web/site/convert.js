@@ -27,6 +27,20 @@
     return movieName.slice(0, -".swf".length) + ".htm";
   }
 
+  // The stage of an uncompressed movie in pixels, from the RECT after its
+  // 8-byte header: the size the player shows it at.
+  function stageOf(movie) {
+    let bit = 64;
+    const read = (n) => {
+      let v = 0;
+      for (let i = 0; i < n; i++, bit++) v = (v << 1) | ((movie[bit >> 3] >> (7 - (bit & 7))) & 1);
+      return v;
+    };
+    const size = read(5);
+    const [xMin, xMax, yMin, yMax] = [read(size), read(size), read(size), read(size)];
+    return { width: Math.round((xMax - xMin) / 20), height: Math.round((yMax - yMin) / 20) };
+  }
+
   // Statuses and ends as the module reports them.
   const Status = { converted: 0, cancelled: 1, sourceUnreadable: 2, notGif: 3, pathTooLong: 4,
     destinationIsSource: 5, movieNotWritable: 6, pageNotWritable: 7 };
@@ -84,7 +98,7 @@
     }
   }
 
-  const api = { FLAGS, Status, SourceEnd, defaultOptions, movieNameOf, pageNameOf, convert };
+  const api = { FLAGS, Status, SourceEnd, defaultOptions, movieNameOf, pageNameOf, stageOf, convert };
   if (typeof module === "object" && module.exports) module.exports = api;
   else root.TervanoConvert = api;
 })(typeof self !== "undefined" ? self : this);

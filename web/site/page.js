@@ -231,7 +231,8 @@ function problemOf(job) {
     case C.Status.converted:
       if (r.sourceEnd === C.SourceEnd.imageTooLarge) return T.imageTooLarge;
       if (r.sourceEnd === C.SourceEnd.screenTooLarge) return T.screenTooLarge;
-      return "";
+      if (job.frames === 0) return T.noFrames;
+      return r.cutShort ? T.cutShort : "";
     case C.Status.notGif: return job.file.size === 0 ? T.empty : T.notGif;
     case C.Status.sourceUnreadable: return T.unreadable(r.reason);
     case C.Status.cancelled: return T.cancelled;
@@ -289,10 +290,17 @@ function paint(job) {
   if (job.state === "waiting") text = T.waiting;
   else if (job.state === "reading") text = T.reading;
   else if (job.state === "converting") text = T.frames(job.framesDone, job.frames);
-  else if (job.state === "done") text = [T.converted(job.frames), problemOf(job)].filter(Boolean).join(" ");
+  else if (job.state === "done") text = T.converted(job.frames);
   else text = problemOf(job);
   state.textContent = text;
-  state.classList.toggle("warning", job.state === "done" && !!problemOf(job));
+  // What a finished movie lacks, on a line of its own below.
+  const note = job.state === "done" ? problemOf(job) : "";
+  if (note) {
+    const line = document.createElement("span");
+    line.className = "note";
+    line.textContent = note;
+    state.append(line);
+  }
   if (job.state === "done" && !links.firstChild) {
     links.append(downloadLink(job.movieUrl, job.movieName));
     if (job.pageUrl) links.append(downloadLink(job.pageUrl, C.pageNameOf(job.movieName)));
@@ -385,6 +393,7 @@ function hidePreview() {
 
 // The GIF as the browser shows it, and the movie in Ruffle at the GIF's size.
 function showPreview(job) {
+  if (previewed === job) return;
   hidePreview();
   previewed = job;
   for (const j of jobs) j.row.li.classList.toggle("previewed", j === job);
@@ -392,19 +401,17 @@ function showPreview(job) {
   $("previewHint").hidden = true;
   $("previewName").textContent = job.movieName;
   gifUrl = URL.createObjectURL(job.file);
-  const img = $("previewGif");
-  img.onload = () => {
-    if (previewed !== job) return;
-    const ruffle = window.RufflePlayer && window.RufflePlayer.newest();
-    if (!ruffle) return;
-    const player = ruffle.createPlayer();
-    player.style.width = `${img.naturalWidth}px`;
-    player.style.height = `${img.naturalHeight}px`;
-    $("previewMovie").replaceChildren(player);
-    const api = typeof player.ruffle === "function" ? player.ruffle() : player;
-    api.load({ data: job.movie, swfFileName: job.movieName });
-  };
-  img.src = gifUrl;
+  $("previewGif").src = gifUrl;
+  const ruffle = window.RufflePlayer && window.RufflePlayer.newest();
+  if (!ruffle) return;
+  // The movie's own stage, pixel for pixel, as the GIF beside it.
+  const stage = C.stageOf(job.movie);
+  const player = ruffle.createPlayer();
+  player.style.width = `${stage.width}px`;
+  player.style.height = `${stage.height}px`;
+  $("previewMovie").replaceChildren(player);
+  const api = typeof player.ruffle === "function" ? player.ruffle() : player;
+  api.load({ data: job.movie, swfFileName: job.movieName });
 }
 
 showOptions();

@@ -44,6 +44,8 @@ const TEXTS = {
     cancelled: "已取消。",
     imageTooLarge: "GIF 中有一幅图像比画面还大，影片只到它之前为止。",
     screenTooLarge: "GIF 的画面太大，影片只到此为止。",
+    noFrames: "GIF 中没有可读的帧，影片是空的。",
+    cutShort: "GIF 文件提前结束（可能不完整），影片只包含此前的帧。",
     language: "English",
   },
   en: {
@@ -86,6 +88,8 @@ const TEXTS = {
     cancelled: "Cancelled.",
     imageTooLarge: "An image of the GIF is larger than its screen: the movie ends before it.",
     screenTooLarge: "The GIF's screen is too large: the movie ends there.",
+    noFrames: "No frame of the GIF could be read: the movie is empty.",
+    cutShort: "The GIF file ends early (it may be cut off): the movie holds the frames before that.",
     language: "中文",
   },
 };

@@ -32,6 +32,9 @@ onmessage = async (event) => {
       broken: true };
   }
   current = null;
+  // Every whole GIF ends with its trailer byte; without it the file was
+  // cut off, and the movie holds only what came before.
+  r.cutShort = gif.length > 0 && gif[gif.length - 1] !== 0x3b;
   const transfer = [r.movie, r.page].filter(Boolean).map((b) => b.buffer);
   postMessage({ id, kind: "done", ...r }, transfer);
 };
