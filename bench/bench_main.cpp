@@ -31,7 +31,7 @@
 #include "app/conversion_job.h"
 #include "gif/gif_decoder.h"
 #include "movie/frame_pipeline.h"
-#include "movie/gif_converter.h"
+#include "movie/movie_job.h"
 #include "heap_counter.h"
 #include "scenes.h"
 #include "support/gif_builder.h"
@@ -374,7 +374,7 @@ int main(int argc, char** argv) {
   // pass its decoder and frame pipeline; 64 KiB for reading, stdio and small
   // records (the pool's jobs among them).
   const int64_t fixedBytes =
-      64 * 1024 + static_cast<int64_t>(sizeof(GifConverter) + sizeof(GifDecoder) + sizeof(FramePipeline) +
+      64 * 1024 + static_cast<int64_t>(sizeof(MovieJob) + sizeof(GifDecoder) + sizeof(FramePipeline) +
                                        sizeof(SwfWriter));
   // Frames handed to the threads and not yet written hold their pixels or
   // their compressed tag; two more frames: the one being built and the

@@ -27,6 +27,10 @@ BatchNotice Notice(const char* prefix, const std::string& path, bool stops = fal
 BatchNotice NoticeFor(const ConversionResult& r) {
   switch (r.status) {
     case ConversionStatus::kConverted:
+      // The movie is written, but holds only part of the GIF.
+      if (r.sourceEnd == SourceEnd::kImageTooLarge) return Notice("注意: 图像超出画面, 影片只含此前的帧 ", r.path);
+      if (r.sourceEnd == SourceEnd::kScreenTooLarge) return Notice("注意: 画面太大, 影片是空的 ", r.path);
+      break;
     case ConversionStatus::kCancelled: break;
     case ConversionStatus::kSourceUnreadable: return Notice("错误: 无法读取文件 ", r.path);
     case ConversionStatus::kNotGif: return Notice("错误: 不是 GIF 文件 ", r.path);

@@ -18,7 +18,7 @@
 #include <thread>
 #include <vector>
 
-#include "../movie/gif_converter.h"
+#include "../movie/movie_writing.h"
 #include "../platform/registry_keys.h"
 #include "conversion_job.h"
 #include "settings_store.h"
@@ -121,10 +121,25 @@ std::string Problem(const FileJob& job, const ConversionResult& r) {
   return "";
 }
 
+// The line for a movie that holds only part of its GIF; empty when whole.
+std::string PartialNote(const FileJob& job, const ConversionResult& r) {
+  if (r.status != ConversionStatus::kConverted) return "";
+  switch (r.sourceEnd) {
+    case SourceEnd::kWhole:
+    case SourceEnd::kNotGif: break;
+    case SourceEnd::kImageTooLarge:
+      return job.source + ": an image is larger than the screen; the movie stops before it";
+    case SourceEnd::kScreenTooLarge: return job.source + ": the screen is too large to convert; the movie is empty";
+  }
+  return "";
+}
+
 bool Convert(const FileJob& job, const ConversionOptions& options, Reporter& report) {
   ConversionResult result = ConvertFile(job.source.c_str(), job.movie.c_str(), options);
   bool converted = result.status == ConversionStatus::kConverted;
   if (!converted) report.Error(Problem(job, result));
+  std::string partial = PartialNote(job, result);
+  if (!partial.empty()) report.Error(partial);
   report.Done(job.source);
   return converted;
 }

@@ -8,14 +8,10 @@
 #include <thread>
 #include <vector>
 
-#include "../movie/gif_converter.h"
+#include "../movie/movie_writing.h"
 #include "../platform/file_start.h"
 #include "../platform/path_limit.h"
 #include "../platform/same_file.h"
-#include "../swf/bitmap_pool.h"
-#include "../swf/control_tags.h"
-#include "../swf/movie_header.h"
-#include "../swf/swf_writer.h"
 #include "html_page.h"
 #include "movie_name.h"
 #include "settings_store.h"
@@ -28,8 +24,6 @@ constexpr size_t kShortDisplay = 40;
 constexpr size_t kDisplayTail = 34;
 
 bool PathFits(const char* path) { return path && std::strlen(path) < kPathLimit; }
-
-enum class JobOutcome { kWritten, kNotWritten, kCancelled };
 
 ConversionResult Failure(ConversionStatus status, const std::string& path, const std::string& reason = "") {
   ConversionResult r;
@@ -89,6 +83,7 @@ MovieOptions MovieOptionsFor(const ConversionOptions& o) {
   m.useLinkUrl = o.useLinkUrl;
   m.linkUrl = o.linkUrl;
   m.protect = o.protect;
+  m.compressionThreads = CompressionThreads(o.threads);
   return m;
 }
 
@@ -96,67 +91,38 @@ MovieOptions MovieOptionsFor(const ConversionOptions& o) {
 class FrameProgress : public FrameListener {
  public:
   explicit FrameProgress(ProgressSink* sink) : sink_(sink) {}
+  void FrameCount(int32_t frames) override { sink_->FrameCount(frames); }
   void FrameDone() override { sink_->FrameDone(); }
 
  private:
   ProgressSink* sink_;
 };
 
-// Both passes, header and assembly of one conversion into a movie whose body
-// is open; the movie goes to destinationPath, or into *memoryMovie when that
-// is given.
-JobOutcome RunConversion(GifConverter& g, SwfWriter& movie, ProgressSink* progress, int32_t requestedThreads,
-                         const char* destinationPath, std::vector<uint8_t>* memoryMovie, std::string& reason) {
-  // What the page gets when the source is no readable GIF: the empty stage.
-  g.screenWidth = g.screenHeight = kMinCanvasPixels;
-  g.backgroundColour = g.options.useGifBackground ? 0x000000 : 0xFFFFFF;
-
-  ConvertPass(g, nullptr);
-  if (progress) progress->FrameCount(g.framesSeen);
-  // Only the emission pass compresses; the threads end with it. More threads
-  // than frames would only wait.
-  int threads = CompressionThreads(requestedThreads);
-  if (threads > g.framesSeen) threads = g.framesSeen;
-  StartBitmapThreads(movie, threads, &g.cancel);
-  ConvertPass(g, &movie);
-  if (g.cancel.load())
-    AbandonBitmaps(movie);
-  else
-    FinishBitmaps(movie);
-  movie.compressor.Release();
-
-  if (g.cancel.load()) {
-    DiscardBody(movie);
-    return JobOutcome::kCancelled;
+// The job's status for a movie that was not written.
+ConversionResult MovieFailure(const MovieResult& movie, const std::string& path) {
+  switch (movie.status) {
+    case MovieStatus::kWritten: break;
+    case MovieStatus::kCancelled: return Failure(ConversionStatus::kCancelled, path);
+    case MovieStatus::kSourceUnreadable: return Failure(ConversionStatus::kSourceUnreadable, path, movie.reason);
+    case MovieStatus::kOutOfMemory:
+    case MovieStatus::kNotWritable: return Failure(ConversionStatus::kMovieNotWritable, path, movie.reason);
   }
-  WriteEnd(movie);
-  MovieHeader header;
-  MakeHeader(header, g.canvasWidth, g.canvasHeight, g.movieFrameCount);
-  uint8_t headerBytes[kHeaderBufferSize] = {0};
-  int headerLength = 0;
-  ComposeHeader(header, movie.bodyLength, headerBytes, headerLength);
-  if (memoryMovie)
-    return AssembleMovieInMemory(movie, headerBytes, headerLength, *memoryMovie) ? JobOutcome::kWritten
-                                                                                 : JobOutcome::kNotWritten;
-  AssemblyResult assembly = AssembleMovie(movie, destinationPath, headerBytes, headerLength, &g.cancel);
-  reason = assembly.reason;
-  if (assembly.status == AssemblyStatus::kWritten) return JobOutcome::kWritten;
-  return assembly.status == AssemblyStatus::kCancelled ? JobOutcome::kCancelled : JobOutcome::kNotWritten;
+  return ConversionResult();
 }
 
 }  // namespace
 
 int CompressionThreads(int32_t requested) {
-  if (requested > 0) return requested < kMaxBitmapThreads ? requested : kMaxBitmapThreads;
+  if (requested > 0) return requested < kMaxCompressionThreads ? requested : kMaxCompressionThreads;
   const char* text = std::getenv("TERVANO_THREADS");
   if (text && *text) {
     char* end = nullptr;
     long n = std::strtol(text, &end, 10);
-    if (*end == '\0' && n >= 1 && n <= kMaxBitmapThreads) return static_cast<int>(n);
+    if (*end == '\0' && n >= 1 && n <= kMaxCompressionThreads) return static_cast<int>(n);
   }
   unsigned cores = std::thread::hardware_concurrency();
   if (cores < 1) return 1;
-  return cores < static_cast<unsigned>(kMaxBitmapThreads) ? static_cast<int>(cores) : kMaxBitmapThreads;
+  return cores < static_cast<unsigned>(kMaxCompressionThreads) ? static_cast<int>(cores) : kMaxCompressionThreads;
 }
 
 ConversionResult ConvertFile(const char* sourcePath, const char* destinationPath, const ConversionOptions& options,
@@ -165,24 +131,19 @@ ConversionResult ConvertFile(const char* sourcePath, const char* destinationPath
   if (checked.status != ConversionStatus::kConverted) return checked;
 
   std::atomic<bool> noCancel{false};
-  std::atomic<bool>& cancelFlag = cancel ? *cancel : noCancel;
   FrameProgress frames(progress);
-  std::unique_ptr<GifConverter> g(new (std::nothrow) GifConverter(sourcePath, MovieOptionsFor(options),
-                                                                  progress ? &frames : nullptr, cancelFlag));
-  std::unique_ptr<SwfWriter> movie(new (std::nothrow) SwfWriter);
-  if (!g || !movie) return Failure(ConversionStatus::kMovieNotWritable, destinationPath, std::strerror(ENOMEM));
-  // Without a body the destination stays as it was.
-  if (!OpenBody(*movie)) return Failure(ConversionStatus::kMovieNotWritable, destinationPath, movie->failReason);
-
-  std::string reason;
-  JobOutcome outcome = RunConversion(*g, *movie, progress, options.threads, destinationPath, nullptr, reason);
-  if (outcome == JobOutcome::kCancelled) return Failure(ConversionStatus::kCancelled, destinationPath);
-  if (outcome == JobOutcome::kNotWritten) return Failure(ConversionStatus::kMovieNotWritable, destinationPath, reason);
+  MovieResult movie = WriteMovie(GifFile(sourcePath), MovieOptionsFor(options), MovieFile(destinationPath),
+                                 progress ? &frames : nullptr, cancel ? *cancel : noCancel);
+  if (movie.status == MovieStatus::kSourceUnreadable)
+    return Failure(ConversionStatus::kSourceUnreadable, sourcePath, movie.reason);
+  if (movie.status != MovieStatus::kWritten) return MovieFailure(movie, destinationPath);
   ConversionResult result;
   result.path = destinationPath;
   if (options.writeHtml)
-    result = WriteHtmlPage(destinationPath, g->screenWidth, g->screenHeight, g->backgroundColour,
+    result = WriteHtmlPage(destinationPath, movie.screenWidth, movie.screenHeight, movie.backgroundColour,
                            options.useGifBackground, options.fullMenu, progress, options.ruffleUrl);
+  if (result.status == ConversionStatus::kConverted) result.path = destinationPath;
+  result.sourceEnd = movie.sourceEnd;
   return result;
 }
 
@@ -190,20 +151,43 @@ ConversionResult ConvertMemory(const uint8_t* data, size_t size, const Conversio
                                std::vector<uint8_t>& movie, ProgressSink* progress, std::atomic<bool>* cancel) {
   movie.clear();
   std::atomic<bool> noCancel{false};
-  std::atomic<bool>& cancelFlag = cancel ? *cancel : noCancel;
   FrameProgress frames(progress);
-  std::unique_ptr<GifConverter> g(new (std::nothrow) GifConverter(data, size, MovieOptionsFor(options),
-                                                                  progress ? &frames : nullptr, cancelFlag));
-  std::unique_ptr<SwfWriter> writer(new (std::nothrow) SwfWriter);
-  if (!g || !writer || !OpenBodyInMemory(*writer))
-    return Failure(ConversionStatus::kMovieNotWritable, "", std::strerror(ENOMEM));
-  std::string reason;
-  switch (RunConversion(*g, *writer, progress, options.threads, nullptr, &movie, reason)) {
-    case JobOutcome::kWritten: return ConversionResult();
-    case JobOutcome::kCancelled: return Failure(ConversionStatus::kCancelled, "");
-    case JobOutcome::kNotWritten: break;
+  MovieResult made = WriteMovie(GifInMemory(data, size), MovieOptionsFor(options), MovieInMemory(movie),
+                                progress ? &frames : nullptr, cancel ? *cancel : noCancel);
+  if (made.status != MovieStatus::kWritten) return MovieFailure(made, "");
+  ConversionResult result;
+  result.sourceEnd = made.sourceEnd;
+  return result;
+}
+
+ConversionResult ConvertGifInMemory(const uint8_t* data, size_t size, const std::string& movieName,
+                                    const ConversionOptions& options, MemoryConversion& out, ProgressSink* progress,
+                                    std::atomic<bool>* cancel) {
+  out.movie.clear();
+  out.page.clear();
+  // The checks of a file conversion, on bytes instead of a file.
+  if (!StartsAsGif(data, data ? size : 0)) return Failure(ConversionStatus::kNotGif, movieName);
+  HtmlPageNames names;
+  if (options.writeHtml && !MakeHtmlPageNames(movieName.c_str(), names))
+    return Failure(ConversionStatus::kPathTooLong, names.pagePath);
+
+  std::atomic<bool> noCancel{false};
+  FrameProgress frames(progress);
+  MovieResult made = WriteMovie(GifInMemory(data, size), MovieOptionsFor(options), MovieInMemory(out.movie),
+                                progress ? &frames : nullptr, cancel ? *cancel : noCancel);
+  if (made.status != MovieStatus::kWritten) return MovieFailure(made, movieName);
+  ConversionResult result;
+  result.path = movieName;
+  result.sourceEnd = made.sourceEnd;
+  if (!options.writeHtml) return result;
+  try {
+    out.page = ComposeHtmlPage(names, made.screenWidth, made.screenHeight, made.backgroundColour,
+                               options.useGifBackground, options.fullMenu, options.ruffleUrl);
+  } catch (const std::bad_alloc&) {
+    out.movie.clear();
+    return Failure(ConversionStatus::kPageNotWritable, names.pagePath, std::strerror(ENOMEM));
   }
-  return Failure(ConversionStatus::kMovieNotWritable, "", std::strerror(ENOMEM));
+  return result;
 }
 
 ConversionResult QuietConvertFile(const char* path) {

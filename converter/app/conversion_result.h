@@ -4,6 +4,8 @@
 #pragma once
 #include <string>
 
+#include "../movie/movie_writing.h"
+
 enum class ConversionStatus {
   kConverted,            // movie (and page, when asked) written
   kCancelled,            // stopped by its cancel flag: nothing written, old files kept
@@ -19,6 +21,9 @@ struct ConversionResult {
   ConversionStatus status = ConversionStatus::kConverted;
   std::string path;    // the file concerned: source, movie or page
   std::string reason;  // the system's reason, when it gave one
+  // With a movie written: why the GIF's frames ended. Anything but kWhole
+  // means the movie holds only the frames before the stop.
+  SourceEnd sourceEnd = SourceEnd::kWhole;
 };
 
 // Converted or cancelled: nothing went wrong.

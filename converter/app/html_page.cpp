@@ -48,7 +48,19 @@ void AppendLine(std::string& page, const char* format, ...) {
   page += "\r\n";
 }
 
-std::string ComposePage(const HtmlPageNames& names, int width, int height,
+void ShowStep(ProgressSink* progress, const std::string& pagePath) {
+  if (!progress) return;
+  char status[kPathLimit];
+  size_t n = pagePath.size() < kPathLimit - 1 ? pagePath.size() : kPathLimit - 1;
+  std::memcpy(status, pagePath.data(), n);
+  status[n] = '\0';
+  ShortenPathForDisplay(status);
+  progress->Step(status);
+}
+
+}  // namespace
+
+std::string ComposeHtmlPage(const HtmlPageNames& names, int width, int height,
                         uint32_t colour, int32_t useGifBackground,
                         int32_t fullMenu, const std::string& ruffleUrl) {
   unsigned rgb = colour & 0xFFFFFFu;
@@ -86,18 +98,6 @@ std::string ComposePage(const HtmlPageNames& names, int width, int height,
   AppendLine(page, "</HTML>");
   return page;
 }
-
-void ShowStep(ProgressSink* progress, const std::string& pagePath) {
-  if (!progress) return;
-  char status[kPathLimit];
-  size_t n = pagePath.size() < kPathLimit - 1 ? pagePath.size() : kPathLimit - 1;
-  std::memcpy(status, pagePath.data(), n);
-  status[n] = '\0';
-  ShortenPathForDisplay(status);
-  progress->Step(status);
-}
-
-}  // namespace
 
 std::string EscapeAttribute(const std::string& text) {
   std::string out;
@@ -160,7 +160,7 @@ ConversionResult WriteHtmlPage(const char* moviePath, int width, int height,
   ShowStep(progress, names.pagePath);
   std::string page;
   try {
-    page = ComposePage(names, width, height, backgroundColour, useGifBackground, fullMenu, ruffleUrl);
+    page = ComposeHtmlPage(names, width, height, backgroundColour, useGifBackground, fullMenu, ruffleUrl);
   } catch (...) {
     result.status = ConversionStatus::kPageNotWritable;
     result.reason = "out of memory";

@@ -23,7 +23,12 @@ struct HtmlPageNames {
 // without any "." gives the page path + ".htm" in the same folder, and the
 // whole file name as title and reference. False when the movie path or the
 // page path would be 260 bytes or more.
-bool MakeHtmlPageNames(const char* moviePath, HtmlPageNames& names);
+[[nodiscard]] bool MakeHtmlPageNames(const char* moviePath, HtmlPageNames& names);
+
+// The page's bytes (18 lines, CR LF; one more with a ruffleUrl, as below).
+// May throw std::bad_alloc.
+std::string ComposeHtmlPage(const HtmlPageNames& names, int width, int height, uint32_t backgroundColour,
+                            int32_t useGifBackground, int32_t fullMenu, const std::string& ruffleUrl);
 
 class ProgressSink;
 
@@ -35,7 +40,7 @@ class ProgressSink;
 // A non-empty ruffleUrl adds one line to HEAD, a SCRIPT element that loads
 // the Ruffle player from that address (escaped for the attribute), which
 // then plays the page's OBJECT/EMBED; without it the page is unchanged.
-ConversionResult WriteHtmlPage(const char* moviePath, int width, int height,
+[[nodiscard]] ConversionResult WriteHtmlPage(const char* moviePath, int width, int height,
                                uint32_t backgroundColour, int32_t useGifBackground,
                                int32_t fullMenu, ProgressSink* progress = nullptr,
                                const std::string& ruffleUrl = std::string());

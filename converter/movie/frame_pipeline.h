@@ -6,7 +6,7 @@
 
 #include "../swf/bitmap_tag.h"
 #include "../swf/shape_tag.h"
-#include "gif_converter.h"
+#include "movie_writing.h"
 
 struct GifFrame;
 struct SwfWriter;

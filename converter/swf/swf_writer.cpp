@@ -32,7 +32,7 @@ void BitmapCompressor::Release() {
 
 SwfWriter::~SwfWriter() { CloseAndRemoveBody(*this); }
 
-int OpenBody(SwfWriter& w) {
+bool OpenBody(SwfWriter& w) {
   CloseAndRemoveBody(w);
   w.bodyLength = 0;
   w.failed = false;
@@ -42,18 +42,18 @@ int OpenBody(SwfWriter& w) {
     w.bodyPath[0] = '\0';
     w.failed = true;
     w.failReason = std::strerror(errno);
-    return 0;
+    return false;
   }
-  return 1;
+  return true;
 }
 
-int OpenBodyInMemory(SwfWriter& w) {
+bool OpenBodyInMemory(SwfWriter& w) {
   CloseAndRemoveBody(w);
   w.bodyLength = 0;
   w.failed = false;
   w.failReason.clear();
   w.bodyInMemory = true;
-  return 1;
+  return true;
 }
 
 int32_t AppendBody(SwfWriter& w, const void* bytes, size_t n) {
@@ -158,10 +158,16 @@ AssemblyResult AssembleMovie(SwfWriter& w, const char* destinationPath, const ui
   return result;
 }
 
-int AssembleMovieInMemory(SwfWriter& w, const uint8_t* header, int headerLength, std::vector<uint8_t>& movie) {
+AssemblyResult AssembleMovieInMemory(SwfWriter& w, const uint8_t* header, int headerLength,
+                                     std::vector<uint8_t>& movie) {
   movie.clear();
+  AssemblyResult result;
+  result.status = AssemblyStatus::kWritten;
   bool ok = headerLength >= 0 && BodyReady(w);
-  if (ok) {
+  if (!ok) {
+    result.status = AssemblyStatus::kBodyIncomplete;
+    result.reason = w.failReason.empty() ? std::strerror(EIO) : w.failReason;
+  } else {
     size_t bodyBytes = static_cast<size_t>(w.bodyLength);
     try {
       movie.reserve(static_cast<size_t>(headerLength) + bodyBytes);
@@ -170,13 +176,17 @@ int AssembleMovieInMemory(SwfWriter& w, const uint8_t* header, int headerLength,
         movie.insert(movie.end(), w.memoryBody.begin(), w.memoryBody.end());
       } else {
         movie.resize(movie.size() + bodyBytes);
-        ok = std::fread(movie.data() + headerLength, 1, bodyBytes, w.body) == bodyBytes;
+        if (std::fread(movie.data() + headerLength, 1, bodyBytes, w.body) != bodyBytes) {
+          result.status = AssemblyStatus::kBodyIncomplete;
+          result.reason = std::strerror(EIO);
+        }
       }
     } catch (const std::bad_alloc&) {
-      ok = false;
+      result.status = AssemblyStatus::kOutOfMemory;
+      result.reason = std::strerror(ENOMEM);
     }
   }
   CloseAndRemoveBody(w);
-  if (!ok) std::vector<uint8_t>().swap(movie);
-  return ok ? 1 : 0;
+  if (result.status != AssemblyStatus::kWritten) std::vector<uint8_t>().swap(movie);
+  return result;
 }

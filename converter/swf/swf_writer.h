@@ -67,11 +67,12 @@ struct SwfWriter {
   SwfWriter& operator=(const SwfWriter&) = delete;
 };
 
-// Creates a new, unique body file in the system temp folder. Returns 1, or 0
-// when it cannot be created (then nothing is open and AppendBody does nothing).
-int OpenBody(SwfWriter& w);
-// Starts an empty body in memory instead of a file. Returns 1.
-int OpenBodyInMemory(SwfWriter& w);
+// Creates a new, unique body file in the system temp folder. False when it
+// cannot be created (failReason says why; nothing is open and AppendBody
+// does nothing).
+[[nodiscard]] bool OpenBody(SwfWriter& w);
+// Starts an empty body in memory instead of a file.
+[[nodiscard]] bool OpenBodyInMemory(SwfWriter& w);
 // Appends n bytes; returns the new body length.
 int32_t AppendBody(SwfWriter& w, const void* bytes, size_t n);
 // Appends tag bytes in movie order: behind the bitmaps still being
@@ -87,17 +88,18 @@ enum class AssemblyStatus {
   kCancelled,       // cancel was set while copying; the destination is as it was
   kBodyIncomplete,  // the body could not be written whole; destination untouched
   kNotWritable,     // the destination could not be written; it is as it was
+  kOutOfMemory,     // the movie could not be held in memory
 };
 struct AssemblyResult {
   AssemblyStatus status = AssemblyStatus::kNotWritable;
-  std::string reason;  // the system's reason, for the two failures
+  std::string reason;  // the system's reason, for the failures
 };
 // Writes header + body to a temporary file beside the destination, which
 // replaces the destination only when it is whole and on disk; deletes the
 // body file. A set cancel flag (may be null) stops the copy.
-AssemblyResult AssembleMovie(SwfWriter& w, const char* destinationPath, const uint8_t* header, int headerLength,
+[[nodiscard]] AssemblyResult AssembleMovie(SwfWriter& w, const char* destinationPath, const uint8_t* header, int headerLength,
                              const std::atomic<bool>* cancel = nullptr);
 // Puts header + body into movie (replacing its contents) and drops the body.
-// Returns 1, or 0 (movie left empty) when the body was incomplete or the
-// movie cannot be held.
-int AssembleMovieInMemory(SwfWriter& w, const uint8_t* header, int headerLength, std::vector<uint8_t>& movie);
+// kWritten, kBodyIncomplete or kOutOfMemory (movie left empty).
+[[nodiscard]] AssemblyResult AssembleMovieInMemory(SwfWriter& w, const uint8_t* header, int headerLength,
+                                                   std::vector<uint8_t>& movie);

@@ -159,7 +159,7 @@ bool MainDialog::OnCommand(int id, int code, HWND control) {
     case ID_PUBLISH_SETTINGS: OnPublishSettings(); return true;
     case ID_HELP_TOPICS: OnHelpTopics(); return true;
     case ID_ABOUT: OnAbout(); return true;
-    case ID_BATCH_DONE: BatchDone(batch_); return true;
+    case ID_BATCH_DONE: OnBatchDoneMessage(batch_); return true;
     case IDOK:
     case IDCANCEL:
       return true;  // neither Enter without a default nor Escape ends the window

@@ -156,7 +156,7 @@ void StartBatch(HWND mainWindow, const FileList& list, const MainWindowOptions& 
   running.busy = false;
 }
 
-void BatchDone(RunningBatch& running) {
+void OnBatchDoneMessage(RunningBatch& running) {
   if (running.staleDone > 0) {
     --running.staleDone;
     return;

@@ -26,4 +26,4 @@ struct RunningBatch {
 void StartBatch(HWND mainWindow, const FileList& list, const MainWindowOptions& options,
                 const PublishSettings& publish, RunningBatch& running);
 // The main window's ID_BATCH_DONE: closes the progress window with result 9.
-void BatchDone(RunningBatch& running);
+void OnBatchDoneMessage(RunningBatch& running);

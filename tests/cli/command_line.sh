@@ -164,6 +164,11 @@ for c in "${cases[@]}"; do
   same_bytes plain/g.swf bad/one.swf "$what: the file before it"
   same_bytes plain/g.swf bad/two.swf "$what: the file after it"
 done
+# A screen too large to hold converts to the empty stage, and says so.
+printf 'GIF89a\377\377\377\377\200\0\0\0\0\0\377\377\377,\0\0\0\0\1\0\1\0\0\2\2L\1\0;' >bad/huge.gif
+run empty bad/huge.gif
+[ "$rc" = 0 ] && [ -s bad/huge.swf ] || fail "huge screen: exit $rc"
+[ "$err" = "tervano: bad/huge.gif: the screen is too large to convert; the movie is empty" ] || fail "huge screen: stderr '$err'"
 # Unreadable: root reads every file, so that case runs as nobody.
 as_user=()
 if [ "$(id -u)" = 0 ]; then

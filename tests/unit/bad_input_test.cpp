@@ -274,6 +274,26 @@ TEST(BadInput, ScreenTooLargeToAllocate) {
   m.Add(ExpectBackground(Rgb24(Palette(2)[0])));
   EXPECT_TRUE(MatchesExpectation(c, m));
   EXPECT_EQ(c.progress.FramesCounted(), 0);
+  EXPECT_EQ(c.result.status, ConversionStatus::kConverted);
+  EXPECT_EQ(c.result.sourceEnd, SourceEnd::kScreenTooLarge);
+  EXPECT_EQ(c.result.path, c.moviePath);
+}
+
+// An image wider than the screen ends the GIF there: the movie keeps the
+// frames before it, and the result says why it has no more.
+TEST(BadInput, ImageLargerThanScreenIsTold) {
+  GifBuilder gif(8, 6, Palette(4));
+  gif.Image(ImageDescriptor{0, 0, 8, 6}, std::vector<uint8_t>(48, 1));
+  gif.Image(ImageDescriptor{0, 0, 9, 6}, std::vector<uint8_t>(54, 2));
+  gif.Trailer();
+  ConversionOptions o;
+  o.writeHtml = 1;
+  Conversion c = ConvertGif(gif, "bad_wide_image", o);
+  EXPECT_EQ(c.result.status, ConversionStatus::kConverted);
+  EXPECT_EQ(c.result.sourceEnd, SourceEnd::kImageTooLarge);
+  EXPECT_EQ(c.result.path, c.moviePath);
+  EXPECT_EQ(c.progress.FramesCounted(), 1);
+  EXPECT_TRUE(c.movie.ok);
 }
 
 #if !defined(_WIN32) && !defined(__SANITIZE_ADDRESS__)

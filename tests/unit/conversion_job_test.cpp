@@ -501,15 +501,16 @@ TEST(ConvertMemory, GivesTheFileConversionsBytesWithoutTouchingDisk) {
 
   ConversionOptions options[3];
   options[1].borderCorrection = options[1].optimiseCanvas = options[1].useGifBackground = 1;
-  options[2].changeLoop = options[2].protect = options[2].useLinkUrl = 1;
+  options[2].changeLoop = options[2].protect = options[2].useLinkUrl = options[2].writeHtml = 1;
   options[2].playCount = 4;
   options[2].linkUrl = "http://a.example/";
-  std::vector<Bytes> fromFiles;
+  std::vector<Bytes> fromFiles, pages;
   for (const std::string& src : sources)
     for (const ConversionOptions& o : options) {
       std::string dst = Join(dir, "out.swf");
       ASSERT_EQ(ConvertFile(src.c_str(), dst.c_str(), o).status, ConversionStatus::kConverted) << src;
       fromFiles.push_back(ReadFileBytes(dst));
+      pages.push_back(o.writeHtml ? ReadFileBytes(Join(dir, "out.htm")) : Bytes());
     }
 
   tmp.PointAtMissingFolder();  // a file conversion cannot run now
@@ -519,9 +520,22 @@ TEST(ConvertMemory, GivesTheFileConversionsBytesWithoutTouchingDisk) {
     for (const ConversionOptions& o : options) {
       Bytes movie{1, 2, 3};
       ASSERT_EQ(ConvertMemory(gif.data(), gif.size(), o, movie).status, ConversionStatus::kConverted) << src;
-      EXPECT_TRUE(movie == fromFiles[i++]) << src;
+      EXPECT_TRUE(movie == fromFiles[i]) << src;
+      // The checked entry gives the same movie, and the page the file had.
+      MemoryConversion out;
+      ASSERT_EQ(ConvertGifInMemory(gif.data(), gif.size(), "out.swf", o, out).status, ConversionStatus::kConverted);
+      EXPECT_TRUE(out.movie == fromFiles[i]) << src;
+      EXPECT_TRUE(Bytes(out.page.begin(), out.page.end()) == pages[i]) << src;
+      ++i;
     }
   }
+  // The checked entry refuses what a file conversion refuses.
+  MemoryConversion refused;
+  const uint8_t text[] = "GI not a gif";
+  EXPECT_EQ(ConvertGifInMemory(text, sizeof text, "t.swf", ConversionOptions(), refused).status,
+            ConversionStatus::kNotGif);
+  EXPECT_EQ(ConvertGifInMemory(nullptr, 0, "t.swf", ConversionOptions(), refused).status, ConversionStatus::kNotGif);
+  EXPECT_TRUE(refused.movie.empty() && refused.page.empty());
   // No GIF at all: the frameless movie; a cancel: no movie.
   Bytes movie;
   ASSERT_EQ(ConvertMemory(nullptr, 0, ConversionOptions(), movie).status, ConversionStatus::kConverted);

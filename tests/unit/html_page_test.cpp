@@ -109,20 +109,20 @@ class PageFolder {
 TEST(HtmlPage, BytesFollowTheLineTable) {
   PageFolder folder("bytes");
   const std::string movie = folder.File("my anim.swf");
-  WriteHtmlPage(movie.c_str(), 120, 45, 0x0000FF, 1, 0);
+  ASSERT_EQ(WriteHtmlPage(movie.c_str(), 120, 45, 0x0000FF, 1, 0).status, ConversionStatus::kConverted);
   EXPECT_EQ(ReadBytes(folder.File("my anim.htm")),
             ExpectedPage("My anim", "my anim.swf", 120, 45, "0000FF", true, false));
 
   // white without the GIF background, full menu: no body colour, no menu=false
   const std::string other = folder.File("zeta.swf");
-  WriteHtmlPage(other.c_str(), 18, 400, 0xFFFFFF, 0, 1);
+  ASSERT_EQ(WriteHtmlPage(other.c_str(), 18, 400, 0xFFFFFF, 0, 1).status, ConversionStatus::kConverted);
   std::string page = ReadBytes(folder.File("zeta.htm"));
   EXPECT_EQ(page, ExpectedPage("Zeta", "zeta.swf", 18, 400, "FFFFFF", false, true));
   EXPECT_EQ(page.find("menu=false"), std::string::npos);
   EXPECT_NE(page.find("\r\n  <BODY>\r\n"), std::string::npos);
 
   // the colour keeps six digits; only 24 bits count
-  WriteHtmlPage(other.c_str(), 1, 2, 0xFF000102, 1, 1);
+  ASSERT_EQ(WriteHtmlPage(other.c_str(), 1, 2, 0xFF000102, 1, 1).status, ConversionStatus::kConverted);
   EXPECT_EQ(ReadBytes(folder.File("zeta.htm")),
             ExpectedPage("Zeta", "zeta.swf", 1, 2, "000102", true, true));
 }
@@ -130,7 +130,7 @@ TEST(HtmlPage, BytesFollowTheLineTable) {
 TEST(HtmlPage, ChineseLinesAreInTheProgramsCodePage) {
   PageFolder folder("codepage");
   const std::string movie = folder.File("a.swf");
-  WriteHtmlPage(movie.c_str(), 10, 10, 0, 0, 1);
+  ASSERT_EQ(WriteHtmlPage(movie.c_str(), 10, 10, 0, 0, 1).status, ConversionStatus::kConverted);
   std::string page = ReadBytes(folder.File("a.htm"));
   size_t second = page.find("\r\n") + 2;
   size_t third = page.find("\r\n", second) + 2;
@@ -203,18 +203,18 @@ TEST(HtmlPage, ReplacesAPageAndHandlesAMovieWithoutDot) {
   PageFolder folder("replace");
   const std::string page = folder.File("old.htm");
   std::ofstream(page, std::ios::binary) << std::string(5000, 'J');
-  WriteHtmlPage(folder.File("old.swf").c_str(), 7, 8, 0x123456, 1, 1);
+  ASSERT_EQ(WriteHtmlPage(folder.File("old.swf").c_str(), 7, 8, 0x123456, 1, 1).status, ConversionStatus::kConverted);
   EXPECT_EQ(ReadBytes(page), ExpectedPage("Old", "old.swf", 7, 8, "123456", true, true));
 
   const std::string movie = folder.File("animgif");
-  WriteHtmlPage(movie.c_str(), 7, 8, 0xFFFFFF, 0, 0);
+  ASSERT_EQ(WriteHtmlPage(movie.c_str(), 7, 8, 0xFFFFFF, 0, 0).status, ConversionStatus::kConverted);
   EXPECT_EQ(ReadBytes(movie + ".htm"),
             ExpectedPage("Animgif", "animgif", 7, 8, "FFFFFF", false, false));
 
 #ifdef _WIN32
   // a Chinese name goes to the file system in the system code page
   const std::string chinese = folder.File("动画.swf");
-  WriteHtmlPage(chinese.c_str(), 7, 8, 0xFFFFFF, 0, 1);
+  ASSERT_EQ(WriteHtmlPage(chinese.c_str(), 7, 8, 0xFFFFFF, 0, 1).status, ConversionStatus::kConverted);
   EXPECT_EQ(ReadBytes(folder.File("动画.htm")),
             ExpectedPage("动画", "动画.swf", 7, 8, "FFFFFF", false, true));
 #endif
@@ -252,7 +252,7 @@ TEST(HtmlPage, BatchShowsThePagePathBeforeWriting) {
   const std::string page = folder.File("a-rather-long-movie-name-for-the-status.htm");
   ASSERT_GT(page.size(), 40u);
   ProgressRecorder progress;
-  WriteHtmlPage(movie.c_str(), 10, 10, 0, 0, 1, &progress);
+  ASSERT_EQ(WriteHtmlPage(movie.c_str(), 10, 10, 0, 0, 1, &progress).status, ConversionStatus::kConverted);
   ASSERT_EQ(progress.events.size(), 1u);
   EXPECT_EQ(progress.events[0].commandId, ID_PROGRESS_STEP);
   EXPECT_EQ(progress.events[0].status, Shortened(page));

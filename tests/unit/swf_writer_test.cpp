@@ -468,12 +468,12 @@ TEST(Body, FileAndMemoryBodiesAssembleAlike) {
   for (int memoryBody = 0; memoryBody < 2; ++memoryBody) {
     for (int toMemory = 0; toMemory < 2; ++toMemory) {
       SwfWriter w;
-      ASSERT_EQ(memoryBody ? OpenBodyInMemory(w) : OpenBody(w), 1);
+      ASSERT_EQ(memoryBody ? OpenBodyInMemory(w) : OpenBody(w), true);
       EXPECT_EQ(AppendBody(w, tags.data(), 2), 2);
       EXPECT_EQ(AppendBody(w, tags.data() + 2, tags.size() - 2), static_cast<int32_t>(tags.size()));
       Bytes movie;
       if (toMemory) {
-        ASSERT_EQ(AssembleMovieInMemory(w, header, 3, movie), 1);
+        ASSERT_EQ(AssembleMovieInMemory(w, header, 3, movie).status, AssemblyStatus::kWritten);
       } else {
         ASSERT_EQ(AssembleMovie(w, path.c_str(), header, 3).status, AssemblyStatus::kWritten);
         movie = ReadFileBytes(path);
@@ -482,11 +482,11 @@ TEST(Body, FileAndMemoryBodiesAssembleAlike) {
       EXPECT_TRUE(w.memoryBody.empty() && !w.body && !w.bodyInMemory);
     }
     SwfWriter w;
-    ASSERT_EQ(memoryBody ? OpenBodyInMemory(w) : OpenBody(w), 1);
+    ASSERT_EQ(memoryBody ? OpenBodyInMemory(w) : OpenBody(w), true);
     AppendBody(w, tags.data(), tags.size());
     DiscardBody(w);
     Bytes movie{1};
-    EXPECT_EQ(AssembleMovieInMemory(w, header, 3, movie), 0);
+    EXPECT_EQ(AssembleMovieInMemory(w, header, 3, movie).status, AssemblyStatus::kBodyIncomplete);
     EXPECT_TRUE(movie.empty());
   }
 }
