@@ -44,7 +44,7 @@
   // Statuses and ends as the module reports them.
   const Status = { converted: 0, cancelled: 1, sourceUnreadable: 2, notGif: 3, pathTooLong: 4,
     destinationIsSource: 5, movieNotWritable: 6, pageNotWritable: 7 };
-  const SourceEnd = { whole: 0, imageTooLarge: 1, screenTooLarge: 2 };
+  const SourceEnd = { whole: 0, imageTooLarge: 1, screenTooLarge: 2, notGif: 3 };
 
   function withString(module, text, use) {
     const size = module.lengthBytesUTF8(text) + 1;

@@ -79,14 +79,17 @@ EMSCRIPTEN_KEEPALIVE WebConversion* tervano_convert(const uint8_t* gif, size_t s
   WebConversion* c = new (std::nothrow) WebConversion;
   if (!c || !flags) return c;
   WorkerProgress progress;
-  (void)movieName;
-  c->result = ConvertMemory(gif, size, OptionsFrom(flags, linkUrl, ruffleUrl), c->movie, &progress);
+  MemoryConversion out;
+  c->result = ConvertGifInMemory(gif, size, movieName ? movieName : "", OptionsFrom(flags, linkUrl, ruffleUrl), out,
+                                 &progress);
+  c->movie.swap(out.movie);
+  c->page.swap(out.page);
   return c;
 }
 
 EMSCRIPTEN_KEEPALIVE int tervano_flag_count() { return kFlagCount; }
 EMSCRIPTEN_KEEPALIVE int tervano_status(const WebConversion* c) { return static_cast<int>(c->result.status); }
-EMSCRIPTEN_KEEPALIVE int tervano_source_end(const WebConversion* c) { return 0; }
+EMSCRIPTEN_KEEPALIVE int tervano_source_end(const WebConversion* c) { return static_cast<int>(c->result.sourceEnd); }
 EMSCRIPTEN_KEEPALIVE const char* tervano_reason(const WebConversion* c) { return c->result.reason.c_str(); }
 EMSCRIPTEN_KEEPALIVE const uint8_t* tervano_movie(const WebConversion* c) { return c->movie.data(); }
 EMSCRIPTEN_KEEPALIVE size_t tervano_movie_size(const WebConversion* c) { return c->movie.size(); }

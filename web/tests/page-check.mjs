@@ -53,6 +53,9 @@ function batch() {
     ["interlaced_wave.gif", fs.readFileSync(sample("interlaced_wave.gif"))],
     ["long clock.gif", repeatedFrames(clock, 150)],
     ["truncated.gif", clock.subarray(0, 300)],
+    // A 65535 x 65535 screen with one 1 x 1 image in it.
+    ["huge screen.gif", Buffer.from("474946383961ffffffff000000" + "2c000000000100010080" + "000000ffffff" +
+      "0202440100" + "3b", "hex")],
     ["notes.gif", Buffer.from("These are notes, not a picture.\n")],
     ["empty.gif", Buffer.alloc(0)],
   ]);
@@ -218,6 +221,8 @@ async function main() {
     const truncated = rows.find((r) => r.name === "truncated.gif");
     check(truncated && truncated.state === "done" && truncated.text.includes("提前结束"),
       `truncated.gif: "${truncated && truncated.text}"`);
+    const huge = rows.find((r) => r.name === "huge screen.gif");
+    check(huge && huge.state === "done" && huge.text.includes("画面太大"), `huge screen.gif: "${huge && huge.text}"`);
 
     // Download all: one zip with every movie, names marked UTF-8.
     const zip = await download(page, () => page.click("#downloadAll"));
