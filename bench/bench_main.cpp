@@ -9,9 +9,12 @@
 // counted by the allocator replacement in heap_counter.cpp. Each file is also
 // converted in a new process of its own, for its peak resident size there.
 //
-//   tervano_bench [--quick] [--dir FOLDER]
+//   tervano_bench [--quick] [--dir FOLDER] [--web SITE --node NODE]
 //     --quick   one repetition per file (smoke run)
 //     --dir     write the GIF and SWF files there and keep them
+//     --web     also time the web page's WebAssembly module (the built site,
+//               build/web) in Node on each file, against seq
+// The web module converts with one thread, as seq does.
 // TERVANO_THREADS sets the parallel runs' thread count, as for the program.
 #include <sys/stat.h>
 #include <time.h>
@@ -278,6 +281,8 @@ constexpr double kParallelTarget = 0.6;    // parallel <= 0.6 x floor, frames of
 // Parallel may not be slower than sequential; timing noise of a shared
 // machine is allowed for on files that convert in a few milliseconds.
 constexpr double kNoiseSeconds = 0.0005;
+// The browser's module may take this much of the native one-thread time.
+constexpr double kWebTarget = 1.5;
 
 struct Case {
   const char* name;
@@ -303,7 +308,27 @@ struct Row {
   MovieCheck check;
   bool sameBytes = true;  // parallel movie == sequential movie
   bool converted = true;
+  double web = -1;       // best WebAssembly conversion in Node; -1: not run
+  bool webSame = false;  // its movie == sequential movie
 };
+
+// Best of reps conversions of gif by the web page's module, in Node
+// (bench/web_bench.mjs); false when it could not be run.
+bool TimeWebModule(const std::string& node, const std::string& site, const std::string& gif,
+                   const std::string& nativeMovie, int reps, Row& row) {
+  std::string command = "'" + node + "' '" + TERVANO_BENCH_SOURCE_DIR + "/web_bench.mjs' '" + site + "' '" + gif +
+                        "' '" + nativeMovie + "' " + std::to_string(reps);
+  FILE* p = popen(command.c_str(), "r");
+  if (!p) return false;
+  double ms = -1;
+  int same = 0;
+  bool read = std::fscanf(p, "%lf %d", &ms, &same) == 2;
+  bool exited = pclose(p) == 0;
+  if (!read || !exited) return false;
+  row.web = ms / 1e3;
+  row.webSame = same == 1;
+  return true;
+}
 
 std::string Quoted(const std::string& s) { return "'" + s + "'"; }
 
@@ -313,14 +338,18 @@ int main(int argc, char** argv) {
   if (argc >= 2 && std::strcmp(argv[1], "--child") == 0) return ChildMain(argc, argv);
 
   bool quick = false;
-  std::string dir;
+  std::string dir, webSite, node = "node";
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--quick") == 0) {
       quick = true;
     } else if (std::strcmp(argv[i], "--dir") == 0 && i + 1 < argc) {
       dir = argv[++i];
+    } else if (std::strcmp(argv[i], "--web") == 0 && i + 1 < argc) {
+      webSite = argv[++i];
+    } else if (std::strcmp(argv[i], "--node") == 0 && i + 1 < argc) {
+      node = argv[++i];
     } else {
-      std::fprintf(stderr, "usage: %s [--quick] [--dir FOLDER]\n", argv[0]);
+      std::fprintf(stderr, "usage: %s [--quick] [--dir FOLDER] [--web SITE [--node NODE]]\n", argv[0]);
       return 2;
     }
   }
@@ -344,7 +373,14 @@ int main(int argc, char** argv) {
     }
     dir = buf.data();
   }
-  if (dir.find('\'') != std::string::npos || g_self.find('\'') != std::string::npos) {
+  // Without a built site the bench runs as before and says so.
+  if (!webSite.empty() && access((webSite + "/tervano.wasm").c_str(), R_OK) != 0) {
+    std::fprintf(stderr, "no web module in %s (scripts/build-web.sh builds it): WebAssembly not timed\n",
+                 webSite.c_str());
+    webSite.clear();
+  }
+  if (dir.find('\'') != std::string::npos || g_self.find('\'') != std::string::npos ||
+      webSite.find('\'') != std::string::npos || node.find('\'') != std::string::npos) {
     std::fprintf(stderr, "folder names with quotes are not supported\n");
     return 1;
   }
@@ -462,6 +498,10 @@ int main(int argc, char** argv) {
     row.budgetParallel = info.screenBytes + (inFlight + 2) * info.largestFrame +
                          static_cast<size_t>((threads + 1) * threadState + fixedBytes);
 
+    if (!webSite.empty()) {
+      std::fprintf(stderr, " wasm...");
+      if (!TimeWebModule(node, webSite, gif, swfSequential, row.reps, row)) row.converted = false;
+    }
     row.check = CheckMovie(swf, frames, floorSizes);
     row.sameBytes = SameFile(swf, swfSequential);
     for (int r = 0; r < (quick ? 1 : kChildRuns); ++r) {
@@ -525,6 +565,17 @@ int main(int argc, char** argv) {
                 r.fresh / floor, r.decode / floor, r.zlib / floor, r.parallelCpu / floor, r.converterCpu / floor, static_cast<long long>(r.heapSequential / 1024),
                 r.budgetSequential / 1024, heapS, static_cast<long long>(r.heapParallel / 1024),
                 r.budgetParallel / 1024, heapP, r.rssKiB, data, r.sameBytes ? "yes" : "NO", verdict.c_str());
+  }
+  if (!webSite.empty()) {
+    std::printf("\nWebAssembly (%s, in Node, one thread, best of N) against seq (native, one thread):\n",
+                webSite.c_str());
+    std::printf("%-20s %7s %7s %6s %s\n", "file", "seq ms", "wasm ms", "wasm/s", "same");
+    for (const Row& r : rows) {
+      if (r.web < 0) continue;
+      std::printf("%-20s %7.1f %7.1f %6.2f %s\n", r.name.c_str(), r.sequential * 1e3, r.web * 1e3,
+                  r.web / r.sequential, r.webSame ? "yes" : "NO");
+    }
+    std::printf("target: wasm/s <= %.2f\n", kWebTarget);
   }
   std::printf("\n");
   for (const Case& c : cases) std::printf("%-20s %s\n", c.name, c.what);

@@ -37,6 +37,10 @@ function args() {
     console.error("usage: node same-bytes.mjs --site DIR --tervano PROGRAM --out FOLDER");
     process.exit(2);
   }
+  if (!fs.existsSync(a.tervano)) {
+    console.log(`SKIPPED: no native program at ${a.tervano} (scripts/build.sh native builds it)`);
+    process.exit(77);
+  }
   return a;
 }
 
