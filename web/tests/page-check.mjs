@@ -175,7 +175,7 @@ async function main() {
   });
   try {
     const context = await browser.newContext({ locale: "zh-CN", acceptDownloads: true,
-      viewport: { width: 1280, height: 1000 }, deviceScaleFactor: 1 });
+      viewport: { width: 1280, height: 1100 }, deviceScaleFactor: 1 });
     // The player check's movie clock and GIF decoding, before the page's scripts.
     await context.addInitScript({ path: path.join(sourceRoot, "tests", "player", "page.js") });
     const page = await context.newPage();
@@ -246,6 +246,8 @@ async function main() {
     await clockRow.locator("button.play").click();
     const info = readGifInfo(gifs.get(CLOCK));
     const expect = expectedMovie(info);
+    // The preview below the list, scrolled into view for its picture.
+    await page.evaluate(() => document.getElementById("preview").scrollIntoView());
     let box = null;
     for (const deadline = Date.now() + 60000; !box && Date.now() < deadline;) {
       box = await page.evaluate(() => {
@@ -273,6 +275,7 @@ async function main() {
       check(bad === 0 && shown.checks.length > 0 && shown.differing / shown.pixels <= MAX_OFF,
         `preview shows the GIF's first frame: ${shown.checks.length - bad} of ${shown.checks.length} points, ` +
         `${shown.differing} of ${shown.pixels} pixels off`);
+      fs.writeFileSync(path.join(a.out, "preview-compared.png"), Buffer.from(shown.picture.split(",")[1], "base64"));
       const other = await compare(reference.frameCount > 1 ? 1 : 0);
       check(other.checks.some((c) => !c.ok) || other.differing / other.pixels > MAX_OFF,
         "control: the preview does not pass as the GIF's second frame");
