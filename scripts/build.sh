@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Configures and builds Tervano.
-#   scripts/build.sh [--no-tests] [native] [windows] [asan] [win64] [fuzz]
+#   scripts/build.sh [--no-tests] [native] [windows] [asan] [win64] [fuzz] [web]
 # With no build named, builds the first three:
 #   build/native   g++, with tests
 #   build/windows  32-bit Windows (mingw-w64), tests run under Wine; its
@@ -25,7 +25,7 @@ for arg in "$@"; do
   case "$arg" in
     --no-tests) testing=OFF ;;
     native|windows|asan|win64|fuzz|web) builds+=("$arg") ;;
-    -h|--help) sed -n '2,17p' "$0"; exit 0 ;;
+    -h|--help) sed -n '2,16p' "$0"; exit 0 ;;
     *) echo "build.sh: unknown argument '$arg' (expected native, windows, asan, win64, fuzz, web or --no-tests)" >&2; exit 2 ;;
   esac
 done

@@ -236,6 +236,7 @@ function problemOf(job) {
     case C.Status.notGif: return job.file.size === 0 ? T.empty : T.notGif;
     case C.Status.sourceUnreadable: return T.unreadable(r.reason);
     case C.Status.cancelled: return T.cancelled;
+    case C.Status.pageNotWritable: return T.pageNotWritable(r.reason);
     default:
       return r.broken || r.outOfMemory || /memory/i.test(r.reason || "") ? T.noMemory : T.notWritable(r.reason);
   }
