@@ -67,6 +67,8 @@
   // result's movie and page are Uint8Arrays of their own (page null
   // without the page option).
   function convert(module, gif, movieName, options) {
+    // A module built from other sources would read the flags wrongly.
+    if (module._tervano_flag_count() !== FLAGS.length) throw new Error("tervano.wasm does not match convert.js");
     const o = Object.assign(defaultOptions(), options || {});
     const flags = module._malloc(4 * FLAGS.length);
     const data = module._malloc(gif.length || 1);

@@ -5,10 +5,7 @@
 #include <emscripten.h>
 
 #include <cstdint>
-#include <cstdlib>
 #include <new>
-#include <string>
-#include <vector>
 
 #include "app/conversion_job.h"
 
@@ -31,8 +28,7 @@ enum Flag {
 
 struct WebConversion {
   ConversionResult result;
-  std::vector<uint8_t> movie;
-  std::string page;
+  MemoryConversion out;
 };
 
 // Progress goes straight to the worker's script, which posts it to the page.
@@ -70,6 +66,9 @@ ConversionOptions OptionsFrom(const int32_t* flags, const char* linkUrl, const c
 
 extern "C" {
 
+// How many numbers tervano_convert reads at flags.
+EMSCRIPTEN_KEEPALIVE int tervano_flag_count() { return kFlagCount; }
+
 // Converts size bytes at gif into the movie movieName ("NAME.swf") and, with
 // the page flag, its page. flags holds kFlagCount numbers in the order of
 // Flag. Null only when not even the result could be held.
@@ -77,24 +76,25 @@ EMSCRIPTEN_KEEPALIVE WebConversion* tervano_convert(const uint8_t* gif, size_t s
                                                     const int32_t* flags, const char* linkUrl,
                                                     const char* ruffleUrl) {
   WebConversion* c = new (std::nothrow) WebConversion;
-  if (!c || !flags) return c;
+  if (!c) return nullptr;
+  if (!flags) {
+    c->result.status = ConversionStatus::kMovieNotWritable;
+    c->result.reason = "no options given";
+    return c;
+  }
   WorkerProgress progress;
-  MemoryConversion out;
-  c->result = ConvertGifInMemory(gif, size, movieName ? movieName : "", OptionsFrom(flags, linkUrl, ruffleUrl), out,
-                                 &progress);
-  c->movie.swap(out.movie);
-  c->page.swap(out.page);
+  c->result = ConvertGifInMemory(gif, size, movieName ? movieName : "", OptionsFrom(flags, linkUrl, ruffleUrl),
+                                 c->out, &progress);
   return c;
 }
 
-EMSCRIPTEN_KEEPALIVE int tervano_flag_count() { return kFlagCount; }
 EMSCRIPTEN_KEEPALIVE int tervano_status(const WebConversion* c) { return static_cast<int>(c->result.status); }
 EMSCRIPTEN_KEEPALIVE int tervano_source_end(const WebConversion* c) { return static_cast<int>(c->result.sourceEnd); }
 EMSCRIPTEN_KEEPALIVE const char* tervano_reason(const WebConversion* c) { return c->result.reason.c_str(); }
-EMSCRIPTEN_KEEPALIVE const uint8_t* tervano_movie(const WebConversion* c) { return c->movie.data(); }
-EMSCRIPTEN_KEEPALIVE size_t tervano_movie_size(const WebConversion* c) { return c->movie.size(); }
-EMSCRIPTEN_KEEPALIVE const char* tervano_page(const WebConversion* c) { return c->page.data(); }
-EMSCRIPTEN_KEEPALIVE size_t tervano_page_size(const WebConversion* c) { return c->page.size(); }
+EMSCRIPTEN_KEEPALIVE const uint8_t* tervano_movie(const WebConversion* c) { return c->out.movie.data(); }
+EMSCRIPTEN_KEEPALIVE size_t tervano_movie_size(const WebConversion* c) { return c->out.movie.size(); }
+EMSCRIPTEN_KEEPALIVE const char* tervano_page(const WebConversion* c) { return c->out.page.data(); }
+EMSCRIPTEN_KEEPALIVE size_t tervano_page_size(const WebConversion* c) { return c->out.page.size(); }
 EMSCRIPTEN_KEEPALIVE void tervano_free(WebConversion* c) { delete c; }
 
 }  // extern "C"
