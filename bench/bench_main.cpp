@@ -9,7 +9,7 @@
 // counted by the allocator replacement in heap_counter.cpp. Each file is also
 // converted in a new process of its own, for its peak resident size there.
 //
-//   tervano_bench [--quick] [--dir FOLDER] [--web SITE --node NODE]
+//   tervano_bench [--quick] [--dir FOLDER] [--web SITE [--node NODE]]
 //     --quick   one repetition per file (smoke run)
 //     --dir     write the GIF and SWF files there and keep them
 //     --web     also time the web page's WebAssembly module (the built site,
@@ -312,12 +312,77 @@ struct Row {
   bool webSame = false;  // its movie == sequential movie
 };
 
+std::string Quoted(const std::string& s) { return "'" + s + "'"; }
+
+// What every case of one run shares.
+struct BenchRun {
+  bool quick = false;
+  bool keep = false;  // --dir given: the files stay
+  std::string dir;
+  std::string webSite;  // --web: the built page whose module is timed too
+  std::string node = "node";
+  int threads = 1;
+  int64_t deflateState = 0, threadState = 0, fixedBytes = 0;
+  size_t inFlight = 0;
+  long idleKiB = -1;
+};
+
+// Options and the work folder; 0, or the exit code.
+int ReadArguments(int argc, char** argv, BenchRun& run) {
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--quick") == 0) {
+      run.quick = true;
+    } else if (std::strcmp(argv[i], "--dir") == 0 && i + 1 < argc) {
+      run.dir = argv[++i];
+    } else if (std::strcmp(argv[i], "--web") == 0 && i + 1 < argc) {
+      run.webSite = argv[++i];
+    } else if (std::strcmp(argv[i], "--node") == 0 && i + 1 < argc) {
+      run.node = argv[++i];
+    } else {
+      std::fprintf(stderr, "usage: %s [--quick] [--dir FOLDER] [--web SITE [--node NODE]]\n", argv[0]);
+      return 2;
+    }
+  }
+  char self[4096];
+  ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
+  if (n <= 0) return 1;
+  self[n] = '\0';
+  g_self = self;
+
+  run.keep = !run.dir.empty();
+  if (run.keep) {
+    mkdir(run.dir.c_str(), 0777);
+  } else {
+    const char* tmp = std::getenv("TMPDIR");
+    std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/tervano-bench-XXXXXX";
+    std::vector<char> buf(pattern.begin(), pattern.end());
+    buf.push_back('\0');
+    if (!mkdtemp(buf.data())) {
+      std::perror("mkdtemp");
+      return 1;
+    }
+    run.dir = buf.data();
+  }
+  // Without a built site the bench runs as before and says so.
+  if (!run.webSite.empty() && access((run.webSite + "/tervano.wasm").c_str(), R_OK) != 0) {
+    std::fprintf(stderr, "no web module in %s (scripts/build-web.sh builds it): WebAssembly not timed\n",
+                 run.webSite.c_str());
+    run.webSite.clear();
+  }
+  if (run.dir.find('\'') != std::string::npos || g_self.find('\'') != std::string::npos ||
+      run.webSite.find('\'') != std::string::npos || run.node.find('\'') != std::string::npos) {
+    std::fprintf(stderr, "folder names with quotes are not supported\n");
+    return 1;
+  }
+  return 0;
+}
+
 // Best of reps conversions of gif by the web page's module, in Node
-// (bench/web_bench.mjs); false when it could not be run.
-bool TimeWebModule(const std::string& node, const std::string& site, const std::string& gif,
-                   const std::string& nativeMovie, int reps, Row& row) {
-  std::string command = "'" + node + "' '" + TERVANO_BENCH_SOURCE_DIR + "/web_bench.mjs' '" + site + "' '" + gif +
-                        "' '" + nativeMovie + "' " + std::to_string(reps);
+// (bench/web_bench.mjs), into row; false when it could not be run.
+bool TimeWebModule(const BenchRun& run, const std::string& gif, const std::string& nativeMovie, int reps, Row& row) {
+  std::string command = Quoted(run.node) + " " + Quoted(std::string(TERVANO_BENCH_SOURCE_DIR) + "/web_bench.mjs") + " " +
+                        Quoted(run.webSite) + " " + Quoted(gif) + " " + Quoted(nativeMovie) + " " +
+                        std::to_string(reps);
   FILE* p = popen(command.c_str(), "r");
   if (!p) return false;
   double ms = -1;
@@ -330,200 +395,126 @@ bool TimeWebModule(const std::string& node, const std::string& site, const std::
   return true;
 }
 
-std::string Quoted(const std::string& s) { return "'" + s + "'"; }
-
-}  // namespace
-
-int main(int argc, char** argv) {
-  if (argc >= 2 && std::strcmp(argv[1], "--child") == 0) return ChildMain(argc, argv);
-
-  bool quick = false;
-  std::string dir, webSite, node = "node";
-  for (int i = 1; i < argc; ++i) {
-    if (std::strcmp(argv[i], "--quick") == 0) {
-      quick = true;
-    } else if (std::strcmp(argv[i], "--dir") == 0 && i + 1 < argc) {
-      dir = argv[++i];
-    } else if (std::strcmp(argv[i], "--web") == 0 && i + 1 < argc) {
-      webSite = argv[++i];
-    } else if (std::strcmp(argv[i], "--node") == 0 && i + 1 < argc) {
-      node = argv[++i];
-    } else {
-      std::fprintf(stderr, "usage: %s [--quick] [--dir FOLDER] [--web SITE [--node NODE]]\n", argv[0]);
-      return 2;
-    }
-  }
-  char self[4096];
-  ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
-  if (n <= 0) return 1;
-  self[n] = '\0';
-  g_self = self;
-
-  bool keep = !dir.empty();
-  if (keep) {
-    mkdir(dir.c_str(), 0777);
-  } else {
-    const char* tmp = std::getenv("TMPDIR");
-    std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/tervano-bench-XXXXXX";
-    std::vector<char> buf(pattern.begin(), pattern.end());
-    buf.push_back('\0');
-    if (!mkdtemp(buf.data())) {
-      std::perror("mkdtemp");
-      return 1;
-    }
-    dir = buf.data();
-  }
-  // Without a built site the bench runs as before and says so.
-  if (!webSite.empty() && access((webSite + "/tervano.wasm").c_str(), R_OK) != 0) {
-    std::fprintf(stderr, "no web module in %s (scripts/build-web.sh builds it): WebAssembly not timed\n",
-                 webSite.c_str());
-    webSite.clear();
-  }
-  if (dir.find('\'') != std::string::npos || g_self.find('\'') != std::string::npos ||
-      webSite.find('\'') != std::string::npos || node.find('\'') != std::string::npos) {
-    std::fprintf(stderr, "folder names with quotes are not supported\n");
-    return 1;
-  }
-
-  const std::vector<Case> cases = {
-      {"cartoon-320x240x100", "gradient + moving shaded shapes, 256 colours",
-       [](const std::string& p) { return scenes::WriteCartoon(p, 320, 240, 100); }, 5},
-      {"cartoon-800x600x30", "same scene, large frames",
-       [](const std::string& p) { return scenes::WriteCartoon(p, 800, 600, 30); }, 3},
-      {"cartoon-1920x1080x20", "same scene, full HD frames",
-       [](const std::string& p) { return scenes::WriteCartoon(p, 1920, 1080, 20); }, 3},
-      {"sprite-64x64x500", "spinning icon, transparent, restore to background",
-       [](const std::string& p) { return scenes::WriteSprite(p, 64, 500); }, 7},
-      {"photo-320x240x30", "dithered photo, scrambled palette, interlaced",
-       [](const std::string& p) { return scenes::WritePhoto(p, 320, 240, 30); }, 7},
-      {"delta-320x240x100", "one full frame, then 80x60 update rectangles",
-       [](const std::string& p) { return scenes::WriteDelta(p, 320, 240, 100); }, 11},
-      {"terminal-640x421x800", "terminal recording: typed characters, lines, scrolls",
-       [](const std::string& p) { return scenes::WriteTerminal(p, 640, 421, 800); }, 7},
-  };
-
-  const int threads = CompressionThreads(0);
-  const int64_t deflateState = DeflateStateBytes();
+// Threads and the memory every conversion has beside its frames.
+void SizeRun(BenchRun& run) {
+  run.threads = CompressionThreads(0);
+  run.deflateState = DeflateStateBytes();
   // A compressing thread's zlib stream and the buffer its output collects in.
-  const int64_t threadState = deflateState + static_cast<int64_t>(kBitmapScratchBytes);
+  run.threadState = run.deflateState + static_cast<int64_t>(kBitmapScratchBytes);
   // Each conversion makes its own converter state and movie writer, and each
   // pass its decoder and frame pipeline; 64 KiB for reading, stdio and small
   // records (the pool's jobs among them).
-  const int64_t fixedBytes =
+  run.fixedBytes =
       64 * 1024 + static_cast<int64_t>(sizeof(MovieJob) + sizeof(GifDecoder) + sizeof(FramePipeline) +
                                        sizeof(SwfWriter));
   // Frames handed to the threads and not yet written hold their pixels or
   // their compressed tag; two more frames: the one being built and the
   // output of one being compressed. Every thread has its own zlib stream,
   // and the converting thread one for the frames it compresses itself.
-  const size_t inFlight = static_cast<size_t>(threads) * kFramesInFlightPerThread;
-  const long idleKiB = RunChild("--child").peakKiB;
+  run.inFlight = static_cast<size_t>(run.threads) * kFramesInFlightPerThread;
+  run.idleKiB = RunChild("--child").peakKiB;
+}
 
-  std::printf("tervano conversion bench (%s build), %d compression threads; writing files to %s\n",
-              TERVANO_BENCH_BUILD_TYPE, threads, dir.c_str());
-  std::fflush(stdout);
-
-  std::unique_ptr<GifDecoder> decoder(new GifDecoder);
-  std::vector<Row> rows;
-  for (const Case& c : cases) {
-    Row row;
-    row.name = c.name;
-    row.reps = quick ? 1 : c.reps;
-    std::string gif = dir + "/" + c.name + ".gif";
-    std::string swf = dir + "/" + c.name + ".swf";
-    std::string swfSequential = dir + "/" + c.name + ".1.swf";
-    std::fprintf(stderr, "  %-22s writing...", c.name);
-    if (!c.write(gif)) {
-      std::fprintf(stderr, " cannot write %s\n", gif.c_str());
-      return 1;
-    }
-    struct stat st {};
-    if (stat(gif.c_str(), &st) == 0) row.gifBytes = static_cast<size_t>(st.st_size);
-    std::fprintf(stderr, " measuring...");
-
-    // The floor's data, collected once outside any timing.
-    DecodeResult info;
-    std::vector<FrameData> frames;
-    if (!DecodeOnly(*decoder, gif.c_str(), info, &frames)) {
-      std::fprintf(stderr, " cannot read %s\n", gif.c_str());
-      return 1;
-    }
-    row.frames = info.frames;
-    row.large = info.width >= 320 && info.height >= 240;
-    std::vector<std::vector<uint8_t>> deflated(frames.size());
-    for (size_t i = 0; i < frames.size(); ++i)
-      deflated[i].resize(deflateBound(nullptr, static_cast<uLong>(frames[i].bytes.size())) + 64);
-    std::vector<size_t> floorSizes;
-
-    ConversionOptions sequential;  // every option off, as a first conversion has them
-    sequential.threads = 1;
-    ConversionOptions parallel = sequential;
-    parallel.threads = threads;
-    // The parts alternate within each repetition, so a busy spell of the
-    // machine does not fall on one of them only.
-    for (int r = 0; r < row.reps; ++r) {
-      DecodeResult again;
-      row.decode = std::min(row.decode, Seconds([&] { DecodeOnly(*decoder, gif.c_str(), again, nullptr); }));
-      bool ok = true;
-      row.zlib = std::min(row.zlib, Seconds([&] { ok = DeflateAll(frames, deflated, floorSizes); }));
-      if (!ok) {
-        std::fprintf(stderr, " deflate failed\n");
-        return 1;
-      }
-      ConversionResult result;
-      row.sequential = std::min(row.sequential, Seconds([&] {
-                                  result = ConvertFile(gif.c_str(), swfSequential.c_str(), sequential, nullptr);
-                                }));
-      if (result.status != ConversionStatus::kConverted) row.converted = false;
-      double cpu0 = CpuClock(CLOCK_PROCESS_CPUTIME_ID), own0 = CpuClock(CLOCK_THREAD_CPUTIME_ID);
-      row.parallel = std::min(row.parallel,
-                              Seconds([&] { result = ConvertFile(gif.c_str(), swf.c_str(), parallel, nullptr); }));
-      row.parallelCpu = std::min(row.parallelCpu, CpuClock(CLOCK_PROCESS_CPUTIME_ID) - cpu0);
-      row.converterCpu = std::min(row.converterCpu, CpuClock(CLOCK_THREAD_CPUTIME_ID) - own0);
-      if (result.status != ConversionStatus::kConverted) row.converted = false;
-    }
-
-    // Heap: the highest live heap above what was live when ConvertFile began.
-    int64_t before = heap::Live();
-    heap::ResetPeak();
-    if (ConvertFile(gif.c_str(), swfSequential.c_str(), sequential, nullptr).status != ConversionStatus::kConverted)
-      row.converted = false;
-    row.heapSequential = heap::Peak() - before;
-    row.budgetSequential = info.screenBytes + 2 * info.largestFrame + static_cast<size_t>(deflateState + fixedBytes);
-    before = heap::Live();
-    heap::ResetPeak();
-    if (ConvertFile(gif.c_str(), swf.c_str(), parallel, nullptr).status != ConversionStatus::kConverted)
-      row.converted = false;
-    row.heapParallel = heap::Peak() - before;
-    row.budgetParallel = info.screenBytes + (inFlight + 2) * info.largestFrame +
-                         static_cast<size_t>((threads + 1) * threadState + fixedBytes);
-
-    if (!webSite.empty()) {
-      std::fprintf(stderr, " wasm...");
-      if (!TimeWebModule(node, webSite, gif, swfSequential, row.reps, row)) row.converted = false;
-    }
-    row.check = CheckMovie(swf, frames, floorSizes);
-    row.sameBytes = SameFile(swf, swfSequential);
-    for (int r = 0; r < (quick ? 1 : kChildRuns); ++r) {
-      ChildRun run = RunChild("--child " + Quoted(gif) + " " + Quoted(swf + ".child"));
-      if (run.peakKiB < 0) {
-        row.converted = false;
-        break;
-      }
-      row.rssKiB = std::max(row.rssKiB, idleKiB >= 0 ? run.peakKiB - idleKiB : -1);
-      row.fresh = std::min(row.fresh, run.seconds);
-    }
-    if (!keep) {
-      std::remove(gif.c_str());
-      std::remove(swf.c_str());
-      std::remove(swfSequential.c_str());
-    }
-    std::remove((swf + ".child").c_str());
-    std::fprintf(stderr, " done\n");
-    rows.push_back(row);
+// Writes the case's GIF and measures it into row; false when a file cannot
+// be written or read.
+bool MeasureCase(const BenchRun& run, const Case& c, GifDecoder& decoder, Row& row) {
+  row.name = c.name;
+  row.reps = run.quick ? 1 : c.reps;
+  std::string gif = run.dir + "/" + c.name + ".gif";
+  std::string swf = run.dir + "/" + c.name + ".swf";
+  std::string swfSequential = run.dir + "/" + c.name + ".1.swf";
+  std::fprintf(stderr, "  %-22s writing...", c.name);
+  if (!c.write(gif)) {
+    std::fprintf(stderr, " cannot write %s\n", gif.c_str());
+    return false;
   }
-  if (!keep) rmdir(dir.c_str());
+  struct stat st {};
+  if (stat(gif.c_str(), &st) == 0) row.gifBytes = static_cast<size_t>(st.st_size);
+  std::fprintf(stderr, " measuring...");
 
+  // The floor's data, collected once outside any timing.
+  DecodeResult info;
+  std::vector<FrameData> frames;
+  if (!DecodeOnly(decoder, gif.c_str(), info, &frames)) {
+    std::fprintf(stderr, " cannot read %s\n", gif.c_str());
+    return false;
+  }
+  row.frames = info.frames;
+  row.large = info.width >= 320 && info.height >= 240;
+  std::vector<std::vector<uint8_t>> deflated(frames.size());
+  for (size_t i = 0; i < frames.size(); ++i)
+    deflated[i].resize(deflateBound(nullptr, static_cast<uLong>(frames[i].bytes.size())) + 64);
+  std::vector<size_t> floorSizes;
+
+  ConversionOptions sequential;  // every option off, as a first conversion has them
+  sequential.threads = 1;
+  ConversionOptions parallel = sequential;
+  parallel.threads = run.threads;
+  // The parts alternate within each repetition, so a busy spell of the
+  // machine does not fall on one of them only.
+  for (int r = 0; r < row.reps; ++r) {
+    DecodeResult again;
+    row.decode = std::min(row.decode, Seconds([&] { DecodeOnly(decoder, gif.c_str(), again, nullptr); }));
+    bool ok = true;
+    row.zlib = std::min(row.zlib, Seconds([&] { ok = DeflateAll(frames, deflated, floorSizes); }));
+    if (!ok) {
+      std::fprintf(stderr, " deflate failed\n");
+      return false;
+    }
+    ConversionResult result;
+    row.sequential = std::min(row.sequential, Seconds([&] {
+                                result = ConvertFile(gif.c_str(), swfSequential.c_str(), sequential, nullptr);
+                              }));
+    if (result.status != ConversionStatus::kConverted) row.converted = false;
+    double cpu0 = CpuClock(CLOCK_PROCESS_CPUTIME_ID), own0 = CpuClock(CLOCK_THREAD_CPUTIME_ID);
+    row.parallel = std::min(row.parallel,
+                            Seconds([&] { result = ConvertFile(gif.c_str(), swf.c_str(), parallel, nullptr); }));
+    row.parallelCpu = std::min(row.parallelCpu, CpuClock(CLOCK_PROCESS_CPUTIME_ID) - cpu0);
+    row.converterCpu = std::min(row.converterCpu, CpuClock(CLOCK_THREAD_CPUTIME_ID) - own0);
+    if (result.status != ConversionStatus::kConverted) row.converted = false;
+  }
+
+  // Heap: the highest live heap above what was live when ConvertFile began.
+  int64_t before = heap::Live();
+  heap::ResetPeak();
+  if (ConvertFile(gif.c_str(), swfSequential.c_str(), sequential, nullptr).status != ConversionStatus::kConverted)
+    row.converted = false;
+  row.heapSequential = heap::Peak() - before;
+  row.budgetSequential = info.screenBytes + 2 * info.largestFrame + static_cast<size_t>(run.deflateState + run.fixedBytes);
+  before = heap::Live();
+  heap::ResetPeak();
+  if (ConvertFile(gif.c_str(), swf.c_str(), parallel, nullptr).status != ConversionStatus::kConverted)
+    row.converted = false;
+  row.heapParallel = heap::Peak() - before;
+  row.budgetParallel = info.screenBytes + (run.inFlight + 2) * info.largestFrame +
+                       static_cast<size_t>((run.threads + 1) * run.threadState + run.fixedBytes);
+
+  if (!run.webSite.empty()) {
+    std::fprintf(stderr, " wasm...");
+    if (!TimeWebModule(run, gif, swfSequential, row.reps, row)) row.converted = false;
+  }
+  row.check = CheckMovie(swf, frames, floorSizes);
+  row.sameBytes = SameFile(swf, swfSequential);
+  for (int r = 0; r < (run.quick ? 1 : kChildRuns); ++r) {
+    ChildRun child = RunChild("--child " + Quoted(gif) + " " + Quoted(swf + ".child"));
+    if (child.peakKiB < 0) {
+      row.converted = false;
+      break;
+    }
+    row.rssKiB = std::max(row.rssKiB, run.idleKiB >= 0 ? child.peakKiB - run.idleKiB : -1);
+    row.fresh = std::min(row.fresh, child.seconds);
+  }
+  if (!run.keep) {
+    std::remove(gif.c_str());
+    std::remove(swf.c_str());
+    std::remove(swfSequential.c_str());
+  }
+  std::remove((swf + ".child").c_str());
+  std::fprintf(stderr, " done\n");
+  return true;
+}
+
+void PrintTable(const BenchRun& run, const std::vector<Case>& cases, const std::vector<Row>& rows) {
   std::printf(
       "\nfloor = one decode of every frame + level-9 deflate of the same bitmap data, on one thread, measured\n"
       "in this run. Times are elapsed, best of N runs. seq = ConvertFile with 1 thread; par = with %d\n"
@@ -535,8 +526,8 @@ int main(int argc, char** argv) {
       "+ 2) x largest frame + %d x (zlib state + output buffer, %lld KiB) + %lld KiB. rss = peak resident size of the new\n"
       "process, less that of an idle one (%ld KiB). data = bitmaps whose data equals the floor's / whose\n"
       "compressed size does; same = par movie byte-identical to seq movie.\n\n",
-      threads, quick ? 1 : kChildRuns, static_cast<long long>(fixedBytes / 1024), inFlight, threads + 1,
-      static_cast<long long>(threadState / 1024), static_cast<long long>(fixedBytes / 1024), idleKiB);
+      run.threads, run.quick ? 1 : kChildRuns, static_cast<long long>(run.fixedBytes / 1024), run.inFlight, run.threads + 1,
+      static_cast<long long>(run.threadState / 1024), static_cast<long long>(run.fixedBytes / 1024), run.idleKiB);
   std::printf("%-20s %6s %4s %2s | %7s %7s %7s %7s | %5s %5s %5s %5s | %5s %5s %5s %5s | %6s %6s %5s | %6s %6s %5s | %6s | %-7s %-4s %s\n",
               "file", "gifKiB", "frms", "N", "floorms", "seq ms", "par ms", "freshms", "par/s", "seq/f", "par/f",
               "frs/f", "decod", "zlib", "cpu/f", "conv/f", "heapS", "budS", "h/b", "heapP", "budP", "h/b", "rssKiB", "data", "same",
@@ -566,9 +557,9 @@ int main(int argc, char** argv) {
                 r.budgetSequential / 1024, heapS, static_cast<long long>(r.heapParallel / 1024),
                 r.budgetParallel / 1024, heapP, r.rssKiB, data, r.sameBytes ? "yes" : "NO", verdict.c_str());
   }
-  if (!webSite.empty()) {
+  if (!run.webSite.empty()) {
     std::printf("\nWebAssembly (%s, in Node, one thread, best of N) against seq (native, one thread):\n",
-                webSite.c_str());
+                run.webSite.c_str());
     std::printf("%-20s %7s %7s %6s %s\n", "file", "seq ms", "wasm ms", "wasm/s", "same");
     for (const Row& r : rows) {
       if (r.web < 0) continue;
@@ -583,5 +574,45 @@ int main(int argc, char** argv) {
       "\ntargets: seq <= %.2f x floor; par <= %.2f x floor where frames are 320 x 240 or more; par no slower\n"
       "than seq; heap <= budget. %s\n",
       kSequentialTarget, kParallelTarget, allGood ? "All files meet them." : "Some files miss them.");
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc >= 2 && std::strcmp(argv[1], "--child") == 0) return ChildMain(argc, argv);
+  BenchRun run;
+  if (int exitCode = ReadArguments(argc, argv, run)) return exitCode;
+
+  const std::vector<Case> cases = {
+      {"cartoon-320x240x100", "gradient + moving shaded shapes, 256 colours",
+       [](const std::string& p) { return scenes::WriteCartoon(p, 320, 240, 100); }, 5},
+      {"cartoon-800x600x30", "same scene, large frames",
+       [](const std::string& p) { return scenes::WriteCartoon(p, 800, 600, 30); }, 3},
+      {"cartoon-1920x1080x20", "same scene, full HD frames",
+       [](const std::string& p) { return scenes::WriteCartoon(p, 1920, 1080, 20); }, 3},
+      {"sprite-64x64x500", "spinning icon, transparent, restore to background",
+       [](const std::string& p) { return scenes::WriteSprite(p, 64, 500); }, 7},
+      {"photo-320x240x30", "dithered photo, scrambled palette, interlaced",
+       [](const std::string& p) { return scenes::WritePhoto(p, 320, 240, 30); }, 7},
+      {"delta-320x240x100", "one full frame, then 80x60 update rectangles",
+       [](const std::string& p) { return scenes::WriteDelta(p, 320, 240, 100); }, 11},
+      {"terminal-640x421x800", "terminal recording: typed characters, lines, scrolls",
+       [](const std::string& p) { return scenes::WriteTerminal(p, 640, 421, 800); }, 7},
+  };
+
+  SizeRun(run);
+  std::printf("tervano conversion bench (%s build), %d compression threads; writing files to %s\n",
+              TERVANO_BENCH_BUILD_TYPE, run.threads, run.dir.c_str());
+  std::fflush(stdout);
+
+  std::unique_ptr<GifDecoder> decoder(new GifDecoder);
+  std::vector<Row> rows;
+  for (const Case& c : cases) {
+    Row row;
+    if (!MeasureCase(run, c, *decoder, row)) return 1;
+    rows.push_back(row);
+  }
+  if (!run.keep) rmdir(run.dir.c_str());
+  PrintTable(run, cases, rows);
   return 0;
 }

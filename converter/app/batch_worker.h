@@ -43,10 +43,10 @@ class BatchNotices {
 
 // The message for a file that was not converted (and whether the batch
 // stops there), or an empty text for kConverted and kCancelled.
-BatchNotice NoticeFor(const ConversionResult& result);
+[[nodiscard]] BatchNotice NoticeFor(const ConversionResult& result);
 // The message for a line whose movie is already the movie of an earlier
 // line of the same batch.
-BatchNotice DuplicateMovieNotice(const std::string& destination);
+[[nodiscard]] BatchNotice DuplicateMovieNotice(const std::string& destination);
 
 // The status line for a destination: shortened for display, ASCII capitals
 // in lower case. out holds at least 260 bytes.

@@ -150,14 +150,14 @@ const FlagSpec* FindShort(char name) {
   return nullptr;
 }
 
-int UsageError(CommandLine& c, const std::string& text) {
+bool UsageError(CommandLine& c, const std::string& text) {
   c.error = text;
-  return 0;
+  return false;
 }
 
 }  // namespace
 
-int ParseCommandLine(int argc, const char* const* argv, CommandLine& c) {
+bool ParseCommandLine(int argc, const char* const* argv, CommandLine& c) {
   c = CommandLine();
   bool flagsEnded = false;
   for (int i = 1; i < argc; ++i) {
@@ -205,7 +205,7 @@ int ParseCommandLine(int argc, const char* const* argv, CommandLine& c) {
   if (c.nullSeparated && c.filesFrom.empty() && !c.help && !c.version) return UsageError(c, "-0 (--null) needs --files-from");
   if (c.files.empty() && c.filesFrom.empty() && !c.help && !c.version && !c.saveOptions && !c.showOptions)
     return UsageError(c, "no GIF file given");
-  return 1;
+  return true;
 }
 
 void ApplyOverrides(const std::vector<StoredValue>& overrides, ConversionOptions& options) {

@@ -56,7 +56,7 @@ extern const FlagSpec kFlags[];
 extern const size_t kFlagCount;
 
 // The long name of a flag ("loop-forever"), for messages.
-const char* LongFlagName(FlagId id);
+[[nodiscard]] const char* LongFlagName(FlagId id);
 
 // One stored value as a flag sets it: a number or a text.
 struct StoredValue {
@@ -90,18 +90,18 @@ struct CommandLine {
 
 // Parses argv[1..argc-1]. Long flags take their value as the next argument
 // or after "=" (--loop=3); short ones as the next argument or attached
-// (-j4). "--" ends the flags; "-" alone is a file name. Returns 1, or 0 for
-// a usage error (unknown flag, missing or bad value, no file where one is
-// needed, -0 without a list) with command.error set.
-int ParseCommandLine(int argc, const char* const* argv, CommandLine& command);
+// (-j4). "--" ends the flags; "-" alone is a file name. False for a usage
+// error (unknown flag, missing or bad value, no file where one is needed,
+// -0 without a list), with command.error set.
+[[nodiscard]] bool ParseCommandLine(int argc, const char* const* argv, CommandLine& command);
 
 // Puts the overrides into options (which hold the stored values).
 void ApplyOverrides(const std::vector<StoredValue>& overrides, ConversionOptions& options);
 
 // --help: usage, every flag of kFlags, where the options are stored
 // (storeFolder, as found now), exit statuses.
-std::string HelpText(const std::string& storeFolder);
+[[nodiscard]] std::string HelpText(const std::string& storeFolder);
 
 // --show-options: the options, one per line, each with the flag that
 // gives it.
-std::string DescribeOptions(const ConversionOptions& options);
+[[nodiscard]] std::string DescribeOptions(const ConversionOptions& options);

@@ -255,16 +255,16 @@ std::string MakeFolder(const std::string& folder) {
   return S_ISDIR(st.st_mode) ? "" : std::strerror(ENOTDIR);
 }
 
-int SaveOverrides(const std::vector<StoredValue>& overrides) {
-  int ok = 1;
+OptionsSaved SaveOverrides(const std::vector<StoredValue>& overrides) {
+  OptionsSaved saved;
   for (const StoredValue& v : overrides) {
     // --no-ruffle removes the address rather than storing an empty one.
     bool remove = v.isText && v.text.empty() && v.name == kRuffleValue;
-    int stored = v.isText ? WriteSettingText(v.name.c_str(), remove ? nullptr : v.text.c_str())
-                          : WriteSettingNumber(v.name.c_str(), v.number);
-    if (!stored) ok = 0;
+    KeyResult stored = v.isText ? WriteSettingText(v.name.c_str(), remove ? nullptr : v.text.c_str())
+                                : WriteSettingNumber(v.name.c_str(), v.number);
+    if (!stored.done() && saved.done()) saved = {stored, v.name};
   }
-  return ok;
+  return saved;
 }
 
 void ShowOptions() {
@@ -339,9 +339,11 @@ int RunCommandLine(const CommandLine& command) {
   // by a signal that ends the run halfway.
   signal(SIGPIPE, SIG_IGN);
   int status = 0;
-  if (command.saveOptions && !SaveOverrides(command.overrides)) {
+  OptionsSaved saved = command.saveOptions ? SaveOverrides(command.overrides) : OptionsSaved();
+  if (!saved.done()) {
     std::string folder = KeyStoreFolder();
-    std::fprintf(stderr, "tervano: cannot save the options in %s\n", folder.empty() ? "(no folder)" : folder.c_str());
+    std::fprintf(stderr, "tervano: cannot save the options in %s: %s: %s\n",
+                 folder.empty() ? "(no folder)" : folder.c_str(), saved.valueName.c_str(), saved.result.reason.c_str());
     status = 1;
   }
   if (command.showOptions) ShowOptions();

@@ -13,5 +13,5 @@ constexpr const char* kVersionText = "tervano " TERVANO_VERSION;
 // --help, --version and --show-options to stdout. Returns the exit status:
 // 0 when every file was converted (and the options saved, if asked), 1
 // otherwise; the other files are converted all the same.
-int RunCommandLine(const CommandLine& command);
+[[nodiscard]] int RunCommandLine(const CommandLine& command);
 #endif

@@ -16,31 +16,34 @@ std::string ValueName(int32_t n) {
 
 }  // namespace
 
-int StoreHandedText(const char* text) {
-  if (!text) return 0;
+KeyResult StoreHandedText(const char* text) {
+  if (!text) return {KeyStatus::kBadName, "no text"};
   ProcessLock lock(kHandOffLockName);
-  lock.Acquire(kHandOffLockWaitMs);
+  (void)lock.Acquire(kHandOffLockWaitMs);  // stores all the same
   int32_t last = 0;
   int32_t n = ReadKeyNumber(kSettingsKeyPath, kNumFilesValue, last) ? last + 1 : 1;
-  if (!WriteKeyNumber(kSettingsKeyPath, kNumFilesValue, n)) return 0;
+  KeyResult counted = WriteKeyNumber(kSettingsKeyPath, kNumFilesValue, n);
+  if (!counted.done()) return counted;
   return WriteKeyText(kSettingsKeyPath, ValueName(n).c_str(), text);
 }
 
 std::vector<std::string> TakeHandedTexts() {
   std::vector<std::string> texts;
   ProcessLock lock(kHandOffLockName);
-  lock.Acquire(kHandOffLockWaitMs);
-  int32_t count = 0;
-  ReadKeyNumber(kSettingsKeyPath, kNumFilesValue, count);
+  (void)lock.Acquire(kHandOffLockWaitMs);  // takes all the same
+  int32_t count = 0;  // no count: nothing waits
+  (void)ReadKeyNumber(kSettingsKeyPath, kNumFilesValue, count);
   // A damaged count must not keep the window busy for ever.
   if (count > kMaxHandedTexts) count = kMaxHandedTexts;
   for (int32_t i = 1; i <= count; ++i) {
     std::string name = ValueName(i);
     std::string text;
-    bool read = ReadKeyText(kSettingsKeyPath, name.c_str(), text) != 0;
-    DeleteKeyValue(kSettingsKeyPath, name.c_str());  // also one too long to read
+    bool read = ReadKeyText(kSettingsKeyPath, name.c_str(), text);
+    // Also one too long to read. One that stays is taken again next time,
+    // and the window has no one to tell.
+    (void)DeleteKeyValue(kSettingsKeyPath, name.c_str());
     if (read) texts.push_back(text);
   }
-  WriteKeyNumber(kSettingsKeyPath, kNumFilesValue, 0);
+  (void)WriteKeyNumber(kSettingsKeyPath, kNumFilesValue, 0);
   return texts;
 }

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/registry_keys.h"
+
 // The lock of the hand-off, also held by the start-up decision (window
 // search, marker test, marker creation).
 constexpr const char* kHandOffLockName = "Tervano.HandOff";
@@ -19,11 +21,10 @@ constexpr const char* kNumFilesValue = "NumFiles";
 // Numbers above this are not looked at (only a damaged count goes there).
 constexpr int32_t kMaxHandedTexts = 10000;
 
-// The sender's part: stores text under the next number. Returns 1 when it
-// was stored. Without the lock (another process holds it too long) it still
-// stores its value.
-int StoreHandedText(const char* text);
+// The sender's part: stores text under the next number. Without the lock
+// (another process holds it too long) it still stores its value.
+[[nodiscard]] KeyResult StoreHandedText(const char* text);
 
 // The receiver's part: every waiting text in the order of its number; the
 // values are deleted and NumFiles is set to 0.
-std::vector<std::string> TakeHandedTexts();
+[[nodiscard]] std::vector<std::string> TakeHandedTexts();

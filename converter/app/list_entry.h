@@ -12,11 +12,11 @@ constexpr size_t kDestinationPrefixLength = 20;
 
 // Lead byte of a double-byte character in the system code page (GBK off
 // Windows). A trail byte can be 0x5C, which is not a backslash then.
-bool IsLeadByte(unsigned char c);
+[[nodiscard]] bool IsLeadByte(unsigned char c);
 // Index of the last backslash that is a character of its own, or npos.
-size_t FindLastBackslash(const std::string& path);
+[[nodiscard]] size_t FindLastBackslash(const std::string& path);
 // True when the path's last character is a backslash.
-bool EndsWithBackslash(const std::string& path);
+[[nodiscard]] bool EndsWithBackslash(const std::string& path);
 
 enum class ListEntry {
   kMissing,      // the text has no line k
@@ -29,9 +29,9 @@ enum class ListEntry {
 // line and destination the movie path: the source name in the folder of the
 // nearest destination line above it (next to the source when there is
 // none), with "gif" at the end replaced by "swf" when the name ends so.
-ListEntry ExamineListEntry(const std::string& text, int32_t k, std::string& source,
+[[nodiscard]] ListEntry ExamineListEntry(const std::string& text, int32_t k, std::string& source,
                            std::string& destination);
 // True with both paths (each at most 259 bytes) when line k is a file to
 // convert.
-bool ResolveListEntry(const std::string& text, int32_t k, std::string& source,
+[[nodiscard]] bool ResolveListEntry(const std::string& text, int32_t k, std::string& source,
                       std::string& destination);

@@ -6,4 +6,4 @@
 
 // gifPath with its last three characters (its "gif") replaced by "swf";
 // gifPath has at least three.
-std::string MoviePathOf(const std::string& gifPath);
+[[nodiscard]] std::string MoviePathOf(const std::string& gifPath);

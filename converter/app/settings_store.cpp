@@ -2,8 +2,6 @@
 
 #include <cstdio>
 
-#include "../platform/registry_keys.h"
-
 const StoredOption kStoredOptions[] = {
     {"OptionTransparent", &ConversionOptions::borderCorrection, nullptr, 1, 0, FlagId::Border, FlagId::NoBorder, "border", "on",
      "off"},
@@ -24,19 +22,19 @@ const StoredOption kStoredOptions[] = {
 };
 const size_t kStoredOptionCount = sizeof kStoredOptions / sizeof kStoredOptions[0];
 
-int ReadSettingNumber(const char* name, int32_t& number) {
+bool ReadSettingNumber(const char* name, int32_t& number) {
   return ReadKeyNumber(kSettingsKeyPath, name, number);
 }
 
-int WriteSettingNumber(const char* name, int32_t number) {
+KeyResult WriteSettingNumber(const char* name, int32_t number) {
   return WriteKeyNumber(kSettingsKeyPath, name, number);
 }
 
-int ReadSettingText(const char* name, std::string& text) {
+bool ReadSettingText(const char* name, std::string& text) {
   return ReadKeyText(kSettingsKeyPath, name, text);
 }
 
-int WriteSettingText(const char* name, const char* text) {
+KeyResult WriteSettingText(const char* name, const char* text) {
   if (!text) return DeleteKeyValue(kSettingsKeyPath, name);
   return WriteKeyText(kSettingsKeyPath, name, text);
 }
@@ -46,7 +44,8 @@ ConversionOptions ReadStoredOptions(bool windowDefaults) {
   for (size_t i = 0; i < kStoredOptionCount; ++i) {
     const StoredOption& o = kStoredOptions[i];
     if (o.text) {
-      ReadSettingText(o.name, options.*o.text);
+      // a missing text reads as empty, which is its default
+      (void)ReadSettingText(o.name, options.*o.text);
       continue;
     }
     int32_t number = 0;
@@ -55,20 +54,20 @@ ConversionOptions ReadStoredOptions(bool windowDefaults) {
   return options;
 }
 
-int WriteStoredOptions(const ConversionOptions& options) {
-  int ok = 1;
+OptionsSaved WriteStoredOptions(const ConversionOptions& options) {
+  OptionsSaved saved;
   for (size_t i = 0; i < kStoredOptionCount; ++i) {
     const StoredOption& o = kStoredOptions[i];
-    int stored = 0;
+    KeyResult stored;
     if (o.number)
       stored = WriteSettingNumber(o.name, options.*o.number);
     else if (o.text == &ConversionOptions::ruffleUrl && options.ruffleUrl.empty())
       stored = WriteSettingText(o.name, nullptr);
     else
       stored = WriteSettingText(o.name, (options.*o.text).c_str());
-    if (!stored) ok = 0;
+    if (!stored.done() && saved.done()) saved = {stored, o.name};
   }
-  return ok;
+  return saved;
 }
 
 void LoadOptions(MainWindowOptions& window, PublishSettings& publish) {
@@ -90,7 +89,7 @@ void LoadOptions(MainWindowOptions& window, PublishSettings& publish) {
   window.useLinkUrl = o.useLinkUrl;
 }
 
-void SaveOptions(const MainWindowOptions& window, const PublishSettings& publish) {
+OptionsSaved SaveOptions(const MainWindowOptions& window, const PublishSettings& publish) {
   ConversionOptions o;
   o.borderCorrection = publish.borderCorrection;
   o.writeHtml = publish.writeHtml;
@@ -104,7 +103,7 @@ void SaveOptions(const MainWindowOptions& window, const PublishSettings& publish
   o.loopForever = window.loopForever;
   o.playCount = window.playCount;
   o.useLinkUrl = window.useLinkUrl;
-  WriteStoredOptions(o);
+  return WriteStoredOptions(o);
 }
 
 ConversionOptions ReadQuietOptions() {

@@ -7,6 +7,7 @@
 
 #include "command_line.h"
 #include "conversion_options.h"
+#include "platform/registry_keys.h"
 
 // Only writes create the key.
 constexpr const char* kSettingsKeyPath = "Software\\Tervano";
@@ -19,17 +20,25 @@ constexpr const char* kSettingsKeyPath = "Software\\Tervano";
 constexpr const char* kExecStringValue = "ExecString";
 
 // Reads at most 4 bytes. Missing value, longer data or no key: number = 0,
-// result 0. Otherwise the bytes read (little-endian, whatever the type) and 1.
-int ReadSettingNumber(const char* name, int32_t& number);
-// Stores a 4-byte REG_DWORD; 1 on success.
-int WriteSettingNumber(const char* name, int32_t number);
+// false. Otherwise the bytes read (little-endian, whatever the type), true.
+[[nodiscard]] bool ReadSettingNumber(const char* name, int32_t& number);
+// Stores a 4-byte REG_DWORD.
+[[nodiscard]] KeyResult WriteSettingNumber(const char* name, int32_t number);
 // Reads at most 260 bytes (terminating zero included). Missing value,
-// longer data or no key: text empty, result 0.
-int ReadSettingText(const char* name, std::string& text);
-// Stores text as REG_SZ with its terminating zero (1 when stored). A null
-// text deletes the value (1 whether or not it was there). 0 when the key
-// cannot be opened.
-int WriteSettingText(const char* name, const char* text);
+// longer data or no key: text empty, false.
+[[nodiscard]] bool ReadSettingText(const char* name, std::string& text);
+// Stores text as REG_SZ with its terminating zero. A null text deletes the
+// value (done whether or not it was there); failed when the key cannot be
+// opened.
+[[nodiscard]] KeyResult WriteSettingText(const char* name, const char* text);
+
+// What saving the options came to: done, or the first value that could not
+// be stored (the others were still written) and why.
+struct OptionsSaved {
+  KeyResult result;
+  std::string valueName;  // empty when done
+  bool done() const { return result.done(); }
+};
 
 // The twelve stored options, once: value name, the ConversionOptions member
 // (a number or a text), what a missing number is for the main window and
@@ -57,12 +66,12 @@ constexpr const char* kRuffleValue = "OptionRuffleURL";
 
 // Every option from the store; a missing one takes the window's or the
 // quiet command's default. The link text is read whether the link is on or not.
-ConversionOptions ReadStoredOptions(bool windowDefaults);
-// Writes every option; 1 when all were stored. The link text is always
+[[nodiscard]] ConversionOptions ReadStoredOptions(bool windowDefaults);
+// Writes every option. The link text is always
 // written as a text, so an empty one is kept as an empty value; an empty
 // Ruffle address deletes its value, so a store that never had one keeps
 // its old values only.
-int WriteStoredOptions(const ConversionOptions& options);
+[[nodiscard]] OptionsSaved WriteStoredOptions(const ConversionOptions& options);
 
 // The six publish settings, held by the main window, edited by the publish
 // settings dialog and handed to each batch; flags, 0 off.
@@ -91,10 +100,11 @@ struct MainWindowOptions {
 // OptionTransparent, OptionHTML and OptionHideMenu load as 1, everything
 // else as 0 (empty text).
 void LoadOptions(MainWindowOptions& window, PublishSettings& publish);
-// Writes all twelve option values; failures are ignored.
-void SaveOptions(const MainWindowOptions& window, const PublishSettings& publish);
+// Writes all twelve option values; the window tells the user when one
+// could not be stored.
+[[nodiscard]] OptionsSaved SaveOptions(const MainWindowOptions& window, const PublishSettings& publish);
 
 // Options of a quiet conversion: every value read from the store, missing
 // ones as 0 (empty text). The link is set when OptionURL is on, with the
 // OptionURLName text, which may be empty.
-ConversionOptions ReadQuietOptions();
+[[nodiscard]] ConversionOptions ReadQuietOptions();

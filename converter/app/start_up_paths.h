@@ -10,9 +10,9 @@
 
 // The paths of text in their order, without their quotes; blanks around
 // them dropped; empty ones ("") left out.
-std::vector<std::string> StartUpPaths(const std::string& text);
-std::vector<std::wstring> StartUpPaths(const std::wstring& text);
+[[nodiscard]] std::vector<std::string> StartUpPaths(const std::string& text);
+[[nodiscard]] std::vector<std::wstring> StartUpPaths(const std::wstring& text);
 
 // The text after the quiet command's "-quite" (exact case), or false when
 // text does not start with it.
-bool QuietCommandRest(const std::string& text, std::string& rest);
+[[nodiscard]] bool QuietCommandRest(const std::string& text, std::string& rest);

@@ -30,8 +30,8 @@ void SetDestinationLine(FileList& list, const std::string& folder);
 
 // Files ready to convert, and the text of the count label for them:
 // empty, "1 个文件准备转换" or the number and " 个文件准备转换".
-int32_t ReadyCount(const FileList& list);
-std::string ReadyCountText(const FileList& list);
+[[nodiscard]] int32_t ReadyCount(const FileList& list);
+[[nodiscard]] std::string ReadyCountText(const FileList& list);
 
 // Save as, first step: the list's convertible files, and the paths of the
 // last file line walked (converted or not).
@@ -42,38 +42,38 @@ struct SaveAsPlan {
   std::string lastDestination;
   bool singleFile = false;  // exactly one file ready: ask for a file name, not a folder
 };
-SaveAsPlan PlanSaveAs(const FileList& list);
+[[nodiscard]] SaveAsPlan PlanSaveAs(const FileList& list);
 // The folder of a chosen path: cut at its last backslash; a bare drive
 // ("C:") gets its backslash back. Empty when the path has no backslash.
-std::string FolderOfPath(const std::string& path);
+[[nodiscard]] std::string FolderOfPath(const std::string& path);
 // Save as, confirmed: the list becomes one destination line for folder and
 // the collected files.
 void ApplySaveAs(FileList& list, const SaveAsPlan& plan, const std::string& folder);
 
 // Play-count field changed: keeps playCount within 1..65535 and rewrites the
 // text. Returns true when the caret should go to the end of the field.
-bool NormalisePlayCount(MainWindowOptions& options);
+[[nodiscard]] bool NormalisePlayCount(MainWindowOptions& options);
 // Play-count field lost the focus: an empty field means loop forever,
 // unless the focus went to the loop-forever box. True when it switched.
-bool EmptyPlayCountLeft(MainWindowOptions& options, bool focusToLoopForever);
+[[nodiscard]] bool EmptyPlayCountLeft(MainWindowOptions& options, bool focusToLoopForever);
 
 // Enabled states of the loop controls.
 struct LoopControls {
   bool loopForeverBox;  // 1009
   bool countFields;     // 1037, 1027, 1038
 };
-LoopControls LoopControlStates(const MainWindowOptions& options);
+[[nodiscard]] LoopControls LoopControlStates(const MainWindowOptions& options);
 
 // The options of one conversion of the list.
-ConversionOptions BatchOptions(const MainWindowOptions& window, const PublishSettings& publish);
+[[nodiscard]] ConversionOptions BatchOptions(const MainWindowOptions& window, const PublishSettings& publish);
 
 // Command line that opens url with the registered command for web pages:
 // the command cut before its "%1" placeholder (and the quote in front of
 // it), a blank, then the url.
-std::string BuildOpenCommand(const std::string& registered, const std::string& url);
+[[nodiscard]] std::string BuildOpenCommand(const std::string& registered, const std::string& url);
 
 // The result area of a multi-select open-file dialog: either one full path,
 // or a folder followed by names, each zero-terminated, ending with an empty
 // text. Gives full paths, folder and name joined by exactly one backslash.
 // A result without its final terminator within size gives nothing.
-std::vector<std::string> SplitPickedFiles(const char* area, size_t size);
+[[nodiscard]] std::vector<std::string> SplitPickedFiles(const char* area, size_t size);

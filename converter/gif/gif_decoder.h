@@ -85,17 +85,17 @@ struct GifDecoder {
 
 // True when the size bytes begin with "GIF", the signature of every GIF
 // whatever its version.
-bool HasGifSignature(const unsigned char* bytes, size_t size);
+[[nodiscard]] bool HasGifSignature(const unsigned char* bytes, size_t size);
 
 // Starts reading the file at path (or size bytes at data, which must
 // outlive the reading) up to the end of the global colour table. With
 // decodePixels false, NextFrame skips the image data (counting needs no
 // pixels and no raster). cancel (may be null) stops decoding between codes.
 // Returns kFrame when the screen was read.
-GifStatus OpenGif(GifDecoder& d, const char* path, bool decodePixels, const std::atomic<bool>* cancel);
-GifStatus OpenGifMemory(GifDecoder& d, const uint8_t* data, size_t size, bool decodePixels,
+[[nodiscard]] GifStatus OpenGif(GifDecoder& d, const char* path, bool decodePixels, const std::atomic<bool>* cancel);
+[[nodiscard]] GifStatus OpenGifMemory(GifDecoder& d, const uint8_t* data, size_t size, bool decodePixels,
                         const std::atomic<bool>* cancel);
 
 // Reads up to and including the next image. kFrame fills frame; anything
 // else ends the stream (the decoder closes its input).
-GifStatus NextFrame(GifDecoder& d, GifFrame& frame);
+[[nodiscard]] GifStatus NextFrame(GifDecoder& d, GifFrame& frame);

@@ -16,14 +16,15 @@ struct GifInput {
   uint8_t buffer[1 << 16];
 };
 
-bool OpenInput(GifInput& in, const char* path);
+[[nodiscard]] bool OpenInput(GifInput& in, const char* path);
 // Reads from size bytes at data, which must outlive the reading. A null
 // data with size 0 is an empty source.
-bool OpenInputMemory(GifInput& in, const uint8_t* data, size_t size);
+[[nodiscard]] bool OpenInputMemory(GifInput& in, const uint8_t* data, size_t size);
 void CloseInput(GifInput& in);
-int RefillInput(GifInput& in);
+[[nodiscard]] int RefillInput(GifInput& in);
 
-// Next byte, or -1 (and atEnd set) at the end of the file.
+// Next byte, or -1 (and atEnd set) at the end of the file. Also read only
+// to step over a byte, so its value may be dropped.
 inline int ReadByte(GifInput& in) {
   if (in.pos < in.len) return in.buffer[in.pos++];
   return RefillInput(in);
@@ -31,4 +32,4 @@ inline int ReadByte(GifInput& in) {
 // Skips n bytes; stops at the end of the file.
 void SkipBytes(GifInput& in, size_t n);
 // Little-endian 16-bit field (every GIF word); missing bytes read as 0.
-int ReadWordLE(GifInput& in);
+[[nodiscard]] int ReadWordLE(GifInput& in);

@@ -58,5 +58,5 @@ struct LzwResult {
 // as it was. Positions outside the screen are counted but not written.
 // Afterwards the input is just after the block terminator (or at its end).
 // cancel may be null; it is looked at between codes.
-LzwResult DecodeLzw(LzwDecoder& decoder, GifInput& in, const LzwRaster& raster, int fillIndex,
+[[nodiscard]] LzwResult DecodeLzw(LzwDecoder& decoder, GifInput& in, const LzwRaster& raster, int fillIndex,
                     const std::atomic<bool>* cancel);

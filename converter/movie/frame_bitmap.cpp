@@ -101,20 +101,16 @@ int FindBottomEdge(const uint8_t* screen, int32_t stride, int32_t width, int32_t
   return -1;
 }
 
-int BuildFrameBitmap(const FrameSource& src, int referenceIndex, int32_t optimiseCanvas,
-                     int32_t borderCorrection, int32_t characterId, FrameBitmap& out) {
-  out.pixelBytes = 0;
+namespace {
 
-  // The part of the image rectangle that lies on the screen.
-  int64_t x0 = std::max<int64_t>(src.left, 0), y0 = std::max<int64_t>(src.top, 0);
-  int64_t x1 = std::min<int64_t>(static_cast<int64_t>(src.left) + src.width, src.screenWidth);
-  int64_t y1 = std::min<int64_t>(static_cast<int64_t>(src.top) + src.height, src.screenHeight);
-  if (!src.screen || x1 <= x0 || y1 <= y0) return BuildEmptyFrame(characterId, out);
-  int32_t left = static_cast<int32_t>(x0), top = static_cast<int32_t>(y0);
-  int32_t width = static_cast<int32_t>(x1 - x0), height = static_cast<int32_t>(y1 - y0);
+// The frame's part of the screen, in screen pixels.
+struct FrameArea {
+  int32_t left = 0, top = 0, width = 0, height = 0;
+};
 
-  // Colour table. Transparent indices past the table widen it, so that
-  // pixels of those indices still come out transparent.
+// Colour table. Transparent indices past the table widen it, so that pixels
+// of those indices still come out transparent.
+void FillColourTable(const FrameSource& src, FrameBitmap& out) {
   int32_t numColours = std::max(src.numColours, 1);
   for (int32_t i = 0; i < src.transparentCount; ++i) numColours = std::max(numColours, src.transparent[i] + 1);
   numColours = std::min(std::max(numColours, 2), 256);
@@ -133,60 +129,87 @@ int BuildFrameBitmap(const FrameSource& src, int referenceIndex, int32_t optimis
     if (t < numColours) std::memset(out.colourTable + t * 4, 0, 4);
   }
   out.numColours = numColours;
+}
 
-  // Crop a full-screen frame to what differs from its background.
-  if (optimiseCanvas && src.left == 0 && src.top == 0 && src.width == src.screenWidth &&
-      src.height == src.screenHeight) {
-    int l = FindLeftEdge(src.screen, src.screenStride, width, height, referenceIndex);
-    int t = FindTopEdge(src.screen, src.screenStride, width, height, referenceIndex);
-    if (l < 0 || t < 0) {
-      width = height = 1;  // nothing differs: keep the corner pixel
-    } else {
-      int r = FindRightEdge(src.screen, src.screenStride, width, height, referenceIndex);
-      int b = FindBottomEdge(src.screen, src.screenStride, width, height, referenceIndex);
-      left = l;
-      top = t;
-      width = r - l + 1;
-      height = b - t + 1;
-    }
+// Crops a full-screen frame to what differs from its background.
+void CropToChanges(const FrameSource& src, int referenceIndex, FrameArea& area) {
+  if (src.left != 0 || src.top != 0 || src.width != src.screenWidth || src.height != src.screenHeight) return;
+  int l = FindLeftEdge(src.screen, src.screenStride, area.width, area.height, referenceIndex);
+  int t = FindTopEdge(src.screen, src.screenStride, area.width, area.height, referenceIndex);
+  if (l < 0 || t < 0) {
+    area.width = area.height = 1;  // nothing differs: keep the corner pixel
+    return;
   }
+  int r = FindRightEdge(src.screen, src.screenStride, area.width, area.height, referenceIndex);
+  int b = FindBottomEdge(src.screen, src.screenStride, area.width, area.height, referenceIndex);
+  area.left = l;
+  area.top = t;
+  area.width = r - l + 1;
+  area.height = b - t + 1;
+}
 
-  // A bitmap side holds at most 65535 pixels; a frame that large goes without.
-  constexpr int32_t kMaxSide = 65535;
-  bool border = borderCorrection && alpha && width <= kMaxSide - 2 && height <= kMaxSide - 2;
-  int32_t outWidth = border ? width + 2 : width;
-  int32_t outHeight = border ? height + 2 : height;
-  if (!AllocatePixels(out, outWidth, outHeight)) return 0;
+// Copies the area's rows into the bitmap's padded rows, inside a one-pixel
+// frame of the first transparent index when border is set.
+void CopyRows(const FrameSource& src, const FrameArea& area, bool border, FrameBitmap& out) {
+  const int32_t outWidth = out.width, outHeight = out.height;
   size_t outStride = static_cast<size_t>(outWidth) + RowPadding(outWidth);
   uint8_t* dst = out.pixels.get();
-  const uint8_t* from = src.screen + static_cast<size_t>(top) * src.screenStride + left;
+  const uint8_t* from = src.screen + static_cast<size_t>(area.top) * src.screenStride + area.left;
+  const size_t width = static_cast<size_t>(area.width);
   if (border) {
     uint8_t edge = src.transparent[0];
     std::memset(dst, edge, static_cast<size_t>(outWidth));
-    for (int32_t y = 0; y < height; ++y) {
+    for (int32_t y = 0; y < area.height; ++y) {
       uint8_t* row = dst + (static_cast<size_t>(y) + 1) * outStride;
       row[0] = edge;
-      std::memcpy(row + 1, from + static_cast<size_t>(y) * src.screenStride, static_cast<size_t>(width));
+      std::memcpy(row + 1, from + static_cast<size_t>(y) * src.screenStride, width);
       row[width + 1] = edge;
     }
     std::memset(dst + (static_cast<size_t>(outHeight) - 1) * outStride, edge, static_cast<size_t>(outWidth));
-    left -= 1;
-    top -= 1;
   } else {
-    for (int32_t y = 0; y < height; ++y)
-      std::memcpy(dst + static_cast<size_t>(y) * outStride, from + static_cast<size_t>(y) * src.screenStride,
-                  static_cast<size_t>(width));
+    for (int32_t y = 0; y < area.height; ++y)
+      std::memcpy(dst + static_cast<size_t>(y) * outStride, from + static_cast<size_t>(y) * src.screenStride, width);
   }
   const size_t padding = outStride - static_cast<size_t>(outWidth);
   if (padding > 0)
     for (int32_t y = 0; y < outHeight; ++y) std::memset(dst + static_cast<size_t>(y) * outStride + outWidth, 0, padding);
-  out.characterId = characterId;
-  out.format = kBitmapFormatColourMapped;
+}
+
+}  // namespace
+
+bool BuildFrameBitmap(const FrameSource& src, int referenceIndex, int32_t optimiseCanvas,
+                      int32_t borderCorrection, int32_t characterId, FrameBitmap& out) {
+  out.pixelBytes = 0;
+
+  // The part of the image rectangle that lies on the screen.
+  int64_t x0 = std::max<int64_t>(src.left, 0), y0 = std::max<int64_t>(src.top, 0);
+  int64_t x1 = std::min<int64_t>(static_cast<int64_t>(src.left) + src.width, src.screenWidth);
+  int64_t y1 = std::min<int64_t>(static_cast<int64_t>(src.top) + src.height, src.screenHeight);
+  if (!src.screen || x1 <= x0 || y1 <= y0) return BuildEmptyFrame(characterId, out);
+  FrameArea area;
+  area.left = static_cast<int32_t>(x0);
+  area.top = static_cast<int32_t>(y0);
+  area.width = static_cast<int32_t>(x1 - x0);
+  area.height = static_cast<int32_t>(y1 - y0);
+
+  FillColourTable(src, out);
+  if (optimiseCanvas) CropToChanges(src, referenceIndex, area);
+
+  // A bitmap side holds at most 65535 pixels; a frame that large goes without.
+  constexpr int32_t kMaxSide = 65535;
+  bool border = borderCorrection && src.transparentCount > 0 && area.width <= kMaxSide - 2 &&
+                area.height <= kMaxSide - 2;
+  int32_t outWidth = border ? area.width + 2 : area.width;
+  int32_t outHeight = border ? area.height + 2 : area.height;
+  if (!AllocatePixels(out, outWidth, outHeight)) return false;
   out.width = outWidth;
   out.height = outHeight;
-  out.left = left;
-  out.top = top;
-  return 1;
+  CopyRows(src, area, border, out);
+  out.characterId = characterId;
+  out.format = kBitmapFormatColourMapped;
+  out.left = border ? area.left - 1 : area.left;
+  out.top = border ? area.top - 1 : area.top;
+  return true;
 }
 
 void BuildFrameShape(const FrameBitmap& b, RectangleShape& s) {

@@ -21,16 +21,16 @@ struct FrameSource {
 };
 
 // Fills every field of `out`. referenceIndex is the background index for
-// cropping, or kNoReferenceIndex. Returns 1, or 0 when the pixels cannot be
+// cropping, or kNoReferenceIndex. False when the pixels cannot be
 // allocated.
-int BuildFrameBitmap(const FrameSource& src, int referenceIndex, int32_t optimiseCanvas,
+[[nodiscard]] bool BuildFrameBitmap(const FrameSource& src, int referenceIndex, int32_t optimiseCanvas,
                      int32_t borderCorrection, int32_t characterId, FrameBitmap& out);
 
 // Edge scans over a full-screen frame (frame width x height from the screen
 // origin); each returns a column or row, or -1 when every line is blank.
-int FindLeftEdge(const uint8_t* screen, int32_t stride, int32_t width, int32_t height, int referenceIndex);
-int FindRightEdge(const uint8_t* screen, int32_t stride, int32_t width, int32_t height, int referenceIndex);
-int FindTopEdge(const uint8_t* screen, int32_t stride, int32_t width, int32_t height, int referenceIndex);
-int FindBottomEdge(const uint8_t* screen, int32_t stride, int32_t width, int32_t height, int referenceIndex);
+[[nodiscard]] int FindLeftEdge(const uint8_t* screen, int32_t stride, int32_t width, int32_t height, int referenceIndex);
+[[nodiscard]] int FindRightEdge(const uint8_t* screen, int32_t stride, int32_t width, int32_t height, int referenceIndex);
+[[nodiscard]] int FindTopEdge(const uint8_t* screen, int32_t stride, int32_t width, int32_t height, int referenceIndex);
+[[nodiscard]] int FindBottomEdge(const uint8_t* screen, int32_t stride, int32_t width, int32_t height, int referenceIndex);
 
 void BuildFrameShape(const FrameBitmap& b, RectangleShape& shape);

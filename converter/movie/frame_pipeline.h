@@ -43,4 +43,4 @@ void StartPipeline(FramePipeline& p, const MovieOptions& options, FrameListener*
 void EmitFrame(FramePipeline& p, GifFrame& frame, bool lastFrame, int32_t gifLoopCount, SwfWriter& movie);
 
 // Movie frames that stand for a GIF delay in hundredths of a second.
-int MovieFramesForDelay(int delay);
+[[nodiscard]] int MovieFramesForDelay(int delay);

@@ -70,7 +70,10 @@ MovieResult Assemble(MovieJob& job, SwfWriter& movie, const MovieTarget& target)
   MakeHeader(header, job.canvasWidth, job.canvasHeight, job.movieFrameCount);
   uint8_t headerBytes[kHeaderBufferSize] = {0};
   int headerLength = 0;
-  ComposeHeader(header, movie.bodyLength, headerBytes, headerLength);
+  if (!ComposeHeader(header, movie.bodyLength, headerBytes, headerLength)) {
+    DiscardBody(movie);
+    return Stopped(MovieStatus::kNotWritable, "movie header");
+  }
   AssemblyResult assembly = target.memory
                                 ? AssembleMovieInMemory(movie, headerBytes, headerLength, *target.memory)
                                 : AssembleMovie(movie, target.path.c_str(), headerBytes, headerLength, &job.cancel);
@@ -114,7 +117,8 @@ MovieResult WriteMovie(const MovieSource& source, const MovieOptions& options, c
   // than frames would only wait.
   int threads = options.compressionThreads;
   if (threads > job->framesSeen) threads = job->framesSeen;
-  StartBitmapThreads(*movie, threads, &job->cancel);
+  // Fewer threads than asked (or none) only make it slower.
+  (void)StartBitmapThreads(*movie, threads, &job->cancel);
   PassEnd emitted = EmitFrames(*job, *movie);
   if (job->cancel.load())
     AbandonBitmaps(*movie);

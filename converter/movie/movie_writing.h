@@ -63,16 +63,16 @@ struct MovieSource {
   size_t size = 0;
   bool inMemory = false;
 };
-MovieSource GifFile(const FilePath& path);
-MovieSource GifInMemory(const uint8_t* data, size_t size);
+[[nodiscard]] MovieSource GifFile(const FilePath& path);
+[[nodiscard]] MovieSource GifInMemory(const uint8_t* data, size_t size);
 
 // Where the movie goes: a file, replaced only by a whole movie, or memory.
 struct MovieTarget {
   FilePath path;
   std::vector<uint8_t>* memory = nullptr;
 };
-MovieTarget MovieFile(const FilePath& path);
-MovieTarget MovieInMemory(std::vector<uint8_t>& movie);
+[[nodiscard]] MovieTarget MovieFile(const FilePath& path);
+[[nodiscard]] MovieTarget MovieInMemory(std::vector<uint8_t>& movie);
 
 // Why the GIF's frames ended. A movie is written in every case, with the
 // frames read before the stop.

@@ -17,12 +17,12 @@ struct AnsiPath {
   std::string path;  // empty for kNone; shorter than MAX_PATH otherwise
 };
 
-AnsiPath AnsiPathOf(const wchar_t* name);
+[[nodiscard]] AnsiPath AnsiPathOf(const wchar_t* name);
 
 // The text in the ANSI code page when every character maps exactly (no
 // "?", no best-fit look-alike); false otherwise.
-bool ExactAnsiText(const wchar_t* text, std::string& out);
+[[nodiscard]] bool ExactAnsiText(const wchar_t* text, std::string& out);
 
 // The error text for a name that has no narrow path, naming the file.
-std::wstring NoAnsiPathMessage(const wchar_t* name);
+[[nodiscard]] std::wstring NoAnsiPathMessage(const wchar_t* name);
 #endif

@@ -7,4 +7,4 @@
 // Reads up to n bytes from the start of the regular file at path into
 // bytes; got says how many. False, with the system's reason, when the file
 // cannot be opened or read, or is a folder or no regular file.
-bool ReadFileStart(const char* path, unsigned char* bytes, size_t n, size_t& got, std::string& reason);
+[[nodiscard]] bool ReadFileStart(const char* path, unsigned char* bytes, size_t n, size_t& got, std::string& reason);

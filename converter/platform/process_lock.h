@@ -13,9 +13,9 @@ class ProcessLock {
   ProcessLock& operator=(const ProcessLock&) = delete;
 
   // Waits at most timeoutMs for the lock; false when it could not be had.
-  bool Acquire(int timeoutMs);
+  [[nodiscard]] bool Acquire(int timeoutMs);
   void Release();
-  bool held() const { return held_; }
+  [[nodiscard]] bool held() const { return held_; }
 
  private:
   std::string name_;

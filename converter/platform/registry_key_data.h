@@ -6,15 +6,17 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "registry_keys.h"
+
 constexpr uint32_t kRegText = 1;    // REG_SZ
 constexpr uint32_t kRegBinary = 3;  // REG_BINARY
 constexpr uint32_t kRegNumber = 4;  // REG_DWORD
 
 // Reads the value's type and at most capacity bytes of its data; size
-// becomes the data's size. 0 when the key cannot be opened, the value is
+// becomes the data's size. False when the key cannot be opened, the value is
 // missing or its data is longer than capacity.
-int ReadKeyData(const char* keyPath, const char* valueName, uint32_t& type, char* data,
-                size_t capacity, size_t& size);
-// Stores size bytes of data with the type; 1 on success.
-int WriteKeyData(const char* keyPath, const char* valueName, uint32_t type, const char* data,
-                 size_t size);
+[[nodiscard]] bool ReadKeyData(const char* keyPath, const char* valueName, uint32_t& type, char* data,
+                               size_t capacity, size_t& size);
+// Stores size bytes of data with the type.
+[[nodiscard]] KeyResult WriteKeyData(const char* keyPath, const char* valueName, uint32_t type,
+                                     const char* data, size_t size);

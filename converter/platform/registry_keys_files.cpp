@@ -26,6 +26,7 @@
 
 #include "registry_key_data.h"
 #include "registry_keys.h"
+#include "system_reason.h"
 
 namespace {
 
@@ -246,59 +247,76 @@ std::string KeyText(const char* keyPath, const std::vector<Value>& values) {
   return out;
 }
 
+KeyResult Failed(int code) { return {KeyStatus::kFailed, SystemReason(code)}; }
+
+// Why a key path names no file.
+KeyResult NoFile(const std::string& folder) {
+  if (folder.empty()) return {KeyStatus::kFailed, "no folder for the settings (HOME is not set)"};
+  return {KeyStatus::kBadName, "the key path names no file"};
+}
+
 // A temporary file in the same folder, flushed to disk, then renamed over
 // the old one: readers see the old file or the new one, never half of one.
-bool ReplaceFile(const std::string& folder, const std::string& file, const std::string& data) {
+KeyResult ReplaceFile(const std::string& folder, const std::string& file, const std::string& data) {
   std::string temp = file + ".tmp-XXXXXX";
   int fd = mkstemp(&temp[0]);
-  if (fd < 0) return false;
+  if (fd < 0) return Failed(errno);
   size_t done = 0;
+  int error = 0;
   while (done < data.size()) {
     ssize_t n = write(fd, data.data() + done, data.size() - done);
     if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;
+    if (n <= 0) {
+      error = n < 0 ? errno : ENOSPC;
+      break;
+    }
     done += static_cast<size_t>(n);
   }
-  bool ok = done == data.size() && fsync(fd) == 0;
-  ok = close(fd) == 0 && ok;
-  if (!ok || rename(temp.c_str(), file.c_str()) != 0) {
+  if (!error && fsync(fd) != 0) error = errno;
+  if (close(fd) != 0 && !error) error = errno;
+  if (!error && rename(temp.c_str(), file.c_str()) != 0) error = errno;
+  if (error) {
     unlink(temp.c_str());
-    return false;
+    return Failed(error);
   }
   int dir = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (dir >= 0) {
     fsync(dir);  // makes the rename itself durable
     close(dir);
   }
-  return true;
+  return {};
 }
 
-// Nothing but a result leaves the functions of this file.
-template <typename Body>
-int Guarded(Body body) {
+// Nothing but a result leaves the functions of this file; what can throw
+// here is running out of memory.
+template <typename Result, typename Body>
+Result Guarded(Result onThrow, Body body) {
   try {
     return body();
   } catch (...) {
-    return 0;
+    return onThrow;
   }
 }
 
 // Makes the folder and runs body while holding the store's lock file
 // (flock), so that changes from all processes and threads follow one another.
 template <typename Body>
-int Locked(const std::string& folder, Body body) {
+KeyResult Locked(const std::string& folder, Body body) {
   for (size_t i = 1; i <= folder.size(); ++i) {
     if ((i == folder.size() || folder[i] == '/') &&
         mkdir(folder.substr(0, i).c_str(), 0700) != 0 && errno != EEXIST)
-      return 0;
+      return Failed(errno);
   }
-  if (access(folder.c_str(), W_OK | X_OK) != 0) return 0;
+  struct stat folderState;
+  if (stat(folder.c_str(), &folderState) != 0) return Failed(errno);
+  if (!S_ISDIR(folderState.st_mode)) return Failed(ENOTDIR);
+  if (access(folder.c_str(), W_OK | X_OK) != 0) return Failed(errno);
   int fd = open((folder + "/registry.lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-  if (fd < 0) return 0;
+  if (fd < 0) return Failed(errno);
   int locked;
   while ((locked = flock(fd, LOCK_EX)) != 0 && errno == EINTR) {
   }
-  int result = locked == 0 ? Guarded(body) : 0;
+  KeyResult result = locked == 0 ? Guarded(Failed(ENOMEM), body) : Failed(errno);
   close(fd);  // releases the lock
   return result;
 }
@@ -306,15 +324,15 @@ int Locked(const std::string& folder, Body body) {
 // Lets change edit the key's values under the lock; change(values, exists)
 // says whether to write them back.
 template <typename Change>
-int ChangeKey(const char* keyPath, Change change) {
-  return Guarded([&] {
+KeyResult ChangeKey(const char* keyPath, Change change) {
+  return Guarded(Failed(ENOMEM), [&] {
     std::string folder = KeyStoreFolder();
     std::string file = KeyFile(folder, keyPath);
-    if (file.empty()) return 0;
+    if (file.empty()) return NoFile(folder);
     return Locked(folder, [&] {
       std::vector<Value> values = LoadValues(file);
-      if (!change(values, access(file.c_str(), F_OK) == 0)) return 1;
-      return ReplaceFile(folder, file, KeyText(keyPath, values)) ? 1 : 0;
+      if (!change(values, access(file.c_str(), F_OK) == 0)) return KeyResult();
+      return ReplaceFile(folder, file, KeyText(keyPath, values));
     });
   });
 }
@@ -329,25 +347,26 @@ std::string KeyFilePath(const char* keyPath) {
   }
 }
 
-int ReadKeyData(const char* keyPath, const char* valueName, uint32_t& type, char* data,
-                size_t capacity, size_t& size) {
+bool ReadKeyData(const char* keyPath, const char* valueName, uint32_t& type, char* data,
+                 size_t capacity, size_t& size) {
   size = 0;
-  return Guarded([&] {
+  return Guarded(false, [&] {
     std::string name = valueName ? valueName : "";
     for (const Value& v : LoadValues(KeyFile(KeyStoreFolder(), keyPath))) {
       if (!SameName(v.name, name) || v.data.size() > capacity) continue;
       type = v.type;
       size = v.data.size();
       std::copy(v.data.begin(), v.data.end(), data);
-      return 1;
+      return true;
     }
-    return 0;
+    return false;
   });
 }
 
-int WriteKeyData(const char* keyPath, const char* valueName, uint32_t type, const char* data,
-                 size_t size) {
-  if (valueName && std::strpbrk(valueName, "\r\n")) return 0;  // would break its line
+KeyResult WriteKeyData(const char* keyPath, const char* valueName, uint32_t type, const char* data,
+                       size_t size) {
+  if (valueName && std::strpbrk(valueName, "\r\n"))  // would break its line
+    return {KeyStatus::kBadName, "a line break in the value name"};
   return ChangeKey(keyPath, [&](std::vector<Value>& values, bool) {
     Value value{valueName ? valueName : "", type, std::string(data, size)};
     for (Value& v : values) {
@@ -362,7 +381,7 @@ int WriteKeyData(const char* keyPath, const char* valueName, uint32_t type, cons
   });
 }
 
-int DeleteKeyValue(const char* keyPath, const char* valueName) {
+KeyResult DeleteKeyValue(const char* keyPath, const char* valueName) {
   return ChangeKey(keyPath, [&](std::vector<Value>& values, bool) {
     size_t before = values.size();
     EraseValue(values, valueName ? valueName : "");
@@ -370,24 +389,26 @@ int DeleteKeyValue(const char* keyPath, const char* valueName) {
   });
 }
 
-int CreateKey(const char* keyPath) {
+KeyResult CreateKey(const char* keyPath) {
   return ChangeKey(keyPath, [](std::vector<Value>&, bool exists) { return !exists; });
 }
 
-int KeyExists(const char* keyPath) {
-  return Guarded([&] {
+bool KeyExists(const char* keyPath) {
+  return Guarded(false, [&] {
     std::string file = KeyFile(KeyStoreFolder(), keyPath);
-    return !file.empty() && access(file.c_str(), F_OK) == 0 ? 1 : 0;
+    return !file.empty() && access(file.c_str(), F_OK) == 0;
   });
 }
 
-int DeleteKey(const char* keyPath) {
-  return Guarded([&] {
+KeyResult DeleteKey(const char* keyPath) {
+  return Guarded(Failed(ENOMEM), [&] {
     std::string folder = KeyStoreFolder();
     std::string file = KeyFile(folder, keyPath);
-    if (file.empty()) return 0;
-    if (access(file.c_str(), F_OK) != 0) return 1;
-    return Locked(folder, [&] { return unlink(file.c_str()) == 0 || errno == ENOENT ? 1 : 0; });
+    if (file.empty()) return NoFile(folder);
+    if (access(file.c_str(), F_OK) != 0) return KeyResult();
+    return Locked(folder, [&] {
+      return unlink(file.c_str()) == 0 || errno == ENOENT ? KeyResult() : Failed(errno);
+    });
   });
 }
 

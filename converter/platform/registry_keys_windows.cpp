@@ -10,6 +10,7 @@
 
 #include "registry_key_data.h"
 #include "registry_keys.h"
+#include "system_reason.h"
 
 namespace {
 
@@ -25,12 +26,12 @@ HKEY OpenForReading(HKEY root, const char* keyPath) {
 }
 
 // Opens the key, creating it when needed, for reading and writing values;
-// null when the user may not.
-HKEY OpenForWriting(HKEY root, const char* keyPath) {
+// null with the system's code when the user may not.
+HKEY OpenForWriting(HKEY root, const char* keyPath, LONG& code) {
   HKEY key = nullptr;
-  LONG result = RegCreateKeyExA(root, keyPath, 0, nullptr, REG_OPTION_NON_VOLATILE,
-                                KEY_QUERY_VALUE | KEY_SET_VALUE, nullptr, &key, nullptr);
-  return result == ERROR_SUCCESS ? key : nullptr;
+  code = RegCreateKeyExA(root, keyPath, 0, nullptr, REG_OPTION_NON_VOLATILE,
+                         KEY_QUERY_VALUE | KEY_SET_VALUE, nullptr, &key, nullptr);
+  return code == ERROR_SUCCESS ? key : nullptr;
 }
 
 bool HasValue(HKEY root, const char* keyPath, const char* valueName) {
@@ -41,23 +42,26 @@ bool HasValue(HKEY root, const char* keyPath, const char* valueName) {
   return has;
 }
 
-// Deletes the value under root if it is there; false when it stays there.
-bool DeleteValueUnder(HKEY root, const char* keyPath, const char* valueName) {
+// Deletes the value under root if it is there; the system's code when it
+// stays there, else ERROR_SUCCESS.
+LONG DeleteValueUnder(HKEY root, const char* keyPath, const char* valueName) {
   HKEY key = nullptr;
   LONG opened = RegOpenKeyExA(root, keyPath, 0, KEY_SET_VALUE, &key);
-  if (opened == ERROR_FILE_NOT_FOUND) return true;
-  if (opened != ERROR_SUCCESS) return !HasValue(root, keyPath, valueName);
+  if (opened == ERROR_FILE_NOT_FOUND) return ERROR_SUCCESS;
+  if (opened != ERROR_SUCCESS) return HasValue(root, keyPath, valueName) ? opened : ERROR_SUCCESS;
   LONG result = RegDeleteValueA(key, valueName);
   RegCloseKey(key);
-  return result == ERROR_SUCCESS || result == ERROR_FILE_NOT_FOUND;
+  return result == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : result;
 }
+
+KeyResult Failed(LONG code) { return {KeyStatus::kFailed, SystemReason(code)}; }
 
 }  // namespace
 
-int ReadKeyData(const char* keyPath, const char* valueName, uint32_t& type, char* data,
-                size_t capacity, size_t& size) {
+bool ReadKeyData(const char* keyPath, const char* valueName, uint32_t& type, char* data,
+                 size_t capacity, size_t& size) {
   size = 0;
-  if (!FitsDword(capacity)) return 0;
+  if (!FitsDword(capacity)) return false;
   for (HKEY root : kReadOrder) {
     HKEY key = OpenForReading(root, keyPath);
     if (!key) continue;
@@ -66,73 +70,76 @@ int ReadKeyData(const char* keyPath, const char* valueName, uint32_t& type, char
     LONG result = RegQueryValueExA(key, valueName, nullptr, &valueType,
                                    reinterpret_cast<BYTE*>(data), &valueSize);
     RegCloseKey(key);
-    if (result == ERROR_MORE_DATA) return 0;  // there, but too long: the per-user one wins
+    if (result == ERROR_MORE_DATA) return false;  // there, but too long: the per-user one wins
     if (result != ERROR_SUCCESS) continue;
     type = valueType;
     size = valueSize;
-    return 1;
+    return true;
   }
-  return 0;
+  return false;
 }
 
-int WriteKeyData(const char* keyPath, const char* valueName, uint32_t type, const char* data,
-                 size_t size) {
-  if (!FitsDword(size)) return 0;
+KeyResult WriteKeyData(const char* keyPath, const char* valueName, uint32_t type, const char* data,
+                       size_t size) {
+  if (!FitsDword(size)) return {KeyStatus::kBadName, SystemReason(ERROR_INVALID_PARAMETER)};
+  LONG code = ERROR_SUCCESS;  // the per-user key's answer is the one told
   for (HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER}) {
-    HKEY key = OpenForWriting(root, keyPath);
+    HKEY key = OpenForWriting(root, keyPath, code);
     if (!key) continue;
-    LONG result = RegSetValueExA(key, valueName, 0, type, reinterpret_cast<const BYTE*>(data),
-                                 static_cast<DWORD>(size));
+    code = RegSetValueExA(key, valueName, 0, type, reinterpret_cast<const BYTE*>(data),
+                          static_cast<DWORD>(size));
     RegCloseKey(key);
-    if (result != ERROR_SUCCESS) continue;
+    if (code != ERROR_SUCCESS) continue;
     // An older per-user value would hide the one just stored.
     if (root == HKEY_LOCAL_MACHINE) DeleteValueUnder(HKEY_CURRENT_USER, keyPath, valueName);
-    return 1;
+    return {};
   }
-  return 0;
+  return Failed(code);
 }
 
-int DeleteKeyValue(const char* keyPath, const char* valueName) {
-  bool gone = DeleteValueUnder(HKEY_CURRENT_USER, keyPath, valueName);
-  gone = DeleteValueUnder(HKEY_LOCAL_MACHINE, keyPath, valueName) && gone;
-  return gone ? 1 : 0;
+KeyResult DeleteKeyValue(const char* keyPath, const char* valueName) {
+  LONG user = DeleteValueUnder(HKEY_CURRENT_USER, keyPath, valueName);
+  LONG machine = DeleteValueUnder(HKEY_LOCAL_MACHINE, keyPath, valueName);
+  if (user != ERROR_SUCCESS) return Failed(user);
+  return machine == ERROR_SUCCESS ? KeyResult() : Failed(machine);
 }
 
-int CreateKey(const char* keyPath) {
-  if (KeyExists(keyPath)) return 1;
+KeyResult CreateKey(const char* keyPath) {
+  if (KeyExists(keyPath)) return {};
+  LONG code = ERROR_SUCCESS;
   for (HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER}) {
     HKEY key = nullptr;
-    if (RegCreateKeyExA(root, keyPath, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_WRITE, nullptr,
-                        &key, nullptr) != ERROR_SUCCESS)
-      continue;
+    code = RegCreateKeyExA(root, keyPath, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_WRITE, nullptr,
+                           &key, nullptr);
+    if (code != ERROR_SUCCESS) continue;
     RegCloseKey(key);
-    return 1;
+    return {};
   }
-  return 0;
+  return Failed(code);
 }
 
-int KeyExists(const char* keyPath) {
+bool KeyExists(const char* keyPath) {
   for (HKEY root : kReadOrder) {
     HKEY key = OpenForReading(root, keyPath);
     if (!key) continue;
     RegCloseKey(key);
-    return 1;
+    return true;
   }
-  return 0;
+  return false;
 }
 
-int DeleteKey(const char* keyPath) {
-  bool gone = true;
+KeyResult DeleteKey(const char* keyPath) {
+  LONG kept = ERROR_SUCCESS;
   for (HKEY root : kReadOrder) {
     LONG result = RegDeleteKeyA(root, keyPath);
     if (result == ERROR_SUCCESS || result == ERROR_FILE_NOT_FOUND) continue;
     HKEY key = OpenForReading(root, keyPath);
     if (key) {  // still there: not ours to delete
       RegCloseKey(key);
-      gone = false;
+      kept = result;
     }
   }
-  return gone ? 1 : 0;
+  return kept == ERROR_SUCCESS ? KeyResult() : Failed(kept);
 }
 
 #endif  // _WIN32

@@ -1,5 +1,6 @@
 #include "replace_file.h"
 #include "path_limit.h"
+#include "system_reason.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -42,17 +43,6 @@ std::string TempCandidate(const std::string& finalPath, std::mt19937& random) {
   for (size_t i = 3; i < length; ++i) name += kLetters[random() % (sizeof kLetters - 1)];
   return name;
 }
-
-#ifdef _WIN32
-std::string SystemReason(DWORD code) {
-  char text[512] = "";
-  DWORD n = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0, text,
-                           sizeof text, nullptr);
-  while (n > 0 && (text[n - 1] == '\r' || text[n - 1] == '\n' || text[n - 1] == ' ' || text[n - 1] == '.')) --n;
-  if (n == 0) return "error " + std::to_string(code);
-  return std::string(text, n);
-}
-#endif
 
 }  // namespace
 

@@ -18,12 +18,12 @@ class FileReplacement {
   // Creates the temporary file beside finalPath. False, with the system's
   // reason, when it cannot be made (no folder, no rights, finalPath a
   // folder).
-  bool Begin(const char* finalPath, std::string& reason);
+  [[nodiscard]] bool Begin(const char* finalPath, std::string& reason);
   // Appends n bytes; false with the reason on any short write.
-  bool Write(const void* bytes, size_t n, std::string& reason);
+  [[nodiscard]] bool Write(const void* bytes, size_t n, std::string& reason);
   // Flushes the file to disk and renames it over finalPath. False with the
   // reason when any of that fails; the old file is then as it was.
-  bool Commit(std::string& reason);
+  [[nodiscard]] bool Commit(std::string& reason);
   // Deletes the temporary file (also done by the destructor).
   void Abandon();
 

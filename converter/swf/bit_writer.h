@@ -20,4 +20,4 @@ void AlignBits(BitWriter& bits);
 
 // Width of a signed field that holds both a and b: significant bits of
 // max(|a|, |b|) plus one, or 0 when both are 0.
-int SignedBitCount(int32_t a, int32_t b);
+[[nodiscard]] int SignedBitCount(int32_t a, int32_t b);

@@ -62,7 +62,7 @@ void BitmapPool::Compress(BitmapJob& job, BitmapCompressor& compressor) {
     return;
   }
   try {
-    job.ok = ComposeBitmapPieces(compressor, job.level, &abandon, job.bitmap) == 1;
+    job.ok = ComposeBitmapPieces(compressor, job.level, &abandon, job.bitmap);
   } catch (const std::bad_alloc&) {
     job.ok = false;  // as when zlib finds no memory
   }
@@ -193,7 +193,7 @@ int StartBitmapThreads(SwfWriter& w, int threads, const std::atomic<bool>* cance
   return started;
 }
 
-int QueueBitmap(SwfWriter& w, const FrameBitmap& b, int level) {
+bool QueueBitmap(SwfWriter& w, const FrameBitmap& b, int level) {
   if (!w.pool) return WriteBitmap(w, b, level);
   BitmapPool& p = *w.pool;
   const size_t bytes = BitmapBytes(b);
@@ -227,7 +227,7 @@ int QueueBitmap(SwfWriter& w, const FrameBitmap& b, int level) {
     return WriteBitmap(w, b, level);
   }
   p.work.notify_one();
-  return 1;
+  return true;
 }
 
 void FinishBitmaps(SwfWriter& w) {

@@ -25,13 +25,13 @@ constexpr int kMaxFramesInFlightPerThread = 64;
 // compressed where it is written, as without this call. cancel (may be null)
 // is the job's flag: once it is set, bitmaps not yet compressed are dropped,
 // since the movie will be discarded. Returns the number of threads running.
-int StartBitmapThreads(SwfWriter& w, int threads, const std::atomic<bool>* cancel);
+[[nodiscard]] int StartBitmapThreads(SwfWriter& w, int threads, const std::atomic<bool>* cancel);
 
 // Writes the frame's bitmap tag. With threads running it copies the bitmap,
-// queues the copy and returns 1; when the frames in flight fill the window
+// queues the copy and returns true; when the frames in flight fill the window
 // it first writes the oldest, compressing it itself if no thread has taken it
 // yet. Without threads, and for a bitmap it cannot copy, it is WriteBitmap.
-int QueueBitmap(SwfWriter& w, const FrameBitmap& bitmap, int level);
+bool QueueBitmap(SwfWriter& w, const FrameBitmap& bitmap, int level);
 
 // Writes every pending bitmap and the bytes behind it, in order, and stops
 // the threads. Nothing to do without threads.

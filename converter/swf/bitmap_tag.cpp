@@ -104,16 +104,16 @@ bool TakeOutput(z_stream& z, uint8_t* scratch, BitmapPieces& p, size_t bound) {
 
 }  // namespace
 
-int WriteBitmap(SwfWriter& w, const FrameBitmap& b, int level) {
+bool WriteBitmap(SwfWriter& w, const FrameBitmap& b, int level) {
   size_t tableBytes = 0, rowBytes = 0;
   if (!BitmapSizes(b, tableBytes, rowBytes)) {
     MarkBodyFailed(w);
-    return 0;
+    return false;
   }
   BitmapCompressor& s = w.compressor;
   if (!ReadyStream(s, level)) {
     MarkBodyFailed(w);
-    return 0;
+    return false;
   }
   // deflateBound of the live stream is zlib's exact worst case for its settings.
   size_t bound = kBitmapFieldBytes + deflateBound(&s.stream, static_cast<uLong>(tableBytes + rowBytes));
@@ -122,15 +122,15 @@ int WriteBitmap(SwfWriter& w, const FrameBitmap& b, int level) {
   if (!body.ok() || !CompressBitmapData(s.stream, b, tableBytes, rowBytes, body)) {
     // No tag for this bitmap; the movie cannot be complete without it.
     MarkBodyFailed(w);
-    return 0;
+    return false;
   }
   return AppendTag(w, TagCode(b.colourEntrySize), body, true);
 }
 
-int SplitBitmap(const FrameBitmap& b, BitmapPieces& out) {
+bool SplitBitmap(const FrameBitmap& b, BitmapPieces& out) {
   out = BitmapPieces();
   size_t tableBytes = 0, rowBytes = 0;
-  if (!BitmapSizes(b, tableBytes, rowBytes)) return 0;
+  if (!BitmapSizes(b, tableBytes, rowBytes)) return false;
   out.characterId = b.characterId;
   out.width = b.width;
   out.height = b.height;
@@ -141,26 +141,26 @@ int SplitBitmap(const FrameBitmap& b, BitmapPieces& out) {
     BitmapPieces::Piece piece;
     piece.size = rowBytes - at < kRowPieceBytes ? rowBytes - at : kRowPieceBytes;
     piece.data.reset(new (std::nothrow) uint8_t[piece.size]);
-    if (!piece.data) return 0;
+    if (!piece.data) return false;
     std::memcpy(piece.data.get(), b.pixels.get() + at, piece.size);
     out.rows.push_back(std::move(piece));
   }
-  return 1;
+  return true;
 }
 
-int ComposeBitmapPieces(BitmapCompressor& s, int level, const std::atomic<bool>* stop, BitmapPieces& p) {
+bool ComposeBitmapPieces(BitmapCompressor& s, int level, const std::atomic<bool>* stop, BitmapPieces& p) {
   p.body.clear();
   p.bodyLength = 0;
   size_t tableBytes = static_cast<size_t>(p.numColours) * static_cast<size_t>(p.colourEntrySize);
   size_t rowBytes = 0;
   for (const BitmapPieces::Piece& piece : p.rows) rowBytes += piece.size;
-  if (p.rows.empty() || !ReadyStream(s, level)) return 0;
+  if (p.rows.empty() || !ReadyStream(s, level)) return false;
   size_t bound = kBitmapFieldBytes + deflateBound(&s.stream, static_cast<uLong>(tableBytes + rowBytes));
   uint8_t* scratch = ReadyOutput(s, kScratchBytes);
-  if (!scratch) return 0;
+  if (!scratch) return false;
   TagBuffer fields(scratch, kScratchBytes);
   PutBitmapFields(p, fields);
-  if (!fields.ok()) return 0;
+  if (!fields.ok()) return false;
   z_stream& z = s.stream;
   z.next_out = scratch + fields.position;
   z.avail_out = static_cast<uInt>(kScratchBytes - fields.position);
@@ -169,32 +169,31 @@ int ComposeBitmapPieces(BitmapCompressor& s, int level, const std::atomic<bool>*
   // deflate makes of it.
   z.next_in = p.colourTable;
   z.avail_in = static_cast<uInt>(tableBytes);
-  if (deflate(&z, Z_NO_FLUSH) != Z_OK || z.avail_in != 0) return 0;
+  if (deflate(&z, Z_NO_FLUSH) != Z_OK || z.avail_in != 0) return false;
   for (size_t i = 0; i < p.rows.size(); ++i) {
-    if (stop && stop->load(std::memory_order_relaxed)) return 0;
+    if (stop && stop->load(std::memory_order_relaxed)) return false;
     BitmapPieces::Piece& piece = p.rows[i];
     z.next_in = piece.data.get();
     z.avail_in = static_cast<uInt>(piece.size);
     const bool last = i + 1 == p.rows.size();
     int rc = Z_OK;
     for (;;) {
-      if (z.avail_out == 0 && !TakeOutput(z, scratch, p, bound)) return 0;
+      if (z.avail_out == 0 && !TakeOutput(z, scratch, p, bound)) return false;
       rc = deflate(&z, last ? Z_FINISH : Z_NO_FLUSH);
       if (rc != Z_OK) break;
       if (!last && z.avail_in == 0) break;
     }
-    if (last ? rc != Z_STREAM_END : rc != Z_OK) return 0;
+    if (last ? rc != Z_STREAM_END : rc != Z_OK) return false;
     // deflate keeps its own copy of what it still needs.
     piece.data.reset();
   }
-  return TakeOutput(z, scratch, p, bound) ? 1 : 0;
+  return TakeOutput(z, scratch, p, bound);
 }
 
-int AppendBitmapPieces(SwfWriter& w, const BitmapPieces& p) {
+void AppendBitmapPieces(SwfWriter& w, const BitmapPieces& p) {
   uint8_t header[kMaxTagHeaderBytes];
   TagBuffer h(header, sizeof header);
   PutTagHeader(TagCode(p.colourEntrySize), h, static_cast<uint32_t>(p.bodyLength), true);
   AppendBody(w, h.data, h.position);
   for (const BitmapPieces::Piece& piece : p.body) AppendBody(w, piece.data.get(), piece.size);
-  return 1;
 }

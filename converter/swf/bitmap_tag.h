@@ -33,9 +33,9 @@ struct SwfWriter;
 struct BitmapCompressor;
 
 // Appends the bitmap tag, zlib-compressed at `level` with the writer's
-// compressor. Returns 1, or 0 when the tag could not be composed (nothing
-// appended, body marked incomplete).
-int WriteBitmap(SwfWriter& w, const FrameBitmap& bitmap, int level);
+// compressor. False when the tag could not be composed (nothing appended,
+// body marked incomplete).
+bool WriteBitmap(SwfWriter& w, const FrameBitmap& bitmap, int level);
 
 // Compressed output of ComposeBitmapPieces collects in the compressor's
 // buffer, this large, before it is copied out at its exact size.
@@ -60,13 +60,13 @@ struct BitmapPieces {
   size_t bodyLength = 0;
 };
 
-// Copies the bitmap (fields, table, rows) into pieces. Returns 1, or 0 when
+// Copies the bitmap (fields, table, rows) into pieces. False when
 // WriteBitmap would refuse the bitmap or memory runs out.
-int SplitBitmap(const FrameBitmap& bitmap, BitmapPieces& out);
+[[nodiscard]] bool SplitBitmap(const FrameBitmap& bitmap, BitmapPieces& out);
 // Composes the tag body as WriteBitmap does, byte for byte, with the given
 // compressor (its output buffer serves as scratch). stop (may be null) is
-// looked at between pieces; once set, composing ends with 0. Returns 1, or 0
+// looked at between pieces; once set, composing ends with false. False also
 // on a zlib error or lack of memory.
-int ComposeBitmapPieces(BitmapCompressor& compressor, int level, const std::atomic<bool>* stop, BitmapPieces& p);
-// Appends the composed tag (6-byte header, then the body pieces). Returns 1.
-int AppendBitmapPieces(SwfWriter& w, const BitmapPieces& p);
+[[nodiscard]] bool ComposeBitmapPieces(BitmapCompressor& compressor, int level, const std::atomic<bool>* stop, BitmapPieces& p);
+// Appends the composed tag (6-byte header, then the body pieces).
+void AppendBitmapPieces(SwfWriter& w, const BitmapPieces& p);

@@ -14,7 +14,7 @@ void MakeHeader(MovieHeader& header, int32_t canvasWidth, int32_t canvasHeight, 
   header.frameCount = frameCount;
 }
 
-int ComposeHeader(MovieHeader& header, int32_t bodyLength, uint8_t* buffer, int& outLength) {
+bool ComposeHeader(MovieHeader& header, int32_t bodyLength, uint8_t* buffer, int& outLength) {
   TagBuffer out;
   PutBytes("FWS", 3, out);
   PutU8(2, out);  // version
@@ -25,12 +25,12 @@ int ComposeHeader(MovieHeader& header, int32_t bodyLength, uint8_t* buffer, int&
   PutU8(static_cast<uint32_t>((header.frameRate - whole) * 256.0), out);
   PutU8(static_cast<uint32_t>(whole), out);
   PutU16(static_cast<uint32_t>(header.frameCount), out);
-  if (!out.ok() || out.position > static_cast<size_t>(kHeaderBufferSize)) return 0;
+  if (!out.ok() || out.position > static_cast<size_t>(kHeaderBufferSize)) return false;
   const size_t headerLength = out.position;
   header.fileLength = static_cast<int32_t>(headerLength) + bodyLength;
   out.position = fileLengthAt;
   PutU32(static_cast<uint32_t>(header.fileLength), out);
   std::memcpy(buffer, out.data, headerLength);
   outLength = static_cast<int>(headerLength);
-  return 1;
+  return true;
 }

@@ -14,5 +14,6 @@ constexpr int kHeaderBufferSize = 30;
 
 void MakeHeader(MovieHeader& header, int32_t canvasWidth, int32_t canvasHeight, int32_t frameCount);
 // Encodes into buffer (at least kHeaderBufferSize bytes); file length is
-// header length + bodyLength. Returns 1.
-int ComposeHeader(MovieHeader& header, int32_t bodyLength, uint8_t* buffer, int& outLength);
+// header length + bodyLength. False (nothing
+// written) if the header would not fit.
+[[nodiscard]] bool ComposeHeader(MovieHeader& header, int32_t bodyLength, uint8_t* buffer, int& outLength);

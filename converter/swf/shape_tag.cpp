@@ -3,6 +3,7 @@
 #include <cstdlib>
 
 #include "bit_writer.h"
+#include "swf_writer.h"
 #include "tag_buffer.h"
 
 namespace {
@@ -65,7 +66,7 @@ void WriteShapeRecords(BitWriter& bits, const RectangleShape& s) {
   PutBits(bits, 6, 0);  // end of shape
 }
 
-int WriteShape(SwfWriter& w, int mode, int shapeId, RectangleShape& s) {
+bool WriteShape(SwfWriter& w, int mode, int shapeId, RectangleShape& s) {
   if (mode == kFillSolid) {
     s.lineStyleCount = 0;
     s.fillStyleCount = 1;
@@ -74,7 +75,10 @@ int WriteShape(SwfWriter& w, int mode, int shapeId, RectangleShape& s) {
     s.fillStyle0 = 0;
     s.fillStyle1 = 1;
   }
-  if (s.fillStyleCount < 1 || s.fillStyleCount > 2) return 0;
+  if (s.fillStyleCount < 1 || s.fillStyleCount > 2) {
+    MarkBodyFailed(w);  // a movie without this shape would be wrong
+    return false;
+  }
   TagBuffer body;
   PutU16(static_cast<uint32_t>(shapeId), body);
   WriteRect(s.xmin, s.ymin, s.xmax, s.ymax, body);

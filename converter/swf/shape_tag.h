@@ -23,8 +23,9 @@ struct RectangleShape {
 struct SwfWriter;
 // Appends a DefineShape with id shapeId. mode is the fill style type:
 // kFillClippedBitmap for frames, kFillSolid for a background rectangle (which
-// first turns `shape` into a one-style solid shape). Returns 1 or 0.
-int WriteShape(SwfWriter& w, int mode, int shapeId, RectangleShape& shape);
+// first turns `shape` into a one-style solid shape). False when the tag
+// could not be composed (body marked incomplete).
+bool WriteShape(SwfWriter& w, int mode, int shapeId, RectangleShape& shape);
 
 struct BitWriter;
 // The outline records of the rectangle, into an open bit run.

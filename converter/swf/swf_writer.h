@@ -1,7 +1,9 @@
 // The movie writer of one conversion. The movie body is collected in a
 // private temporary file (or in memory) while frames are written; the header
 // (which needs the final length) is put in front at the end. Every tag writer
-// takes the writer it appends to.
+// takes the writer it appends to. A tag that cannot be composed marks the
+// body incomplete (failed), and the assembly then refuses the movie, so
+// callers of the tag writers need not look at their answers.
 //
 // Design: converter/swf writes SWF and knows no image format: a writer is
 // passed to small tag functions (control_tags.h, shape_tag.h, bitmap_tag.h,

@@ -66,19 +66,19 @@ void PutTagHeader(int code, TagBuffer& buf, uint32_t length, bool forceLong) {
   }
 }
 
-int AppendTag(SwfWriter& w, int code, const TagBuffer& body, bool forceLong) {
+bool AppendTag(SwfWriter& w, int code, const TagBuffer& body, bool forceLong) {
   if (!body.ok()) {
     MarkBodyFailed(w);
-    return 0;
+    return false;
   }
   uint8_t headerBytes[kMaxTagHeaderBytes];
   TagBuffer header(headerBytes, sizeof headerBytes);
   PutTagHeader(code, header, static_cast<uint32_t>(body.position), forceLong);
   if (!header.ok()) {
     MarkBodyFailed(w);
-    return 0;
+    return false;
   }
   WriteInOrder(w, header.data, header.position);
   WriteInOrder(w, body.data, body.position);
-  return 1;
+  return true;
 }

@@ -48,6 +48,6 @@ void PutTagHeader(int code, TagBuffer& buf, uint32_t length, bool forceLong);
 
 struct SwfWriter;
 // Appends the header for `body` (its first `position` bytes) and the body to
-// the writer's movie body. Returns 1, or 0 (nothing appended, body marked
-// incomplete) when the body overflowed.
-int AppendTag(SwfWriter& w, int code, const TagBuffer& body, bool forceLong);
+// the writer's movie body. False (nothing appended, body marked incomplete)
+// when the body overflowed.
+bool AppendTag(SwfWriter& w, int code, const TagBuffer& body, bool forceLong);

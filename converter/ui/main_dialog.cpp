@@ -64,8 +64,8 @@ bool MainDialog::OnInitDialog() {
     // The window can be found by its title from now on. A copy deciding
     // under the lock sees either the marker or this window, never neither.
     ProcessLock lock(kHandOffLockName);
-    lock.Acquire(kHandOffLockWaitMs);
-    DeleteKey(kStartingMarkerKey);
+    (void)lock.Acquire(kHandOffLockWaitMs);
+    (void)DeleteKey(kStartingMarkerKey);  // one left is found stale by the next copy
   }
   LoadOptions(options_, publish_);
   DragAcceptFiles(hwnd(), TRUE);
@@ -310,7 +310,11 @@ void MainDialog::OnAbout() {
 }
 
 void MainDialog::OnExit() {
-  SaveOptions(options_, publish_);
+  OptionsSaved saved = SaveOptions(options_, publish_);
+  if (!saved.done()) {
+    std::string text = "错误: 无法保存设置 " + saved.valueName + "\r\n" + saved.result.reason;
+    MessageBoxA(hwnd(), text.c_str(), "Tervano", MB_OK | MB_ICONERROR);
+  }
   PostQuitMessage(0);
 }
 

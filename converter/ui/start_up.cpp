@@ -89,7 +89,7 @@ int RunWindow(const std::vector<std::string>& paths, StartingClaim* claim);
 // hand-off lock: files handed over there join the list being handed now.
 void TakeOverVirtualizedSettings() {
   ProcessLock lock(kHandOffLockName);
-  lock.Acquire(kHandOffLockWaitMs);
+  (void)lock.Acquire(kHandOffLockWaitMs);  // moves all the same
   // Whatever could not be moved stays there for the next start.
   (void)MoveVirtualizedValues(kSettingsKeyPath, kNumFilesValue);
 }
@@ -133,7 +133,7 @@ int StartUp(const std::string& text) {
   // the first opens a window and the others hand their files to it. The
   // window deletes the marker under the same lock, once it can be found.
   ProcessLock decision(kHandOffLockName);
-  decision.Acquire(kHandOffLockWaitMs);
+  (void)decision.Acquire(kHandOffLockWaitMs);  // decides all the same
   HWND running = FindMainWindow();
   // Without a window, one that is starting collects the files by its timer.
   if (running || (KeyExists(kStartingMarkerKey) && StartingCopyAlive())) {
@@ -142,14 +142,14 @@ int StartUp(const std::string& text) {
   }
   // The claim comes first: a copy that sees the marker also sees its owner.
   StartingClaim claim;
-  CreateKey(kStartingMarkerKey);
+  (void)CreateKey(kStartingMarkerKey);  // without it a copy just after may open a window too
   decision.Release();
   return RunWindow(paths, &claim);
 }
 
 void HandOffFiles(const std::vector<std::string>& paths, HWND runningWindow, ProcessLock& decision) {
   // The store takes the lock again; this thread already holds it.
-  for (const std::string& path : paths) StoreHandedText(path.c_str());
+  for (const std::string& path : paths) (void)StoreHandedText(path.c_str());  // no window to tell
   decision.Release();
   if (!runningWindow) return;
   // A window that does not answer must not hold up this copy, nor Explorer
@@ -175,8 +175,8 @@ int RunWindow(const std::vector<std::string>& paths, StartingClaim* claim) {
       if (!created) {
         // No window will delete the marker: this copy does.
         ProcessLock lock(kHandOffLockName);
-        lock.Acquire(kHandOffLockWaitMs);
-        DeleteKey(kStartingMarkerKey);
+        (void)lock.Acquire(kHandOffLockWaitMs);
+        (void)DeleteKey(kStartingMarkerKey);  // one left is found stale by the next copy
       }
       claim->Release();
     }

@@ -108,6 +108,12 @@ same_bytes plain/g.swf off/g.swf "off flags over stored options"
 [ -e off/g.htm ] && fail "--no-html still wrote a page"
 same_bytes allon.before "$(store_file allon)" "store after a run without --save-options"
 
+# A store that cannot be written names the value and the system's reason.
+touch notafolder
+run notafolder --no-crop --html --save-options
+[ "$rc" = 1 ] && [ "$err" = "tervano: cannot save the options in $work/notafolder: OptionCanvasSize: Not a directory" ] ||
+  fail "--save-options into a file: exit $rc ($err)"
+
 # --show-options prints flags that give the stored options back.
 run combo --loop 3 --url "http://c.example/it's" --border --gif-background --save-options
 run combo --show-options

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <commctrl.h>
+#include <sddl.h>
 #include <shlobj.h>
 
 #include <cstdint>
@@ -340,6 +341,58 @@ TEST_F(DesktopProgram, AboutLogoIsDrawnForTheScale) {
     EXPECT_TRUE(WindowGoes("关于 Tervano v2.5", program.id()));
     Exit(program, window);
   }
+}
+
+// Writes to the settings key denied in both roots, as on a locked-down
+// machine, while it lives; the key's old permissions come back after.
+class SettingsWritesDenied {
+ public:
+  SettingsWritesDenied() {
+    PSECURITY_DESCRIPTOR readOnly = nullptr;
+    if (!ConvertStringSecurityDescriptorToSecurityDescriptorA("D:P(A;;KR;;;WD)", SDDL_REVISION_1, &readOnly,
+                                                              nullptr))
+      return;
+    for (int i = 0; i < 2; ++i) {
+      HKEY root = i == 0 ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER;
+      DWORD size = sizeof old_[i];
+      if (RegCreateKeyExA(root, kSettingsKeyPath, 0, nullptr, 0, READ_CONTROL | WRITE_DAC, nullptr, &keys_[i],
+                          nullptr) != ERROR_SUCCESS ||
+          RegGetKeySecurity(keys_[i], DACL_SECURITY_INFORMATION, old_[i], &size) != ERROR_SUCCESS ||
+          RegSetKeySecurity(keys_[i], DACL_SECURITY_INFORMATION, readOnly) != ERROR_SUCCESS)
+        ADD_FAILURE() << "cannot make the settings key read-only";
+    }
+    LocalFree(readOnly);
+  }
+  ~SettingsWritesDenied() {
+    for (int i = 0; i < 2; ++i) {
+      if (!keys_[i]) continue;
+      RegSetKeySecurity(keys_[i], DACL_SECURITY_INFORMATION, old_[i]);
+      RegCloseKey(keys_[i]);
+    }
+  }
+
+ private:
+  HKEY keys_[2] = {};
+  alignas(8) char old_[2][4096] = {};
+};
+
+TEST_F(DesktopProgram, OptionsThatCannotBeSavedAreTold) {
+  SettingsWritesDenied denied;
+  RunningProgram program("");
+  HWND window = WaitForWindow(kTitle, program.id());
+  ASSERT_NE(window, nullptr);
+  Command(window, 32775);  // Exit saves the options
+  HWND box = WaitForWindow("Tervano", program.id());
+  ASSERT_NE(box, nullptr);
+  const std::string told = ItemText(box, 0xFFFF);
+  const std::string head = "错误: 无法保存设置 OptionTransparent\r\n";  // the first value written
+  EXPECT_EQ(told.substr(0, head.size()), head);
+  EXPECT_GT(told.size(), head.size()) << "no reason given";
+  Click(box, IDOK);
+  DWORD code = 1;
+  EXPECT_TRUE(program.WaitExit(15000, &code));
+  EXPECT_EQ(code, 0u);
+  EXPECT_EQ(Stored("OptionTransparent"), -1);
 }
 
 }  // namespace

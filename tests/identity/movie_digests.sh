@@ -48,6 +48,33 @@ option_sets=(
 
 digest() { if [ -f "$1" ]; then sha256sum <"$1" | cut -c1-64; else echo -; fi; }
 
+# Converts every GIF with one option set: convert_set SET RUN_DIR THREADS GIF_DIR...
+convert_set() {
+  local set=$1 run=$2 threads=$3 name values dir folder g base p
+  shift 3
+  name=${set%%|*}
+  values=${set#*|}
+  dir="$run/$name"
+  mkdir -p "$dir/config" "$dir/gifs"
+  : >"$dir/lines.txt"
+  {
+    printf 'REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\Software\\Tervano]\r\n'
+    IFS=';' read -ra pairs <<<"$values"
+    for p in "${pairs[@]}"; do [ -n "$p" ] && printf '%s\r\n' "$p"; done
+  } >"$dir/config/hkey_local_machine+software+tervano.reg"
+  for folder in "$@"; do
+    for g in "$folder"/*.gif; do
+      [ -f "$g" ] || continue
+      base=$(basename "$g" .gif)
+      cp "$g" "$dir/gifs/$base.gif"
+      (cd "$dir/gifs" && env TERVANO_CONFIG_DIR="$dir/config" ${threads:+TERVANO_THREADS=$threads} \
+        "$tervano" -quite "$base.gif" </dev/null >/dev/null 2>&1)
+      echo "$name $base $(digest "$dir/gifs/$base.swf") $(digest "$dir/gifs/$base.htm")" >>"$dir/lines.txt"
+    done
+  done
+}
+
+jobs=$(nproc 2>/dev/null || echo 2)
 rm -rf "$work"
 mkdir -p "$work"
 status=0
@@ -57,27 +84,18 @@ for threads in "${thread_counts[@]}"; do
   mkdir -p "$run"
   lines="$run/digests.txt"
   : >"$lines"
+  # The option sets run side by side, each in its own folder and list.
+  running=0
   for set in "${option_sets[@]}"; do
-    name=${set%%|*}
-    values=${set#*|}
-    dir="$run/$name"
-    mkdir -p "$dir/config" "$dir/gifs"
-    {
-      printf 'REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\Software\\Tervano]\r\n'
-      IFS=';' read -ra pairs <<<"$values"
-      for p in "${pairs[@]}"; do [ -n "$p" ] && printf '%s\r\n' "$p"; done
-    } >"$dir/config/hkey_local_machine+software+tervano.reg"
-    for folder in "$@"; do
-      for g in "$folder"/*.gif; do
-        [ -f "$g" ] || continue
-        base=$(basename "$g" .gif)
-        cp "$g" "$dir/gifs/$base.gif"
-        (cd "$dir/gifs" && env TERVANO_CONFIG_DIR="$dir/config" ${threads:+TERVANO_THREADS=$threads} \
-          "$tervano" -quite "$base.gif" </dev/null >/dev/null 2>&1)
-        echo "$name $base $(digest "$dir/gifs/$base.swf") $(digest "$dir/gifs/$base.htm")" >>"$lines"
-      done
-    done
+    if [ "$running" -ge "$jobs" ]; then
+      wait -n
+      running=$((running - 1))
+    fi
+    convert_set "$set" "$run" "$threads" "$@" &
+    running=$((running + 1))
   done
+  wait
+  for set in "${option_sets[@]}"; do cat "$run/${set%%|*}/lines.txt" >>"$lines"; done
   sort -o "$lines" "$lines"
 
   if [ -z "$expected" ]; then

@@ -364,7 +364,7 @@ TEST(ContextMenu, CommandsStartOneConverterPerFile) {
   const std::string record = FreshFolder("shellext") + "/record.txt";
   ASSERT_TRUE(SetEnvironmentVariableA("TERVANO_RECORD_FILE", record.c_str()));
   const std::string exec = "\"" + WindowsPath(TERVANO_RECORDER) + "\"";
-  ASSERT_TRUE(WriteKeyText(kSettingsKeyPath, "ExecString", exec.c_str()));
+  ASSERT_TRUE(WriteKeyText(kSettingsKeyPath, "ExecString", exec.c_str()).done());
 
   {
     Chosen one(library, {"C:\\Pics\\cat.gif"});
@@ -400,7 +400,7 @@ TEST(ContextMenu, CommandsStartOneConverterPerFile) {
   }
   // The command buffer holds 519 characters: a longer line is not cut.
   const std::string longExec = exec + std::string(255 - exec.size(), ' ');
-  ASSERT_TRUE(WriteKeyText(kSettingsKeyPath, "ExecString", longExec.c_str()));
+  ASSERT_TRUE(WriteKeyText(kSettingsKeyPath, "ExecString", longExec.c_str()).done());
   // 255 + " -quite " + 256 = 519.
   const std::string fits = "C:\\" + std::string(256 - 7, 'f') + ".gif";
   const std::string tooLong = "C:\\" + std::string(257 - 7, 'l') + ".gif";
@@ -451,7 +451,7 @@ TEST(ContextMenu, OnlyTheMachineCommandRunsAndExplorerNeverWaits) {
   sandbox.Clear();
 
   // The started program records its line, then runs on until released.
-  ASSERT_TRUE(WriteKeyText(kSettingsKeyPath, "ExecString", exec.c_str()));
+  ASSERT_TRUE(WriteKeyText(kSettingsKeyPath, "ExecString", exec.c_str()).done());
   ASSERT_TRUE(SetEnvironmentVariableA("TERVANO_RECORD_HOLD", release.c_str()));
   IContextMenu* handler = one.handler;
   std::future<HRESULT> call = std::async(std::launch::async, [handler] { return Invoke(handler, "0"); });
@@ -464,7 +464,7 @@ TEST(ContextMenu, OnlyTheMachineCommandRunsAndExplorerNeverWaits) {
   EXPECT_EQ(Recorded(record, 1), std::vector<std::string>{exec + " -quite C:\\Pics\\cat.gif"});
 
   // A program that cannot be started is a failure too.
-  ASSERT_TRUE(WriteKeyText(kSettingsKeyPath, "ExecString", "C:\\no\\such\\tervano.exe"));
+  ASSERT_TRUE(WriteKeyText(kSettingsKeyPath, "ExecString", "C:\\no\\such\\tervano.exe").done());
   EXPECT_EQ(Invoke(one.handler, "1"), HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND));
   SetEnvironmentVariableA("TERVANO_RECORD_HOLD", nullptr);
   SetEnvironmentVariableA("TERVANO_RECORD_FILE", nullptr);
@@ -573,7 +573,7 @@ TEST(ContextMenu, RegistrationForAnyGifTypeAndBothViews) {
   const std::string oldType = "TervanoTestGif";
   const std::string oldKey = oldType + "\\shellex\\ContextMenuHandlers\\Tervano ContextMenu";
   ASSERT_TRUE(WriteMachineText(classes + oldKey, kClsidText));
-  ASSERT_TRUE(WriteKeyText(kSettingsKeyPath, "ContextMenuString", oldKey.c_str()));
+  ASSERT_TRUE(WriteKeyText(kSettingsKeyPath, "ContextMenuString", oldKey.c_str()).done());
   NoticeCounter explorer;
   ASSERT_NE(explorer.id, 0u);
 
@@ -695,7 +695,7 @@ TEST(ContextMenu, StandardUserAndNamesOutsideTheCodePage) {
   const std::string record = folder + "\\record.txt";
   ASSERT_TRUE(SetEnvironmentVariableA("TERVANO_RECORD_FILE", record.c_str()));
   const std::string exec = "\"" + WindowsPath(TERVANO_RECORDER) + "\"";
-  ASSERT_TRUE(WriteKeyText(kSettingsKeyPath, "ExecString", exec.c_str()));  // the installer's
+  ASSERT_TRUE(WriteKeyText(kSettingsKeyPath, "ExecString", exec.c_str()).done());  // the installer's
   const std::wstring hangul = Wide(folder) + L"\\사진 a.gif";
   const std::wstring plain = Wide(folder) + L"\\plain.gif";
   for (const std::wstring& name : {hangul, plain}) {

@@ -105,15 +105,15 @@ SettingsSandbox::SettingsSandbox() {
 SettingsSandbox::~SettingsSandbox() {
   Clear();
   if (!keyExisted_) {
-    DeleteKey(kKey);
+    (void)DeleteKey(kKey);
     return;
   }
   for (const SavedValue& v : saved_)
-    WriteKeyData(kKey, v.name.c_str(), v.type, v.data.data(), v.data.size());
+    (void)WriteKeyData(kKey, v.name.c_str(), v.type, v.data.data(), v.data.size());
 }
 
 void SettingsSandbox::Clear() {
-  for (const std::string& name : ValueNames()) DeleteKeyValue(kKey, name.c_str());
+  for (const std::string& name : ValueNames()) (void)DeleteKeyValue(kKey, name.c_str());
   // The per-user twin (a standard user's values) goes entirely: the test
   // prefix has no user settings of its own.
   HKEY key = nullptr;

@@ -10,6 +10,6 @@ int main(int argc, char** argv) {
   if (argc != 3) return 2;
   int count = std::atoi(argv[2]);
   for (int i = 0; i < count; ++i)
-    if (!StoreHandedText((std::string(argv[1]) + std::to_string(i) + ".gif").c_str())) return 1;
+    if (!StoreHandedText((std::string(argv[1]) + std::to_string(i) + ".gif").c_str()).done()) return 1;
   return 0;
 }

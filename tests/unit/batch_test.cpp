@@ -123,7 +123,7 @@ std::vector<std::string> SendAndTake(int senders, int perSender) {
   for (int s = 0; s < senders; ++s)
     threads.emplace_back([&, s] {
       for (int i = 0; i < perSender; ++i)
-        EXPECT_EQ(StoreHandedText((prefix(s) + std::to_string(i) + ".gif").c_str()), 1);
+        EXPECT_TRUE(StoreHandedText((prefix(s) + std::to_string(i) + ".gif").c_str()).done());
     });
   for (std::thread& t : threads) t.join();
 #endif
@@ -162,18 +162,18 @@ TEST(HandOff, NoNameIsLostOrTakenTwice) {
 
 TEST(HandOff, OverlongValueIsDeletedAndCountCapped) {
   SettingsSandbox settings;
-  ASSERT_EQ(WriteKeyNumber(kSettingsKeyPath, kNumFilesValue, 3), 1);
-  ASSERT_EQ(WriteKeyText(kSettingsKeyPath, "1", "C:\\a.gif"), 1);
-  ASSERT_EQ(WriteKeyText(kSettingsKeyPath, "2", std::string(400, 'x').c_str()), 1);
-  ASSERT_EQ(WriteKeyText(kSettingsKeyPath, "3", "C:\\c.gif"), 1);
+  ASSERT_TRUE(WriteKeyNumber(kSettingsKeyPath, kNumFilesValue, 3).done());
+  ASSERT_TRUE(WriteKeyText(kSettingsKeyPath, "1", "C:\\a.gif").done());
+  ASSERT_TRUE(WriteKeyText(kSettingsKeyPath, "2", std::string(400, 'x').c_str()).done());
+  ASSERT_TRUE(WriteKeyText(kSettingsKeyPath, "3", "C:\\c.gif").done());
   EXPECT_EQ(TakeHandedTexts(), (std::vector<std::string>{"C:\\a.gif", "C:\\c.gif"}));
   std::string text;
   EXPECT_EQ(ReadKeyText(kSettingsKeyPath, "2", text), 0);
   // A damaged count ends the walk at its cap; the count is reset.
-  ASSERT_EQ(WriteKeyNumber(kSettingsKeyPath, kNumFilesValue, 0x7FFFFFFF), 1);
-  ASSERT_EQ(WriteKeyText(kSettingsKeyPath, "1", "C:\\d.gif"), 1);
+  ASSERT_TRUE(WriteKeyNumber(kSettingsKeyPath, kNumFilesValue, 0x7FFFFFFF).done());
+  ASSERT_TRUE(WriteKeyText(kSettingsKeyPath, "1", "C:\\d.gif").done());
   EXPECT_EQ(TakeHandedTexts(), std::vector<std::string>{"C:\\d.gif"});
-  EXPECT_EQ(StoreHandedText("C:\\e.gif"), 1);
+  EXPECT_TRUE(StoreHandedText("C:\\e.gif").done());
   EXPECT_EQ(TakeHandedTexts(), std::vector<std::string>{"C:\\e.gif"});
 }
 

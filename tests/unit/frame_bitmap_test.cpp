@@ -68,7 +68,7 @@ TEST(FrameBitmap, RowsArePaddedToMultiplesOfFour) {
   for (int w = 1; w <= 5; ++w) {
     SCOPED_TRACE(w);
     FrameBitmap b;
-    ASSERT_EQ(BuildFrameBitmap(s.Source(0, 0, w, 2, 4), kNoReferenceIndex, 0, 0, 7, b), 1);
+    ASSERT_TRUE(BuildFrameBitmap(s.Source(0, 0, w, 2, 4), kNoReferenceIndex, 0, 0, 7, b));
     EXPECT_EQ(b.width, w);
     EXPECT_EQ(b.height, 2);
     EXPECT_EQ(b.characterId, 7);
@@ -90,7 +90,7 @@ TEST(FrameBitmap, BorderOfTheFirstTransparentIndex) {
 
   // 2 wide at (1, 1): 4 x 3 at (0, 0), rows of 4 bytes.
   FrameBitmap b;
-  ASSERT_EQ(BuildFrameBitmap(s.Source(1, 1, 2, 1, 8), kNoReferenceIndex, 0, 1, 1, b), 1);
+  ASSERT_TRUE(BuildFrameBitmap(s.Source(1, 1, 2, 1, 8), kNoReferenceIndex, 0, 1, 1, b));
   EXPECT_EQ(b.width, 4);
   EXPECT_EQ(b.height, 3);
   EXPECT_EQ(b.left, 0);
@@ -98,7 +98,7 @@ TEST(FrameBitmap, BorderOfTheFirstTransparentIndex) {
   EXPECT_EQ(PixelsOf(b), (Bytes{9, 9, 9, 9, 9, 2, 3, 9, 9, 9, 9, 9}));
 
   // 3 wide at the screen corner: 5 x 4 at (-1, -1), rows of 8 bytes.
-  ASSERT_EQ(BuildFrameBitmap(s.Source(0, 0, 3, 2, 8), kNoReferenceIndex, 0, 1, 1, b), 1);
+  ASSERT_TRUE(BuildFrameBitmap(s.Source(0, 0, 3, 2, 8), kNoReferenceIndex, 0, 1, 1, b));
   EXPECT_EQ(b.width, 5);
   EXPECT_EQ(b.height, 4);
   EXPECT_EQ(b.left, -1);
@@ -115,25 +115,25 @@ TEST(FrameBitmap, BorderOfTheFirstTransparentIndex) {
 TEST(FrameBitmap, ColourTables) {
   Screen s(4, 4);
   FrameBitmap b;
-  ASSERT_EQ(BuildFrameBitmap(s.Source(0, 0, 4, 4, 4), kNoReferenceIndex, 0, 0, 1, b), 1);
+  ASSERT_TRUE(BuildFrameBitmap(s.Source(0, 0, 4, 4, 4), kNoReferenceIndex, 0, 0, 1, b));
   EXPECT_EQ(b.colourEntrySize, 3);
   EXPECT_EQ(TableOf(b), (Bytes{0, 0, 0, 1, 2, 3, 2, 4, 6, 3, 6, 9}));
 
   s.transparentCount = 1;  // index 0
-  ASSERT_EQ(BuildFrameBitmap(s.Source(0, 0, 4, 4, 4), kNoReferenceIndex, 0, 0, 1, b), 1);
+  ASSERT_TRUE(BuildFrameBitmap(s.Source(0, 0, 4, 4, 4), kNoReferenceIndex, 0, 0, 1, b));
   EXPECT_EQ(b.colourEntrySize, 4);
   EXPECT_EQ(TableOf(b), (Bytes{0, 0, 0, 0, 1, 2, 3, 255, 2, 4, 6, 255, 3, 6, 9, 255}));
 
   // Past the table: black opaque entries up to the transparent one.
   s.transparent[0] = 6;
-  ASSERT_EQ(BuildFrameBitmap(s.Source(0, 0, 4, 4, 4), kNoReferenceIndex, 0, 0, 1, b), 1);
+  ASSERT_TRUE(BuildFrameBitmap(s.Source(0, 0, 4, 4, 4), kNoReferenceIndex, 0, 0, 1, b));
   EXPECT_EQ(TableOf(b), (Bytes{0, 0, 0, 255, 1, 2, 3, 255, 2, 4, 6, 255, 3, 6, 9, 255,  //
                                0, 0, 0, 255, 0, 0, 0, 255, 0, 0, 0, 0}));
 
   // Every index transparent.
   for (int i = 0; i < 256; ++i) s.transparent[i] = static_cast<uint8_t>(255 - i);
   s.transparentCount = 256;
-  ASSERT_EQ(BuildFrameBitmap(s.Source(0, 0, 4, 4, 256), kNoReferenceIndex, 0, 0, 1, b), 1);
+  ASSERT_TRUE(BuildFrameBitmap(s.Source(0, 0, 4, 4, 256), kNoReferenceIndex, 0, 0, 1, b));
   EXPECT_EQ(b.numColours, 256);
   EXPECT_EQ(TableOf(b), Bytes(1024, 0));
 }
@@ -211,7 +211,7 @@ TEST(FrameBitmap, CropsOnlyAFullScreenFrame) {
   Screen s(16, 8, 2);
   s.at(7, 3) = 1;
   FrameBitmap b;
-  ASSERT_EQ(BuildFrameBitmap(s.Source(0, 0, 16, 8, 4), 2, 1, 0, 1, b), 1);
+  ASSERT_TRUE(BuildFrameBitmap(s.Source(0, 0, 16, 8, 4), 2, 1, 0, 1, b));
   EXPECT_EQ(b.width, 1);
   EXPECT_EQ(b.height, 1);
   EXPECT_EQ(b.left, 7);
@@ -219,20 +219,20 @@ TEST(FrameBitmap, CropsOnlyAFullScreenFrame) {
   EXPECT_EQ(PixelsOf(b), (Bytes{1, 0, 0, 0}));
 
   // Cropping option off, or a frame that is not exactly the screen: whole.
-  ASSERT_EQ(BuildFrameBitmap(s.Source(0, 0, 16, 8, 4), 2, 0, 0, 1, b), 1);
+  ASSERT_TRUE(BuildFrameBitmap(s.Source(0, 0, 16, 8, 4), 2, 0, 0, 1, b));
   EXPECT_EQ(b.width, 16);
-  ASSERT_EQ(BuildFrameBitmap(s.Source(0, 0, 15, 8, 4), 2, 1, 0, 1, b), 1);
+  ASSERT_TRUE(BuildFrameBitmap(s.Source(0, 0, 15, 8, 4), 2, 1, 0, 1, b));
   EXPECT_EQ(b.width, 15);
   EXPECT_EQ(b.height, 8);
   // Screen-sized but one column right: clipped, not cropped.
-  ASSERT_EQ(BuildFrameBitmap(s.Source(1, 0, 16, 8, 4), 2, 1, 0, 1, b), 1);
+  ASSERT_TRUE(BuildFrameBitmap(s.Source(1, 0, 16, 8, 4), 2, 1, 0, 1, b));
   EXPECT_EQ(b.left, 1);
   EXPECT_EQ(b.width, 15);
   EXPECT_EQ(b.height, 8);
 
   // Nothing differs from the background: the top-left pixel is kept.
   Screen blank(16, 8, 2);
-  ASSERT_EQ(BuildFrameBitmap(blank.Source(0, 0, 16, 8, 4), 2, 1, 0, 1, b), 1);
+  ASSERT_TRUE(BuildFrameBitmap(blank.Source(0, 0, 16, 8, 4), 2, 1, 0, 1, b));
   EXPECT_EQ(b.width, 1);
   EXPECT_EQ(b.height, 1);
   EXPECT_EQ(b.left, 0);

@@ -45,17 +45,17 @@ TEST(QuietStoredOptions, EveryStoredOptionReachesMovieAndPage) {
   std::string dir = FreshFolder("quiet-stored");
   WriteTwoFrames((fs::path(dir) / "s.gif").string());
 
-  ASSERT_EQ(WriteSettingNumber("OptionBackGround", 1), 1);
-  ASSERT_EQ(WriteSettingNumber("OptionProtect", 1), 1);
-  ASSERT_EQ(WriteSettingNumber("OptionTransparent", 1), 1);
-  ASSERT_EQ(WriteSettingNumber("OptionCanvasSize", 1), 1);
-  ASSERT_EQ(WriteSettingNumber("OptionURL", 1), 1);
-  ASSERT_EQ(WriteSettingText("OptionURLName", "http://a.example/x"), 1);
-  ASSERT_EQ(WriteSettingNumber("OptionHTML", 1), 1);
-  ASSERT_EQ(WriteSettingNumber("OptionHideMenu", 0), 1);
-  ASSERT_EQ(WriteSettingNumber("OptionChangeLoop", 1), 1);
-  ASSERT_EQ(WriteSettingNumber("OptionLoopForever", 0), 1);
-  ASSERT_EQ(WriteSettingNumber("OptionLoopValue", 3), 1);
+  ASSERT_TRUE(WriteSettingNumber("OptionBackGround", 1).done());
+  ASSERT_TRUE(WriteSettingNumber("OptionProtect", 1).done());
+  ASSERT_TRUE(WriteSettingNumber("OptionTransparent", 1).done());
+  ASSERT_TRUE(WriteSettingNumber("OptionCanvasSize", 1).done());
+  ASSERT_TRUE(WriteSettingNumber("OptionURL", 1).done());
+  ASSERT_TRUE(WriteSettingText("OptionURLName", "http://a.example/x").done());
+  ASSERT_TRUE(WriteSettingNumber("OptionHTML", 1).done());
+  ASSERT_TRUE(WriteSettingNumber("OptionHideMenu", 0).done());
+  ASSERT_TRUE(WriteSettingNumber("OptionChangeLoop", 1).done());
+  ASSERT_TRUE(WriteSettingNumber("OptionLoopForever", 0).done());
+  ASSERT_TRUE(WriteSettingNumber("OptionLoopValue", 3).done());
 
   ASSERT_EQ(QuietConvertIn(dir, "-quite s.gif"), 0);
   std::string moviePath = (fs::path(dir) / "s.swf").string();
@@ -105,8 +105,8 @@ TEST(QuietStoredOptions, UrlSwitchedOffIgnoresStoredAddress) {
   ScopedTempFolder tmp("quiet-nourl");
   std::string dir = FreshFolder("quiet-nourl");
   WriteTwoFrames((fs::path(dir) / "n.gif").string());
-  ASSERT_EQ(WriteSettingText("OptionURLName", "http://a.example/x"), 1);
-  ASSERT_EQ(WriteSettingNumber("OptionURL", 0), 1);
+  ASSERT_TRUE(WriteSettingText("OptionURLName", "http://a.example/x").done());
+  ASSERT_TRUE(WriteSettingNumber("OptionURL", 0).done());
   ASSERT_EQ(QuietConvertIn(dir, "-quite n.gif"), 0);
   SwfMovie m = ParseMovieFile((fs::path(dir) / "n.swf").string());
   ASSERT_TRUE(m.ok);
@@ -120,8 +120,8 @@ TEST(QuietStoredOptions, EmptyStoredUrlStillGivesTheButton) {
   ScopedTempFolder tmp("quiet-emptyurl");
   std::string dir = FreshFolder("quiet-emptyurl");
   WriteTwoFrames((fs::path(dir) / "u.gif").string());
-  ASSERT_EQ(WriteSettingText("OptionURLName", ""), 1);
-  ASSERT_EQ(WriteSettingNumber("OptionURL", 1), 1);
+  ASSERT_TRUE(WriteSettingText("OptionURLName", "").done());
+  ASSERT_TRUE(WriteSettingNumber("OptionURL", 1).done());
   ASSERT_EQ(QuietConvertIn(dir, "-quite u.gif"), 0);
   SwfMovie m = ParseMovieFile((fs::path(dir) / "u.swf").string());
   ASSERT_TRUE(m.ok);

@@ -27,7 +27,7 @@ namespace {
 const char* const kKey = "Software\\Tervano";
 const char* const kMarker = "Software\\Tervano\\open";
 
-int SetRaw(const char* name, uint32_t type, const std::string& bytes) {
+KeyResult SetRaw(const char* name, uint32_t type, const std::string& bytes) {
   return WriteKeyData(kKey, name, type, bytes.data(), bytes.size());
 }
 
@@ -47,39 +47,39 @@ TEST(RegistryKeys, TextsKeepTheirBytesUpTo260) {
   SettingsSandbox sandbox;
   // "C:\图片\动画.gif" with a quoted part, in GBK
   const char gbk[] = "C:\\\xCD\xBC\xC6\xAC\\\xB6\xAF\xBB\xAD \"q\".gif";
-  ASSERT_EQ(WriteKeyNumber(kKey, "NumFiles", 7), 1);
-  ASSERT_EQ(WriteKeyText(kKey, "1", gbk), 1);
+  ASSERT_TRUE(WriteKeyNumber(kKey, "NumFiles", 7).done());
+  ASSERT_TRUE(WriteKeyText(kKey, "1", gbk).done());
   EXPECT_EQ(Text("1"), gbk);
 #ifndef _WIN32
   // The real registry converts texts through the ANSI code page (936 under
   // Wine here), where these UTF-8 bytes are no valid text.
   const char utf8[] = "/home/\xE5\x9B\xBE\xE7\x89\x87/\xE5\x8A\xA8\xE7\x94\xBB.gif";
-  ASSERT_EQ(WriteKeyText(kKey, "2", utf8), 1);
+  ASSERT_TRUE(WriteKeyText(kKey, "2", utf8).done());
   EXPECT_EQ(Text("2"), utf8);
 #endif
   // deleting one value leaves the others
-  EXPECT_EQ(DeleteKeyValue(kKey, "1"), 1);
+  EXPECT_TRUE(DeleteKeyValue(kKey, "1").done());
   EXPECT_EQ(Text("1", 0), "");
-  EXPECT_EQ(DeleteKeyValue(kKey, "1"), 1);  // nothing left to delete
+  EXPECT_TRUE(DeleteKeyValue(kKey, "1").done());  // nothing left to delete
   EXPECT_EQ(Number("NumFiles"), 7);
 
-  ASSERT_EQ(WriteKeyText(kKey, "Empty", ""), 1);
+  ASSERT_TRUE(WriteKeyText(kKey, "Empty", "").done());
   EXPECT_EQ(Text("Empty"), "");
   EXPECT_EQ(Text("EMPTY"), "");  // names do not depend on case
 
   std::string longest(259, 'L');  // 260 bytes with its zero
-  ASSERT_EQ(WriteKeyText(kKey, "Long", longest.c_str()), 1);
+  ASSERT_TRUE(WriteKeyText(kKey, "Long", longest.c_str()).done());
   EXPECT_EQ(Text("Long"), longest);
-  ASSERT_EQ(WriteKeyText(kKey, "Long", (longest + "M").c_str()), 1);
+  ASSERT_TRUE(WriteKeyText(kKey, "Long", (longest + "M").c_str()).done());
   EXPECT_EQ(Text("Long", 0), "");
   // data without a zero is a whole text; 261 bytes are too many
-  ASSERT_EQ(SetRaw("Long", kRegText, std::string(259, 'N')), 1);
+  ASSERT_TRUE(SetRaw("Long", kRegText, std::string(259, 'N')).done());
   EXPECT_EQ(Text("Long"), std::string(259, 'N'));
-  ASSERT_EQ(SetRaw("Long", kRegBinary, std::string(261, 'N')), 1);
+  ASSERT_TRUE(SetRaw("Long", kRegBinary, std::string(261, 'N')).done());
   EXPECT_EQ(Text("Long", 0), "");
-  ASSERT_EQ(SetRaw("Zeros", kRegText, std::string("ab\0cd\0", 6)), 1);
+  ASSERT_TRUE(SetRaw("Zeros", kRegText, std::string("ab\0cd\0", 6)).done());
   EXPECT_EQ(Text("Zeros"), "ab");
-  ASSERT_EQ(SetRaw("Zeros", kRegText, ""), 1);  // no bytes at all, not even a zero
+  ASSERT_TRUE(SetRaw("Zeros", kRegText, "").done());  // no bytes at all, not even a zero
   uint32_t type = 0;
   char data[8];
   size_t size = 99;
@@ -91,7 +91,7 @@ TEST(RegistryKeys, TextsKeepTheirBytesUpTo260) {
 TEST(RegistryKeys, NumbersAreTheLittleEndianBytesOfAtMostFour) {
   SettingsSandbox sandbox;
   for (int32_t n : {INT32_MIN, -1, 0x01020304}) {
-    ASSERT_EQ(WriteKeyNumber(kKey, "NumFiles", n), 1);
+    ASSERT_TRUE(WriteKeyNumber(kKey, "NumFiles", n).done());
     EXPECT_EQ(Number("numfiles"), n);
   }
   uint32_t type = 0;
@@ -101,29 +101,29 @@ TEST(RegistryKeys, NumbersAreTheLittleEndianBytesOfAtMostFour) {
   EXPECT_EQ(type, kRegNumber);
   EXPECT_EQ(std::string(data, size), "\x04\x03\x02\x01");
 
-  ASSERT_EQ(SetRaw("Short", kRegBinary, "\x34\x12"), 1);
+  ASSERT_TRUE(SetRaw("Short", kRegBinary, "\x34\x12").done());
   EXPECT_EQ(Number("Short"), 0x1234);
-  ASSERT_EQ(SetRaw("Short", kRegBinary, "\x01\x02\xF3"), 1);
+  ASSERT_TRUE(SetRaw("Short", kRegBinary, "\x01\x02\xF3").done());
   EXPECT_EQ(Number("Short"), 0xF30201);
-  ASSERT_EQ(SetRaw("Short", kRegBinary, ""), 1);
+  ASSERT_TRUE(SetRaw("Short", kRegBinary, "").done());
   EXPECT_EQ(Number("Short"), 0);
-  ASSERT_EQ(SetRaw("Long", kRegBinary, std::string("\x01\x00\x00\x00\x00", 5)), 1);
+  ASSERT_TRUE(SetRaw("Long", kRegBinary, std::string("\x01\x00\x00\x00\x00", 5)).done());
   EXPECT_EQ(Number("Long", 0), 0);
   EXPECT_EQ(Number("Missing", 0), 0);
 }
 
 TEST(RegistryKeys, StartUpMarkerIsCreatedTestedAndDeleted) {
   SettingsSandbox sandbox;
-  ASSERT_EQ(WriteKeyNumber(kKey, "OptionHTML", 1), 1);
+  ASSERT_TRUE(WriteKeyNumber(kKey, "OptionHTML", 1).done());
   EXPECT_EQ(KeyExists(kMarker), 0);
-  EXPECT_EQ(CreateKey(kMarker), 1);
+  EXPECT_TRUE(CreateKey(kMarker).done());
   EXPECT_EQ(KeyExists(kMarker), 1);
   EXPECT_EQ(KeyExists("SOFTWARE\\TERVANO\\OPEN"), 1);
-  EXPECT_EQ(CreateKey(kMarker), 1);  // already there
+  EXPECT_TRUE(CreateKey(kMarker).done());  // already there
   EXPECT_EQ(KeyExists(kKey), 1);
-  EXPECT_EQ(DeleteKey(kMarker), 1);
+  EXPECT_TRUE(DeleteKey(kMarker).done());
   EXPECT_EQ(KeyExists(kMarker), 0);
-  EXPECT_EQ(DeleteKey(kMarker), 1);  // a missing key is no error
+  EXPECT_TRUE(DeleteKey(kMarker).done());  // a missing key is no error
   EXPECT_EQ(KeyExists(kKey), 1);
   EXPECT_EQ(Number("OptionHTML"), 1);
 }
@@ -147,9 +147,9 @@ TEST(RegistryKeyFiles, ReadingCreatesNoFileOrFolder) {
   EXPECT_EQ(Number("OptionHTML", 0), 0);
   EXPECT_EQ(Text("OptionURLName", 0), "");
   EXPECT_EQ(KeyExists(kMarker), 0);
-  EXPECT_EQ(DeleteKey(kMarker), 1);
+  EXPECT_TRUE(DeleteKey(kMarker).done());
   EXPECT_FALSE(fs::exists(folder));
-  ASSERT_EQ(WriteKeyNumber(kKey, "OptionHTML", 1), 1);
+  ASSERT_TRUE(WriteKeyNumber(kKey, "OptionHTML", 1).done());
   EXPECT_TRUE(fs::is_regular_file(folder + "/hkey_local_machine+software+tervano.reg"));
 }
 
@@ -159,11 +159,11 @@ TEST(RegistryKeyFiles, FolderFollowsTheEnvironment) {
   own.Set(nullptr);
   xdg.Set((sandbox.folder() + "/xdg").c_str());
   home.Set((sandbox.folder() + "/home").c_str());
-  ASSERT_EQ(CreateKey(kKey), 1);
+  ASSERT_TRUE(CreateKey(kKey).done());
   EXPECT_TRUE(
       fs::exists(sandbox.folder() + "/xdg/tervano/hkey_local_machine+software+tervano.reg"));
   xdg.Set("relative/config");  // not absolute: ignored
-  ASSERT_EQ(CreateKey(kKey), 1);
+  ASSERT_TRUE(CreateKey(kKey).done());
   EXPECT_TRUE(fs::exists(sandbox.folder() +
                          "/home/.config/tervano/hkey_local_machine+software+tervano.reg"));
 }
@@ -206,15 +206,15 @@ TEST(RegistryKeyFiles, FilesOfTheFirstStoreAreReadAndRewrittenAlike) {
   EXPECT_EQ(KeyExists(kMarker), 1);
 
   // the same number under another spelling: the file stays byte for byte
-  ASSERT_EQ(WriteKeyNumber(kKey, "numfiles", 3), 1);
+  ASSERT_TRUE(WriteKeyNumber(kKey, "numfiles", 3).done());
   EXPECT_EQ(ReadFile(sandbox.folder() + settings), ReadFile(fixtures + settings));
-  ASSERT_EQ(WriteKeyNumber(kKey, "NumFiles", 0), 1);
+  ASSERT_TRUE(WriteKeyNumber(kKey, "NumFiles", 0).done());
   std::string expected = ReadFile(fixtures + settings);
   size_t at = expected.find("\"NumFiles\"=dword:00000003");
   ASSERT_NE(at, std::string::npos);
   expected[at + 24] = '0';
   EXPECT_EQ(ReadFile(sandbox.folder() + settings), expected);
-  EXPECT_EQ(DeleteKey(kMarker), 1);
+  EXPECT_TRUE(DeleteKey(kMarker).done());
   EXPECT_FALSE(fs::exists(sandbox.folder() + marker));
 }
 
@@ -222,13 +222,13 @@ TEST(RegistryKeyFiles, FilesOfTheFirstStoreAreReadAndRewrittenAlike) {
 // never sees a half-written file, and no temporary file stays behind.
 TEST(RegistryKeyFiles, ConcurrentWritersLoseNothing) {
   SettingsSandbox sandbox;
-  ASSERT_EQ(WriteKeyText(kKey, "Sentinel", "here"), 1);
+  ASSERT_TRUE(WriteKeyText(kKey, "Sentinel", "here").done());
   constexpr int kProcesses = 3, kThreads = 2, kValues = 40;
   auto writeMany = [](int writer) {
     bool ok = true;
     for (int v = 0; v < kValues; ++v) {
       std::string name = "W" + std::to_string(writer) + "_" + std::to_string(v);
-      ok = WriteKeyNumber(kKey, name.c_str(), writer * 1000 + v) == 1 && ok;
+      ok = WriteKeyNumber(kKey, name.c_str(), writer * 1000 + v).done() && ok;
     }
     return ok;
   };

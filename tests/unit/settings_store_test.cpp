@@ -2,6 +2,7 @@
 // the values, and what the main window and the quiet command load.
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cstdint>
 #include <cstring>
 #include <string>
@@ -32,7 +33,7 @@ class SettingsSandboxEnvironment : public ::testing::Environment {
 ::testing::Environment* const kSandboxEnvironment =
     ::testing::AddGlobalTestEnvironment(new SettingsSandboxEnvironment);
 
-int SetRaw(const char* name, uint32_t type, const std::string& bytes) {
+KeyResult SetRaw(const char* name, uint32_t type, const std::string& bytes) {
   return WriteKeyData("Software\\Tervano", name, type, bytes.data(), bytes.size());
 }
 
@@ -53,23 +54,23 @@ TEST(SettingsStore, NumbersAndTextsRoundTrip) {
   SettingsSandbox sandbox;
   PublishSettings publish;  // the main window's
   for (int32_t n : {0, 1, -1, 65535, INT32_MAX, INT32_MIN}) {
-    ASSERT_EQ(WriteSettingNumber("OptionLoopValue", n), 1);
+    ASSERT_TRUE(WriteSettingNumber("OptionLoopValue", n).done());
     int32_t back = 12345;
     EXPECT_EQ(ReadSettingNumber("OptionLoopValue", back), 1);
     EXPECT_EQ(back, n);
   }
   const char chinese[] = "http://例子.example/该?a=\"b\"\\c";
-  ASSERT_EQ(WriteSettingText("OptionURLName", chinese), 1);
+  ASSERT_TRUE(WriteSettingText("OptionURLName", chinese).done());
   std::string text = "stale";
   EXPECT_EQ(ReadSettingText("OptionURLName", text), 1);
   EXPECT_EQ(text, chinese);
 
   // the longest text that fits 260 bytes with its zero, and one byte more
   std::string longest(259, 'L');
-  ASSERT_EQ(WriteSettingText("OptionURLName", longest.c_str()), 1);
+  ASSERT_TRUE(WriteSettingText("OptionURLName", longest.c_str()).done());
   EXPECT_EQ(ReadSettingText("OptionURLName", text), 1);
   EXPECT_EQ(text, longest);
-  ASSERT_EQ(WriteSettingText("OptionURLName", (longest + "M").c_str()), 1);
+  ASSERT_TRUE(WriteSettingText("OptionURLName", (longest + "M").c_str()).done());
   text = "stale";
   EXPECT_EQ(ReadSettingText("OptionURLName", text), 0);
   EXPECT_EQ(text, "");
@@ -78,20 +79,20 @@ TEST(SettingsStore, NumbersAndTextsRoundTrip) {
 TEST(SettingsStore, ValuesAreStoredAsDwordAndZeroTerminatedText) {
   SettingsSandbox sandbox;
   PublishSettings publish;  // the main window's
-  ASSERT_EQ(WriteSettingNumber("OptionHTML", 1), 1);
+  ASSERT_TRUE(WriteSettingNumber("OptionHTML", 1).done());
   Stored number = Inspect("OptionHTML");
   EXPECT_EQ(number.found, 1);
   EXPECT_EQ(number.type, kRegNumber);
   EXPECT_EQ(number.size, 4u);
 
   const char chinese[] = "访问我们的网站";  // size in this build's narrow encoding
-  ASSERT_EQ(WriteSettingText("OptionURLName", chinese), 1);
+  ASSERT_TRUE(WriteSettingText("OptionURLName", chinese).done());
   Stored text = Inspect("OptionURLName");
   EXPECT_EQ(text.found, 1);
   EXPECT_EQ(text.type, kRegText);
   EXPECT_EQ(text.size, sizeof chinese);
 
-  ASSERT_EQ(WriteSettingText("OptionURLName", ""), 1);
+  ASSERT_TRUE(WriteSettingText("OptionURLName", "").done());
   text = Inspect("OptionURLName");
   EXPECT_EQ(text.type, kRegText);
   EXPECT_EQ(text.size, 1u);
@@ -107,23 +108,22 @@ TEST(SettingsStore, MissingAndOversizeValuesReadAsMissing) {
   EXPECT_EQ(ReadSettingText("OptionURLName", text), 0);
   EXPECT_EQ(text, "");
 
-  ASSERT_EQ(SetRaw("OptionProtect", kRegBinary, std::string("\x01\x00\x00\x00\x00", 5)),
-            1);
+  ASSERT_TRUE(SetRaw("OptionProtect", kRegBinary, std::string("\x01\x00\x00\x00\x00", 5)).done());
   number = 77;
   EXPECT_EQ(ReadSettingNumber("OptionProtect", number), 0);
   EXPECT_EQ(number, 0);
 
   std::string long_text(299, 'u');
-  ASSERT_EQ(SetRaw("OptionURLName", kRegText, std::string(long_text.c_str(), 300)), 1);
+  ASSERT_TRUE(SetRaw("OptionURLName", kRegText, std::string(long_text.c_str(), 300)).done());
   text = "stale";
   EXPECT_EQ(ReadSettingText("OptionURLName", text), 0);
   EXPECT_EQ(text, "");
 
   // numbers are the bytes read, whatever the type
-  ASSERT_EQ(SetRaw("OptionLoopValue", kRegBinary, std::string("\x34\x12", 2)), 1);
+  ASSERT_TRUE(SetRaw("OptionLoopValue", kRegBinary, std::string("\x34\x12", 2)).done());
   EXPECT_EQ(ReadSettingNumber("OptionLoopValue", number), 1);
   EXPECT_EQ(number, 0x1234);
-  ASSERT_EQ(SetRaw("OptionLoopValue", kRegText, std::string("7\0", 2)), 1);
+  ASSERT_TRUE(SetRaw("OptionLoopValue", kRegText, std::string("7\0", 2)).done());
   EXPECT_EQ(ReadSettingNumber("OptionLoopValue", number), 1);
   EXPECT_EQ(number, '7');
 }
@@ -131,17 +131,17 @@ TEST(SettingsStore, MissingAndOversizeValuesReadAsMissing) {
 TEST(SettingsStore, NoTextDeletesTheValue) {
   SettingsSandbox sandbox;
   PublishSettings publish;  // the main window's
-  ASSERT_EQ(WriteSettingText("OptionURLName", "http://a.example/"), 1);
-  EXPECT_EQ(WriteSettingText("OptionURLName", nullptr), 1);
+  ASSERT_TRUE(WriteSettingText("OptionURLName", "http://a.example/").done());
+  EXPECT_TRUE(WriteSettingText("OptionURLName", nullptr).done());
   EXPECT_EQ(Inspect("OptionURLName").found, 0);
-  EXPECT_EQ(WriteSettingText("OptionURLName", nullptr), 1);  // nothing left to delete
+  EXPECT_TRUE(WriteSettingText("OptionURLName", nullptr).done());  // nothing left to delete
 }
 
 TEST(SettingsStore, FirstLoadGivesTheMainWindowDefaults) {
   SettingsSandbox sandbox;
   sandbox.Clear();
-  DeleteKey("Software\Tervano\open");
-  DeleteKey("Software\Tervano");  // a first start: no key at all
+  ASSERT_TRUE(DeleteKey("Software\\Tervano\\open").done());
+  ASSERT_TRUE(DeleteKey("Software\\Tervano").done());  // a first start: no key at all
   PublishSettings publish{9, 9, 9, 9, 9, 9, "stale"};  // the main window's
   MainWindowOptions window;  // start values 0, 1, 1 are replaced by loading
   window.linkUrl = "stale";
@@ -197,7 +197,7 @@ TEST(SettingsStore, SaveWritesEachFieldUnderItsNameAndLoadReadsItBack) {
   saved.playCount = 65535;
   saved.useLinkUrl = 10;
   saved.linkUrl = "http://click.example/";
-  SaveOptions(saved, publish);
+  ASSERT_TRUE(SaveOptions(saved, publish).done());
 
   const struct {
     const char* name;
@@ -251,7 +251,7 @@ TEST(SettingsStore, EmptyLinkIsKeptAsEmptyTextAndStillALink) {
   MainWindowOptions window;
   window.useLinkUrl = 1;
   window.linkUrl = "";
-  SaveOptions(window, publish);
+  ASSERT_TRUE(SaveOptions(window, publish).done());
   Stored stored = Inspect("OptionURLName");
   EXPECT_EQ(stored.found, 1);
   EXPECT_EQ(stored.type, kRegText);
@@ -265,8 +265,8 @@ TEST(SettingsStore, EmptyLinkIsKeptAsEmptyTextAndStillALink) {
   EXPECT_EQ(q.linkUrl, "");
 
   // a name without OptionURL gives no link
-  ASSERT_EQ(WriteSettingNumber("OptionURL", 0), 1);
-  ASSERT_EQ(WriteSettingText("OptionURLName", "http://unused.example/"), 1);
+  ASSERT_TRUE(WriteSettingNumber("OptionURL", 0).done());
+  ASSERT_TRUE(WriteSettingText("OptionURLName", "http://unused.example/").done());
   q = ReadQuietOptions();
   EXPECT_FALSE(q.useLinkUrl);
   EXPECT_EQ(q.linkUrl, "");
@@ -280,13 +280,13 @@ TEST(SettingsStore, MainWindowKeepsTheRuffleAddressItDoesNotShow) {
   PublishSettings publish;
   MainWindowOptions window;
   LoadOptions(window, publish);
-  SaveOptions(window, publish);
+  ASSERT_TRUE(SaveOptions(window, publish).done());
   EXPECT_EQ(Inspect("OptionRuffleURL").found, 0);
 
-  ASSERT_EQ(WriteSettingText("OptionRuffleURL", "https://cdn.example/ruffle/ruffle.js"), 1);
+  ASSERT_TRUE(WriteSettingText("OptionRuffleURL", "https://cdn.example/ruffle/ruffle.js").done());
   publish = PublishSettings{};
   LoadOptions(window, publish);
-  SaveOptions(window, publish);
+  ASSERT_TRUE(SaveOptions(window, publish).done());
   std::string address;
   EXPECT_EQ(ReadSettingText("OptionRuffleURL", address), 1);
   EXPECT_EQ(address, "https://cdn.example/ruffle/ruffle.js");
@@ -295,16 +295,16 @@ TEST(SettingsStore, MainWindowKeepsTheRuffleAddressItDoesNotShow) {
 
 #ifndef _WIN32
 
-TEST(SettingsStore, UnusableStoreGivesDefaults) {
+TEST(SettingsStore, UnusableStoreGivesDefaultsAndSaysWhyItCannotSave) {
   SettingsSandbox sandbox;
   PublishSettings publish;  // the main window's
   std::string notAFolder = sandbox.folder() + "/file";
   std::ofstream(notAFolder) << "x";
   SavedVariable dir("TERVANO_CONFIG_DIR");
   dir.Set(notAFolder.c_str());
-  EXPECT_EQ(WriteSettingNumber("OptionHTML", 0), 0);
-  EXPECT_EQ(WriteSettingText("OptionURLName", "x"), 0);
-  EXPECT_EQ(WriteSettingText("OptionURLName", nullptr), 0);
+  EXPECT_FALSE(WriteSettingNumber("OptionHTML", 0).done());
+  EXPECT_FALSE(WriteSettingText("OptionURLName", "x").done());
+  EXPECT_FALSE(WriteSettingText("OptionURLName", nullptr).done());
   int32_t n = 5;
   EXPECT_EQ(ReadSettingNumber("OptionHTML", n), 0);
   EXPECT_EQ(n, 0);
@@ -313,13 +313,16 @@ TEST(SettingsStore, UnusableStoreGivesDefaults) {
   EXPECT_EQ(publish.writeHtml, 1);
   EXPECT_EQ(publish.protect, 0);
   EXPECT_EQ(window.playCountText, "0");
-  SaveOptions(window, publish);  // fails quietly
+  OptionsSaved saved = SaveOptions(window, publish);
+  EXPECT_EQ(saved.valueName, "OptionTransparent");  // the first one tried
+  EXPECT_EQ(saved.result.status, KeyStatus::kFailed);
+  EXPECT_EQ(saved.result.reason, std::strerror(ENOTDIR));
   }
 
 TEST(SettingsStore, DamagedStoreFileKeepsItsReadableValues) {
   SettingsSandbox sandbox;
   PublishSettings publish;  // the main window's
-  ASSERT_EQ(WriteSettingNumber("OptionProtect", 1), 1);  // creates the folder and key
+  ASSERT_TRUE(WriteSettingNumber("OptionProtect", 1).done());  // creates the folder and key
   const char damaged[] =
       "\x89PNG\r\n\x1a\n\x00\x01 garbage [\n"
       "\"OptionHTML\"=dword:00000000\n"

@@ -23,8 +23,8 @@ TEST(StandardUser, OptionsHandOffAndMarkerWithReadOnlyMachineKey) {
   sandbox.Clear();
   // The installer's machine-wide values, written while it could.
   const char exec[] = "\"C:\\Program Files\\Tervano\\tervano.exe\"";
-  ASSERT_TRUE(WriteKeyText(kSettingsKeyPath, kExecStringValue, exec));
-  ASSERT_TRUE(WriteKeyNumber(kSettingsKeyPath, "OptionProtect", 1));
+  ASSERT_TRUE(WriteKeyText(kSettingsKeyPath, kExecStringValue, exec).done());
+  ASSERT_TRUE(WriteKeyNumber(kSettingsKeyPath, "OptionProtect", 1).done());
   {
     MachineKeyWriteDenial denial(GetModuleHandleA(nullptr));
     ASSERT_GT(denial.patched(), 0);
@@ -45,7 +45,7 @@ TEST(StandardUser, OptionsHandOffAndMarkerWithReadOnlyMachineKey) {
     saved.linkUrl = "http://example.org/";
     PublishSettings publish;
     publish.writeHtml = 0;
-    SaveOptions(saved, publish);
+    ASSERT_TRUE(SaveOptions(saved, publish).done());
     MainWindowOptions loaded;
     PublishSettings loadedPublish;
     LoadOptions(loaded, loadedPublish);
@@ -56,21 +56,21 @@ TEST(StandardUser, OptionsHandOffAndMarkerWithReadOnlyMachineKey) {
     EXPECT_EQ(loadedPublish.protect, 0);    // the user's value hides the machine's
 
     // Files handed from Explorer reach the window, in order, once.
-    EXPECT_TRUE(StoreHandedText("C:\\a.gif"));
-    EXPECT_TRUE(StoreHandedText("C:\\My Pics\\b.gif"));
+    EXPECT_TRUE(StoreHandedText("C:\\a.gif").done());
+    EXPECT_TRUE(StoreHandedText("C:\\My Pics\\b.gif").done());
     EXPECT_EQ(TakeHandedTexts(), (std::vector<std::string>{"C:\\a.gif", "C:\\My Pics\\b.gif"}));
     EXPECT_TRUE(TakeHandedTexts().empty());
 
     // The start-up marker comes and goes.
-    EXPECT_TRUE(CreateKey(kStartingMarkerKey));
+    EXPECT_TRUE(CreateKey(kStartingMarkerKey).done());
     EXPECT_TRUE(KeyExists(kStartingMarkerKey));
-    EXPECT_TRUE(DeleteKey(kStartingMarkerKey));
+    EXPECT_TRUE(DeleteKey(kStartingMarkerKey).done());
     EXPECT_FALSE(KeyExists(kStartingMarkerKey));
     EXPECT_GT(MachineKeyWriteDenial::refusals(), 0);
   }
   // With write access again, a machine write is not hidden by the older
   // per-user value.
-  ASSERT_TRUE(WriteSettingNumber("OptionLoopValue", 9));
+  ASSERT_TRUE(WriteSettingNumber("OptionLoopValue", 9).done());
   int32_t number = 0;
   EXPECT_TRUE(ReadSettingNumber("OptionLoopValue", number));
   EXPECT_EQ(number, 9);

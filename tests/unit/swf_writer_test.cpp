@@ -44,7 +44,7 @@ TEST(TagBufferBounds, WritesPastTheEndAreDroppedAndRemembered) {
   EXPECT_FALSE(b.ok());
   EXPECT_EQ(b.position, 2u);
   // A tag whose buffer overflowed is not appended at all.
-  Bytes body = CaptureBody([&](SwfWriter& w) { EXPECT_EQ(AppendTag(w, 9, b, false), 0); });
+  Bytes body = CaptureBody([&](SwfWriter& w) { EXPECT_FALSE(AppendTag(w, 9, b, false)); });
   EXPECT_TRUE(body.empty());
 
   // A bit run stops at the end of caller memory too.
@@ -169,7 +169,7 @@ TEST(MovieHeader, FrameCountIsKeptModulo65536) {
   MakeHeader(h, 100, 40, 65536 + 7);
   uint8_t buf[kHeaderBufferSize];
   int n = 0;
-  ComposeHeader(h, 0, buf, n);
+  ASSERT_TRUE(ComposeHeader(h, 0, buf, n));
   EXPECT_EQ(h.xmax, 2000);
   EXPECT_EQ(h.ymax, 800);
   EXPECT_EQ(buf[n - 2], 7);
@@ -319,7 +319,7 @@ TEST(Shape, SidesLongerThanOneEdgeAreSplit) {
   // Hundreds of edges: the tag grows well past its first allocation.
   s.xmax = s.moveToX = 5000000;
   s.ymax = s.moveToY = 3000000;
-  tag = CaptureBody([&](SwfWriter& w) { EXPECT_EQ(WriteShape(w, kFillClippedBitmap, b.characterId + 1, s), 1); });
+  tag = CaptureBody([&](SwfWriter& w) { EXPECT_TRUE(WriteShape(w, kFillClippedBitmap, b.characterId + 1, s)); });
   ASSERT_GT(tag.size(), 700u);
   e = ReadEdges(tag);
   EXPECT_TRUE(e.straight);
@@ -347,7 +347,7 @@ FrameBitmap FiveByThree(int entrySize) {
 
 TEST(Bitmap, LosslessTagLayoutAndData) {
   FrameBitmap b = FiveByThree(3);
-  Bytes tag = CaptureBody([&](SwfWriter& w) { EXPECT_EQ(WriteBitmap(w, b, 9), 1); });
+  Bytes tag = CaptureBody([&](SwfWriter& w) { EXPECT_TRUE(WriteBitmap(w, b, 9)); });
   ASSERT_GT(tag.size(), 14u);
   EXPECT_EQ(ToHex(Bytes(tag.begin(), tag.begin() + 2)), "3F 05");
   uint32_t length = tag[2] | tag[3] << 8 | tag[4] << 16 | static_cast<uint32_t>(tag[5]) << 24;
@@ -379,7 +379,7 @@ TEST(Bitmap, BadRecordWritesNothingAndFailsTheBody) {
   FrameBitmap b = FiveByThree(3);
   b.pixelBytes = 10;  // shorter than 3 rows of 8
   Bytes tag = CaptureBody([&](SwfWriter& w) {
-    EXPECT_EQ(WriteBitmap(w, b, 9), 0);
+    EXPECT_FALSE(WriteBitmap(w, b, 9));
     EXPECT_TRUE(w.failed);
   });
   EXPECT_TRUE(tag.empty());
@@ -492,3 +492,13 @@ TEST(Body, FileAndMemoryBodiesAssembleAlike) {
 }
 
 }  // namespace
+
+// A shape that cannot be composed must fail the movie, not leave a hole in it.
+TEST(ShapeTag, ShapeThatCannotBeComposedFailsTheBody) {
+  SwfWriter w;
+  ASSERT_TRUE(OpenBodyInMemory(w));
+  RectangleShape s;
+  s.fillStyleCount = 3;
+  EXPECT_FALSE(WriteShape(w, kFillClippedBitmap, 2, s));
+  EXPECT_TRUE(w.failed);
+}
