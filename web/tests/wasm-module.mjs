@@ -5,7 +5,8 @@ import fs from "node:fs";
 import { createRequire } from "node:module";
 import path from "node:path";
 
-export async function loadConverter(site) {
+export async function loadConverter(folder) {
+  const site = path.resolve(folder);
   const require = createRequire(import.meta.url);
   const factory = require(path.join(site, "tervano.js"));
   const convert = require(path.join(site, "convert.js"));
