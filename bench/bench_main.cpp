@@ -9,9 +9,12 @@
 // counted by the allocator replacement in heap_counter.cpp. Each file is also
 // converted in a new process of its own, for its peak resident size there.
 //
-//   tervano_bench [--quick] [--dir FOLDER]
+//   tervano_bench [--quick] [--dir FOLDER] [--web SITE [--node NODE]]
 //     --quick   one repetition per file (smoke run)
 //     --dir     write the GIF and SWF files there and keep them
+//     --web     also time the web page's WebAssembly module (the built site,
+//               build/web) in Node on each file, against seq
+// The web module converts with one thread, as seq does.
 // TERVANO_THREADS sets the parallel runs' thread count, as for the program.
 #include <sys/stat.h>
 #include <time.h>
@@ -278,6 +281,8 @@ constexpr double kParallelTarget = 0.6;    // parallel <= 0.6 x floor, frames of
 // Parallel may not be slower than sequential; timing noise of a shared
 // machine is allowed for on files that convert in a few milliseconds.
 constexpr double kNoiseSeconds = 0.0005;
+// The browser's module may take this much of the native one-thread time.
+constexpr double kWebTarget = 1.5;
 
 struct Case {
   const char* name;
@@ -303,6 +308,8 @@ struct Row {
   MovieCheck check;
   bool sameBytes = true;  // parallel movie == sequential movie
   bool converted = true;
+  double web = -1;       // best WebAssembly conversion in Node; -1: not run
+  bool webSame = false;  // its movie == sequential movie
 };
 
 std::string Quoted(const std::string& s) { return "'" + s + "'"; }
@@ -312,6 +319,8 @@ struct BenchRun {
   bool quick = false;
   bool keep = false;  // --dir given: the files stay
   std::string dir;
+  std::string webSite;  // --web: the built page whose module is timed too
+  std::string node = "node";
   int threads = 1;
   int64_t deflateState = 0, threadState = 0, fixedBytes = 0;
   size_t inFlight = 0;
@@ -325,8 +334,12 @@ int ReadArguments(int argc, char** argv, BenchRun& run) {
       run.quick = true;
     } else if (std::strcmp(argv[i], "--dir") == 0 && i + 1 < argc) {
       run.dir = argv[++i];
+    } else if (std::strcmp(argv[i], "--web") == 0 && i + 1 < argc) {
+      run.webSite = argv[++i];
+    } else if (std::strcmp(argv[i], "--node") == 0 && i + 1 < argc) {
+      run.node = argv[++i];
     } else {
-      std::fprintf(stderr, "usage: %s [--quick] [--dir FOLDER]\n", argv[0]);
+      std::fprintf(stderr, "usage: %s [--quick] [--dir FOLDER] [--web SITE [--node NODE]]\n", argv[0]);
       return 2;
     }
   }
@@ -350,11 +363,36 @@ int ReadArguments(int argc, char** argv, BenchRun& run) {
     }
     run.dir = buf.data();
   }
-  if (run.dir.find('\'') != std::string::npos || g_self.find('\'') != std::string::npos) {
+  // Without a built site the bench runs as before and says so.
+  if (!run.webSite.empty() && access((run.webSite + "/tervano.wasm").c_str(), R_OK) != 0) {
+    std::fprintf(stderr, "no web module in %s (scripts/build-web.sh builds it): WebAssembly not timed\n",
+                 run.webSite.c_str());
+    run.webSite.clear();
+  }
+  if (run.dir.find('\'') != std::string::npos || g_self.find('\'') != std::string::npos ||
+      run.webSite.find('\'') != std::string::npos || run.node.find('\'') != std::string::npos) {
     std::fprintf(stderr, "folder names with quotes are not supported\n");
     return 1;
   }
   return 0;
+}
+
+// Best of reps conversions of gif by the web page's module, in Node
+// (bench/web_bench.mjs), into row; false when it could not be run.
+bool TimeWebModule(const BenchRun& run, const std::string& gif, const std::string& nativeMovie, int reps, Row& row) {
+  std::string command = Quoted(run.node) + " " + Quoted(std::string(TERVANO_BENCH_SOURCE_DIR) + "/web_bench.mjs") + " " +
+                        Quoted(run.webSite) + " " + Quoted(gif) + " " + Quoted(nativeMovie) + " " +
+                        std::to_string(reps);
+  FILE* p = popen(command.c_str(), "r");
+  if (!p) return false;
+  double ms = -1;
+  int same = 0;
+  bool read = std::fscanf(p, "%lf %d", &ms, &same) == 2;
+  bool exited = pclose(p) == 0;
+  if (!read || !exited) return false;
+  row.web = ms / 1e3;
+  row.webSame = same == 1;
+  return true;
 }
 
 // Threads and the memory every conversion has beside its frames.
@@ -451,6 +489,10 @@ bool MeasureCase(const BenchRun& run, const Case& c, GifDecoder& decoder, Row& r
   row.budgetParallel = info.screenBytes + (run.inFlight + 2) * info.largestFrame +
                        static_cast<size_t>((run.threads + 1) * run.threadState + run.fixedBytes);
 
+  if (!run.webSite.empty()) {
+    std::fprintf(stderr, " wasm...");
+    if (!TimeWebModule(run, gif, swfSequential, row.reps, row)) row.converted = false;
+  }
   row.check = CheckMovie(swf, frames, floorSizes);
   row.sameBytes = SameFile(swf, swfSequential);
   for (int r = 0; r < (run.quick ? 1 : kChildRuns); ++r) {
@@ -514,6 +556,17 @@ void PrintTable(const BenchRun& run, const std::vector<Case>& cases, const std::
                 r.fresh / floor, r.decode / floor, r.zlib / floor, r.parallelCpu / floor, r.converterCpu / floor, static_cast<long long>(r.heapSequential / 1024),
                 r.budgetSequential / 1024, heapS, static_cast<long long>(r.heapParallel / 1024),
                 r.budgetParallel / 1024, heapP, r.rssKiB, data, r.sameBytes ? "yes" : "NO", verdict.c_str());
+  }
+  if (!run.webSite.empty()) {
+    std::printf("\nWebAssembly (%s, in Node, one thread, best of N) against seq (native, one thread):\n",
+                run.webSite.c_str());
+    std::printf("%-20s %7s %7s %6s %s\n", "file", "seq ms", "wasm ms", "wasm/s", "same");
+    for (const Row& r : rows) {
+      if (r.web < 0) continue;
+      std::printf("%-20s %7.1f %7.1f %6.2f %s\n", r.name.c_str(), r.sequential * 1e3, r.web * 1e3,
+                  r.web / r.sequential, r.webSame ? "yes" : "NO");
+    }
+    std::printf("target: wasm/s <= %.2f\n", kWebTarget);
   }
   std::printf("\n");
   for (const Case& c : cases) std::printf("%-20s %s\n", c.name, c.what);

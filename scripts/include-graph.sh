@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Prints the include arrows between the folders of converter/, the Explorer
-# extension (shellext), the benchmark (bench) and the test support
+# extension (shellext), the web page's module (web), the benchmark (bench) and the test support
 # (tests/support) as "from -> to (count)", then checks them against the
 # allowed layering: each folder may include only the folders listed for it
 # below. Exits 1 on a forbidden arrow. Usage: scripts/include-graph.sh [--check]
@@ -14,6 +14,7 @@ folder_of() {
   case "$1" in
     converter/*/*) local rest=${1#converter/}; echo "${rest%%/*}" ;;
     shellext/*) echo shellext ;;
+    web/*) echo web ;;
     bench/*) echo bench ;;
     tests/support/*) echo tests/support ;;
     tests/*) echo tests ;;
@@ -26,7 +27,7 @@ folder_of() {
 # (the generated version header) stays in its own folder.
 edges=$(
   grep -HoE '^[[:space:]]*#[[:space:]]*include[[:space:]]*"[^"]+"' \
-      converter/*/*.cpp converter/*/*.h shellext/*.cpp shellext/*.h \
+      converter/*/*.cpp converter/*/*.h shellext/*.cpp shellext/*.h web/src/*.cpp \
       bench/*.cpp bench/*.h tests/support/*.cpp tests/support/*.h |
     sed -E 's|^([^:]*):.*"([^"]+)".*|\1 \2|' |
     while read -r file inc; do
@@ -45,7 +46,8 @@ echo "$edges"
 [[ "${1:-}" == "--check" ]] || exit 0
 # Allowed uses, lowest layer first; the same as the libraries of CMakeLists.txt.
 # The extension is loaded into Explorer on its own and uses nothing of the
-# converter; the benchmark and the test support may use any converter
+# converter; the web page's module calls the jobs of app only; the
+# benchmark and the test support may use any converter
 # library, and the benchmark the test support.
 all_converter="platform gif swf movie app ui"
 declare -A allowed=(
@@ -56,6 +58,7 @@ declare -A allowed=(
   [app]="movie platform"
   [ui]="app platform"
   [shellext]=""
+  [web]="app"
   [bench]="$all_converter tests/support"
   [tests/support]="$all_converter"
 )

@@ -3,15 +3,19 @@
 # Safe to run again: it only installs what is missing.
 #   scripts/install-deps.sh          native build and sample conversion
 #   scripts/install-deps.sh --deb    also the Debian packaging tools
+#   scripts/install-deps.sh --web    also the WebAssembly build (build/web)
 #   scripts/install-deps.sh --all    also the Windows cross build, Wine, test
-#                                    tools and the Debian packaging tools
+#                                    tools, the Debian packaging tools and the
+#                                    WebAssembly build
 set -euo pipefail
 
 want_all=0
 want_deb=0
+want_web=0
 case "${1:-}" in
   --all) want_all=1; want_deb=1 ;;
   --deb) want_deb=1 ;;
+  --web) want_web=1 ;;
 esac
 
 SUDO=""
@@ -63,6 +67,12 @@ if [ "$want_all" = 1 ]; then
   need wine wine32:i386
   command -v node >/dev/null 2>&1 || need nodejs npm
 fi
+if [ "$want_all" = 1 ] || [ "$want_web" = 1 ]; then
+  # The WebAssembly build: Debian's emscripten (its optimiser needs
+  # node-acorn) and zlib's Debian source package, compiled with it.
+  need emscripten node-acorn dpkg-dev
+  command -v node >/dev/null 2>&1 || need nodejs npm
+fi
 
 if [ "${#missing[@]}" -gt 0 ]; then
   echo "install-deps: installing ${missing[*]}"
@@ -92,5 +102,30 @@ if [ "$want_all" = 1 ]; then
      [ ! -d "$here/tests/player/node_modules/playwright-core" ]; then
     (cd "$here/tests/player" &&
       PLAYWRIGHT_SKIP_BROWSER_DOWNLOAD=1 npm ci --no-audit --no-fund --loglevel=error)
+  fi
+fi
+
+if [ "$want_all" = 1 ] || [ "$want_web" = 1 ]; then
+  here=$(cd "$(dirname "$0")/.." && pwd)
+  # zlib's sources for the WebAssembly build, from the same Debian suite as
+  # the installed packages: a deb-src entry for it first.
+  zlib_src="$here/build/zlib-source"
+  if ! ls -d "$zlib_src"/zlib-*/ >/dev/null 2>&1; then
+    if ! apt-get indextargets --format '$(CREATED_BY)' 2>/dev/null | grep -qx Sources; then
+      suite=$(. /etc/os-release && echo "$VERSION_CODENAME")
+      printf 'Types: deb-src\nURIs: http://deb.debian.org/debian\nSuites: %s %s-updates\nComponents: main\nSigned-By: /usr/share/keyrings/debian-archive-keyring.gpg\n' \
+        "$suite" "$suite" | $SUDO tee /etc/apt/sources.list.d/tervano-deb-src.sources >/dev/null
+      $SUDO apt-get update -qq
+    fi
+    rm -rf "$zlib_src.part"
+    mkdir -p "$zlib_src.part"
+    (cd "$zlib_src.part" && apt-get source -qq --only-source zlib >/dev/null)
+    rm -rf "$zlib_src"
+    mv "$zlib_src.part" "$zlib_src"
+  fi
+  # fflate (the zip of "download all") and Ruffle, copied into build/web.
+  if [ ! -d "$here/web/node_modules/fflate" ] || [ ! -d "$here/web/node_modules/@ruffle-rs/ruffle" ] ||
+     [ ! -d "$here/web/node_modules/playwright-core" ]; then
+    (cd "$here/web" && PLAYWRIGHT_SKIP_BROWSER_DOWNLOAD=1 npm ci --no-audit --no-fund --loglevel=error)
   fi
 fi

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Installs what the tests need, builds the native, Windows, sanitizer and fuzz
-# builds, and runs every test of each. Exits non-zero if anything fails.
+# Installs what the tests need, builds the native, Windows, sanitizer, fuzz
+# and web builds, and runs every test of each. Exits non-zero if anything
+# fails.
 #   scripts/test-all.sh
 # The Windows tests run under Wine; when DISPLAY is unset a private Xvfb is
 # started for them and stopped at the end. TERVANO_FORCE_WIN64=1 runs them
@@ -91,6 +92,9 @@ fi
 one_build() {
   local b=$1 result="$root/build/$1.result" program_only=0 build_args=("$1") t0 t1 built d log rc line passed failed all
   rm -f "$result"
+  # The web build's CMake folder is beside the site it builds (build/web).
+  local ctest_dir="$root/build/$b"
+  [ "$b" = web ] && ctest_dir="$root/build/web-build"
   if [ "$b" = windows ] && [ "$run32" = 0 ]; then
     program_only=1
     build_args=(--no-tests "$b")
@@ -123,10 +127,18 @@ one_build() {
     one_build fuzz >"$root/build/fuzz.log" 2>&1 &
     fuzz_pid=$!
   fi
+  if { [ "$b" = windows ] || [ "$b" = win64 ]; } && [ "$web_late" = 1 ]; then
+    # The web build and its Node and Chromium tests, likewise (they compare
+    # with build/native, built before).
+    web_late=0
+    echo "== build/web: started beside the Wine tests (build/web.log)"
+    one_build web >"$root/build/web.log" 2>&1 &
+    web_pid=$!
+  fi
   echo "== build/$b: ctest"
   log="$root/build/$b.ctest.log"
   t1=$(date +%s)
-  ctest --test-dir "$root/build/$b" --output-on-failure --no-tests=error \
+  ctest --test-dir "$ctest_dir" --output-on-failure --no-tests=error \
         --parallel "$jobs" --timeout 1200 </dev/null 2>&1 | tee "$log"
   rc=${PIPESTATUS[0]}
   # "N% tests passed, F tests failed out of T"
@@ -151,7 +163,17 @@ if [ "${builds[-1]}" = fuzz ]; then
   unset 'builds[-1]'
   fuzz_late=1
 fi
+web_late=1
+web_pid=""
 for b in "${builds[@]}"; do one_build "$b"; done
+if [ "$web_late" = 1 ]; then
+  one_build web
+  builds+=(web)
+elif [ -n "$web_pid" ]; then
+  wait "$web_pid"
+  builds+=(web)
+  grep -q '^[0-9]* 0 ' "$root/build/web.result" 2>/dev/null || cat "$root/build/web.log"
+fi
 if [ "$fuzz_late" = 1 ]; then
   one_build fuzz
   builds+=(fuzz)
