@@ -1,6 +1,8 @@
 #include "wide_text.h"
 
-#ifndef _WIN32
+#if defined(__EMSCRIPTEN__)
+#include <emscripten.h>
+#elif !defined(_WIN32)
 #include <iconv.h>
 #endif
 
@@ -45,6 +47,17 @@ bool IsUtf8(const std::string& text) {
   }
   return true;
 }
+
+namespace {
+
+// ASCII is the same in GB2312: no conversion needed.
+bool IsAscii(const std::string& text) {
+  for (char c : text)
+    if (static_cast<unsigned char>(c) >= 0x80) return false;
+  return true;
+}
+
+}  // namespace
 
 size_t CharacterAt(const std::string& utf8, size_t i, char32_t& codePoint) {
   size_t n = SequenceLength(utf8, i);
@@ -120,6 +133,10 @@ std::string AnsiFromWide(const std::wstring& text) { return NarrowFrom(CP_ACP, t
 bool Gb2312FromUtf8(const std::string& utf8, std::string& gb2312) {
   gb2312.clear();
   if (!IsUtf8(utf8)) return false;
+  if (IsAscii(utf8)) {
+    gb2312 = utf8;
+    return true;
+  }
   std::wstring wide = WideFromUtf8(utf8);
   if (wide.empty()) return utf8.empty();
   BOOL lost = FALSE;
@@ -136,14 +153,68 @@ bool Gb2312FromUtf8(const std::string& utf8, std::string& gb2312) {
   return true;
 }
 
+#elif defined(__EMSCRIPTEN__)
+
+namespace {
+
+// Its C library has no GBK: the browser's (or Node's) GBK decoder, turned
+// around for the characters of text. The euro sign is the one byte 0x80, as
+// in Windows' code page 936. -1 when a character has no bytes there.
+EM_JS(int, Gb2312BytesOf, (const char* utf8, int length, char* out, int capacity), {
+  const decoder = new TextDecoder("gbk", {fatal : true});
+  const table = new Map([[ "\u20AC", [0x80] ]]);
+  const pair = new Uint8Array(2);
+  for (let lead = 0x81; lead <= 0xFE; ++lead) {
+    for (let trail = 0x40; trail <= 0xFE; ++trail) {
+      if (trail === 0x7F) continue;
+      pair[0] = lead;
+      pair[1] = trail;
+      let ch;
+      try { ch = decoder.decode(pair); } catch (e) { continue; }
+      if (!table.has(ch)) table.set(ch, [ lead, trail ]);
+    }
+  }
+  let n = 0;
+  for (const ch of UTF8ToString(utf8, length)) {
+    const bytes = ch.codePointAt(0) < 0x80 ? [ch.codePointAt(0)] : table.get(ch);
+    if (!bytes || n + bytes.length > capacity) return -1;
+    for (const b of bytes) HEAPU8[out + n++] = b;
+  }
+  return n;
+});
+
+}  // namespace
+
+bool Gb2312FromUtf8(const std::string& utf8, std::string& gb2312) {
+  gb2312.clear();
+  if (!IsUtf8(utf8)) return false;
+  if (IsAscii(utf8)) {
+    gb2312 = utf8;
+    return true;
+  }
+  // GB2312 takes no more bytes than UTF-8 for any character.
+  std::string bytes(utf8.size(), '\0');
+  int n = Gb2312BytesOf(utf8.data(), static_cast<int>(utf8.size()), &bytes[0], static_cast<int>(bytes.size()));
+  if (n < 0) return false;
+  bytes.resize(static_cast<size_t>(n));
+  gb2312 = bytes;
+  return true;
+}
+
 #else
 
 bool Gb2312FromUtf8(const std::string& utf8, std::string& gb2312) {
   gb2312.clear();
   if (!IsUtf8(utf8)) return false;
-  // CP936 is glibc's name of Windows' code page 936; no //TRANSLIT, so a
-  // character the code page lacks fails the conversion.
+  if (IsAscii(utf8)) {
+    gb2312 = utf8;
+    return true;
+  }
+  // CP936 is glibc's name of Windows' code page 936, GBK the name other C
+  // libraries (emscripten's) know it by. No //TRANSLIT: a character the code
+  // page lacks fails, or (in some libraries) counts as not reversible.
   iconv_t convert = iconv_open("CP936", "UTF-8");
+  if (convert == reinterpret_cast<iconv_t>(-1)) convert = iconv_open("GBK", "UTF-8");
   if (convert == reinterpret_cast<iconv_t>(-1)) return false;
   std::string in = utf8;
   std::string out(utf8.size() * 2 + 4, '\0');
@@ -151,7 +222,7 @@ bool Gb2312FromUtf8(const std::string& utf8, std::string& gb2312) {
   size_t fromLeft = in.size();
   char* to = &out[0];
   size_t toLeft = out.size();
-  bool ok = iconv(convert, &from, &fromLeft, &to, &toLeft) != static_cast<size_t>(-1) && fromLeft == 0;
+  bool ok = iconv(convert, &from, &fromLeft, &to, &toLeft) == 0 && fromLeft == 0;
   iconv_close(convert);
   if (!ok) return false;
   gb2312.assign(out.data(), out.size() - toLeft);
