@@ -130,13 +130,8 @@ std::wstring WideFromAnsi(const std::string& ansi) { return WideFrom(CP_ACP, ans
 
 std::string AnsiFromWide(const std::wstring& text) { return NarrowFrom(CP_ACP, text.data(), text.size()); }
 
-bool Gb2312FromUtf8(const std::string& utf8, std::string& gb2312) {
-  gb2312.clear();
-  if (!IsUtf8(utf8)) return false;
-  if (IsAscii(utf8)) {
-    gb2312 = utf8;
-    return true;
-  }
+// The system's conversion of a UTF-8 text that is not all ASCII.
+static bool NonAsciiToGb2312(const std::string& utf8, std::string& gb2312) {
   std::wstring wide = WideFromUtf8(utf8);
   if (wide.empty()) return utf8.empty();
   BOOL lost = FALSE;
@@ -185,13 +180,8 @@ EM_JS(int, Gb2312BytesOf, (const char* utf8, int length, char* out, int capacity
 
 }  // namespace
 
-bool Gb2312FromUtf8(const std::string& utf8, std::string& gb2312) {
-  gb2312.clear();
-  if (!IsUtf8(utf8)) return false;
-  if (IsAscii(utf8)) {
-    gb2312 = utf8;
-    return true;
-  }
+// The system's conversion of a UTF-8 text that is not all ASCII.
+static bool NonAsciiToGb2312(const std::string& utf8, std::string& gb2312) {
   // GB2312 takes no more bytes than UTF-8 for any character.
   std::string bytes(utf8.size(), '\0');
   int n = Gb2312BytesOf(utf8.data(), static_cast<int>(utf8.size()), &bytes[0], static_cast<int>(bytes.size()));
@@ -203,13 +193,8 @@ bool Gb2312FromUtf8(const std::string& utf8, std::string& gb2312) {
 
 #else
 
-bool Gb2312FromUtf8(const std::string& utf8, std::string& gb2312) {
-  gb2312.clear();
-  if (!IsUtf8(utf8)) return false;
-  if (IsAscii(utf8)) {
-    gb2312 = utf8;
-    return true;
-  }
+// The system's conversion of a UTF-8 text that is not all ASCII.
+static bool NonAsciiToGb2312(const std::string& utf8, std::string& gb2312) {
   // CP936 is glibc's name of Windows' code page 936, GBK the name other C
   // libraries (emscripten's) know it by. No //TRANSLIT: a character the code
   // page lacks fails, or (in some libraries) counts as not reversible.
@@ -230,3 +215,13 @@ bool Gb2312FromUtf8(const std::string& utf8, std::string& gb2312) {
 }
 
 #endif
+
+bool Gb2312FromUtf8(const std::string& utf8, std::string& gb2312) {
+  gb2312.clear();
+  if (!IsUtf8(utf8)) return false;
+  if (IsAscii(utf8)) {
+    gb2312 = utf8;
+    return true;
+  }
+  return NonAsciiToGb2312(utf8, gb2312);
+}
