@@ -168,8 +168,11 @@ async function main() {
   };
   const server = await serve(a.site, files);
   const base = `http://127.0.0.1:${server.address().port}`;
+  // Chromium reads file names in the locale's charset: under a C locale it
+  // would drop the files named in Chinese, Korean or emoji before the page
+  // sees them, whatever the caller's locale.
   const browser = await chromium.launch({
-    executablePath: chromiumPath, headless: true,
+    executablePath: chromiumPath, headless: true, env: { ...process.env, LC_ALL: "C.UTF-8" },
     args: ["--headless", "--no-sandbox", "--disable-gpu", "--disable-background-networking",
       "--disable-component-update", "--disable-sync", "--no-first-run"],
   });
