@@ -165,23 +165,23 @@ if [ "${builds[-1]}" = fuzz ]; then
 fi
 web_late=1
 web_pid=""
+# A build meant to run beside the Wine tests: run now when there were none,
+# else wait for it and show its log when it failed.
+finish_side_build() {
+  local b=$1 late=$2 pid=$3
+  if [ "$late" = 1 ]; then
+    one_build "$b"
+  elif [ -n "$pid" ]; then
+    wait "$pid"
+    grep -q '^[0-9]* 0 ' "$root/build/$b.result" 2>/dev/null || cat "$root/build/$b.log"
+  else
+    return
+  fi
+  builds+=("$b")
+}
 for b in "${builds[@]}"; do one_build "$b"; done
-if [ "$web_late" = 1 ]; then
-  one_build web
-  builds+=(web)
-elif [ -n "$web_pid" ]; then
-  wait "$web_pid"
-  builds+=(web)
-  grep -q '^[0-9]* 0 ' "$root/build/web.result" 2>/dev/null || cat "$root/build/web.log"
-fi
-if [ "$fuzz_late" = 1 ]; then
-  one_build fuzz
-  builds+=(fuzz)
-elif [ -n "$fuzz_pid" ]; then
-  wait "$fuzz_pid"
-  builds+=(fuzz)
-  grep -q '^[0-9]* 0 ' "$root/build/fuzz.result" 2>/dev/null || cat "$root/build/fuzz.log"
-fi
+finish_side_build web "$web_late" "$web_pid"
+finish_side_build fuzz "$fuzz_late" "$fuzz_pid"
 
 total_pass=0
 total_fail=0
